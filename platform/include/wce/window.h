@@ -1,0 +1,96 @@
+// Windows, classes and per-thread message queues.
+#pragma once
+
+#include "wce/types.h"
+
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+enum : UINT {
+  WM_NULL = 0x0000,
+  WM_CREATE = 0x0001,
+  WM_DESTROY = 0x0002,
+  WM_MOVE = 0x0003,
+  WM_SIZE = 0x0005,
+  WM_ACTIVATE = 0x0006,
+  WM_SETFOCUS = 0x0007,
+  WM_KILLFOCUS = 0x0008,
+  WM_SETTEXT = 0x000C,
+  WM_GETTEXT = 0x000D,
+  WM_GETTEXTLENGTH = 0x000E,
+  WM_PAINT = 0x000F,
+  WM_CLOSE = 0x0010,
+  WM_QUIT = 0x0012,
+  WM_ACTIVATEAPP = 0x001C,
+  WM_NOTIFY = 0x004E,
+  WM_KEYDOWN = 0x0100,
+  WM_KEYUP = 0x0101,
+  WM_CHAR = 0x0102,
+  WM_TIMER = 0x0113,
+  WM_MOUSEMOVE = 0x0200,
+  WM_LBUTTONDOWN = 0x0201,
+  WM_LBUTTONUP = 0x0202,
+  WM_RBUTTONDOWN = 0x0204,
+  WM_RBUTTONUP = 0x0205,
+  WM_USER = 0x0400,
+};
+
+enum : DWORD {
+  WS_OVERLAPPED = 0x00000000,
+  WS_POPUP = 0x80000000,
+  WS_CHILD = 0x40000000,
+  WS_VISIBLE = 0x10000000,
+  WS_DISABLED = 0x08000000,
+  WS_BORDER = 0x00800000,
+  WS_CAPTION = 0x00C00000,
+  BS_CENTER = 0x00000300,
+  WA_INACTIVE = 0,
+  WA_ACTIVE = 1,
+};
+
+enum : int {
+  SM_CXSCREEN = 0,
+  SM_CYSCREEN = 1,
+  CW_USEDEFAULT = (int)0x80000000,
+};
+
+#define IDC_ARROW ((LPCWSTR)(uintptr_t)0x7F00)
+#define IDC_WAIT ((LPCWSTR)(uintptr_t)0x7F02)
+
+struct WNDCLASSW {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HANDLE hbrBackground;
+  LPCWSTR lpszMenuName;
+  LPCWSTR lpszClassName;
+};
+static_assert(sizeof(WNDCLASSW) == 40, "WNDCLASSW layout");
+
+extern "C" {
+WORD RegisterClassW(const WNDCLASSW* cls);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+BOOL GetWindowRect(HWND window, RECT* rect);
+int GetWindowTextW(HWND window, LPWSTR buffer, int size);
+DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostThreadMessageW(DWORD thread, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+BOOL GetMessageW(MSG* msg, HWND window, UINT first, UINT last);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageW(const MSG* msg);
+HWND GetForegroundWindow(void);
+BOOL SetForegroundWindow(HWND window);
+
+int GetSystemMetrics(int index);
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+HCURSOR SetCursor(HCURSOR cursor);
+}
