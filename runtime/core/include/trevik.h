@@ -28,14 +28,12 @@ static_assert(offsetof(Env, EAX) == 0 && offsetof(Env, EBX) == 4 && offsetof(Env
               "Env offsets are fixed");
 
 // EFLAGS bits the guest state carries.
-enum : u32 {
-  FLAG_CF = 0x1,
-  FLAG_PF = 0x4,
-  FLAG_ZF = 0x40,
-  FLAG_SF = 0x80,
-  FLAG_DF = 0x400,
-  FLAG_OF = 0x800,
-};
+constexpr u32 FLAG_CF = 0x1;
+constexpr u32 FLAG_PF = 0x4;
+constexpr u32 FLAG_ZF = 0x40;
+constexpr u32 FLAG_SF = 0x80;
+constexpr u32 FLAG_DF = 0x400;
+constexpr u32 FLAG_OF = 0x800;
 
 struct ModuleInfo;
 typedef int (*DispatchFn)(Env* env, ModuleInfo* mi);
