@@ -1,8 +1,11 @@
 // The device's API, all of it.
 #pragma once
 
+#include "wce/comm.h"
 #include "wce/device.h"
 #include "wce/kernel.h"
+#include "wce/locale.h"
+#include "wce/registry.h"
 #include "wce/seh.h"
 #include "wce/types.h"
 #include "wce/window.h"
