@@ -19,21 +19,25 @@ namespace {
 
 int g_argc;
 char** g_argv;
-std::u16string g_command_line;
 
-// glibc hands every initialiser the program's arguments.
+// glibc hands every initialiser the program's arguments. Only plain words
+// are stored here: this runs before the library's own objects are built.
 __attribute__((constructor)) void capture_arguments(int argc, char** argv, char**) {
   g_argc = argc;
   g_argv = argv;
+}
+
+// The command line without the program's name, as the device gives it.
+std::u16string build_command_line() {
   std::string line;
-  for (int i = 1; i < argc; i++) {
+  for (int i = 1; i < g_argc; i++) {
     if (i > 1) line += ' ';
-    bool quote = std::strchr(argv[i], ' ') != nullptr || argv[i][0] == 0;
+    bool quote = std::strchr(g_argv[i], ' ') != nullptr || g_argv[i][0] == 0;
     if (quote) line += '"';
-    line += argv[i];
+    line += g_argv[i];
     if (quote) line += '"';
   }
-  g_command_line = utf8_to_wstr(line.c_str());
+  return utf8_to_wstr(line.c_str());
 }
 
 std::string dir_of(const std::string& path) {
@@ -100,7 +104,10 @@ static int screen_dimension(int which) {
 int device_screen_width() { return screen_dimension(0); }
 int device_screen_height() { return screen_dimension(1); }
 
-extern "C" LPWSTR GetCommandLineW(void) { return const_cast<LPWSTR>(g_command_line.c_str()); }
+extern "C" LPWSTR GetCommandLineW(void) {
+  static std::u16string line = build_command_line();
+  return const_cast<LPWSTR>(line.c_str());
+}
 
 extern "C" int device_run_program(int argc, char** argv, WinMainFn winmain) {
   // Every address the guest can see must lie below 0x80000000 (bit 31 tags
