@@ -1,0 +1,73 @@
+// The FPU state shared by every guest thread, the record of the one
+// instruction a call of Emu87 is executing, and the helpers the operations
+// share: stack checks, condition codes, exceptions and the trace channel.
+#pragma once
+
+#include <csetjmp>
+
+#include "ext_value.h"
+
+struct FpuState {
+  u32 control;       // low 16 bits used
+  ExtValue regs[8];  // physical registers
+  u32 status;        // low 16 bits used; bits 11-13 rewritten from top when stored
+  u32 top;           // index of ST(0), used modulo 8
+};
+extern FpuState fpu_state;
+
+constexpr u32 FPU_CONTROL_DEFAULT = 0x037F;
+constexpr u32 SW_C0 = 0x100, SW_C1 = 0x200, SW_C2 = 0x400, SW_C3 = 0x4000;
+constexpr u32 SW_CC = SW_C0 | SW_C1 | SW_C2 | SW_C3;
+constexpr u32 SW_TOP = 0x3800;
+
+// One instruction in progress. It lives on the stack of the Emu87 call
+// that decodes it, so threads executing x87 code at the same time never
+// see each other's instruction or resumption point.
+struct FpuCall {
+  u32 insn;         // guest address of the opcode byte
+  u32 opcode;       // the opcode byte
+  u32 modrm;        // the ModRM byte
+  u32 address;      // operand address of a memory form
+  u32 next;         // guest address just past the whole instruction
+  u32 eax;          // the guest's EAX; FNSTSW AX changes its low half
+  bool abandoned;   // set when the instruction is given up without an exception
+  bool resumable;   // `resume` is armed
+  jmp_buf resume;   // where an unmasked exception abandons the instruction
+};
+
+typedef void (*FpuOp)(FpuCall* call);
+
+static inline ExtValue* fpu_st(u32 i) { return &fpu_state.regs[(fpu_state.top + i) & 7]; }
+static inline u32 fpu_rm(const FpuCall* c) { return c->modrm & 7; }
+static inline bool fpu_is_register_form(const FpuCall* c) { return c->modrm >= 0xC0; }
+static inline void fpu_set_cc(u32 bits) { fpu_state.status = (fpu_state.status & ~SW_CC) | bits; }
+static inline void fpu_clear_c1(void) { fpu_state.status &= ~SW_C1; }
+static inline void fpu_pop(void) {
+  fpu_st(0)->tag = TAG_EMPTY;
+  fpu_state.top++;
+}
+static inline void fpu_store_top(void) {
+  fpu_state.status = (fpu_state.status & ~SW_TOP) | (fpu_state.top & 7) << 11;
+}
+
+// ST(i) check: raises a stack underflow and fails when ST(i) is empty.
+bool fpu_check(u32 i);
+// Push check: on a full stack raises a stack overflow, pushes the
+// indefinite value and fails.
+bool fpu_push_check(void);
+// The operand address of a memory form; a register form is traced and
+// abandons the instruction (returns false).
+bool fpu_address(FpuCall* call, u32* address);
+// The path of every unimplemented table entry.
+void fpu_unimplemented(FpuCall* call);
+// Back to the load-time state.
+void fpu_reset(void);
+
+// Diagnostic trace: printf-style fragments, discarded unless a sink is set.
+typedef void (*FpuTraceSink)(const char* text);
+extern "C" __attribute__((visibility("default"))) void fpu_set_trace(FpuTraceSink sink);
+void fpu_trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void fpu_dump_state(void);
+
+// The current call of this thread, for fpu_raise.
+extern thread_local FpuCall* fpu_current_call;

@@ -1,0 +1,142 @@
+// Arithmetic and compare operations of the D8, DA, DC and DE rows and the
+// unordered compares.
+#include "fpu_dispatch.h"
+
+// The memory operand of an arithmetic row.
+template <int Row>
+static void load_operand(u32 address, ExtValue* m) {
+  if (Row == ROW_D8) load_real4(address, m);
+  else if (Row == ROW_DC) load_real8(address, m);
+  else if (Row == ROW_DA) load_int32(address, m);
+  else load_int16(address, m);
+}
+
+static void fucompp(FpuCall* c);
+
+template <int Row, int Reg>
+void op_arith(FpuCall* c) {
+  if (!fpu_check(0)) return;
+  ExtValue* s0 = fpu_st(0);
+  if (!fpu_is_register_form(c)) {
+    ExtValue m;
+    load_operand<Row>(c->address, &m);
+    switch (Reg) {
+      case 0:
+        if (Row == ROW_D8 || Row == ROW_DC) ext_add(&m, s0, s0);
+        else ext_add(s0, &m, s0);
+        break;
+      case 1: ext_mul(s0, &m, s0); break;
+      case 4: ext_sub(s0, &m, s0); break;
+      case 5: ext_sub(&m, s0, s0); break;
+      case 6: ext_div(s0, &m, s0); break;
+      default: ext_div(&m, s0, s0); break;
+    }
+    return;
+  }
+  if (Row == ROW_DA) {
+    if (Reg == 5 && fpu_rm(c) == 1) fucompp(c);
+    else fpu_unimplemented(c);
+    return;
+  }
+  u32 i = fpu_rm(c);
+  if (!fpu_check(i)) return;
+  ExtValue* si = fpu_st(i);
+  ExtValue* dst = Row == ROW_D8 ? s0 : si;
+  switch (Reg) {
+    case 0: ext_add(s0, si, dst); break;
+    case 1:
+      if (Row == ROW_D8) ext_mul(s0, si, dst);
+      else ext_mul(si, s0, dst);
+      break;
+    case 4: ext_sub(s0, si, dst); break;
+    case 5: ext_sub(si, s0, dst); break;
+    case 6: ext_div(s0, si, dst); break;
+    default: ext_div(si, s0, dst); break;
+  }
+  if (Row == ROW_DE) fpu_pop();
+}
+
+#define ARITH_ROW(Row)                                                                              \
+  template void op_arith<Row, 0>(FpuCall*);                                                         \
+  template void op_arith<Row, 1>(FpuCall*);                                                         \
+  template void op_arith<Row, 4>(FpuCall*);                                                         \
+  template void op_arith<Row, 5>(FpuCall*);                                                         \
+  template void op_arith<Row, 6>(FpuCall*);                                                         \
+  template void op_arith<Row, 7>(FpuCall*);
+ARITH_ROW(ROW_D8)
+ARITH_ROW(ROW_DA)
+ARITH_ROW(ROW_DC)
+ARITH_ROW(ROW_DE)
+
+// Condition codes from a comparison result, then the invalid operation:
+// for every unordered result, or (unordered compares) only a signalling one.
+static void finish_compare(int r, bool unordered_compare) {
+  switch (r) {
+    case CMP_GREATER: fpu_set_cc(0); break;
+    case CMP_EQUAL: fpu_set_cc(SW_C3); break;
+    case CMP_LESS: fpu_set_cc(SW_C0); break;
+    default: fpu_set_cc(SW_C3 | SW_C2 | SW_C0); break;
+  }
+  if ((r & 0x40) && (!unordered_compare || (r & 0x80))) fpu_raise(FPU_EX_INVALID);
+}
+
+// The register compares: an empty ST(i) reports unordered.
+static bool check_compare_operand(u32 i) {
+  if (fpu_check(i)) return true;
+  fpu_set_cc(SW_C3 | SW_C2 | SW_C0);
+  return false;
+}
+
+// FCOMPP and FUCOMPP.
+static void compare_pop_both(FpuCall* c, bool unordered_compare) {
+  if (!check_compare_operand(1)) return;
+  int r = ext_compare(fpu_st(0), fpu_st(1));
+  fpu_st(0)->tag = TAG_EMPTY;
+  fpu_st(1)->tag = TAG_EMPTY;
+  fpu_state.top += 2;
+  finish_compare(r, unordered_compare);
+}
+
+static void fucompp(FpuCall* c) { compare_pop_both(c, true); }
+
+template <int Row, bool Pop>
+void op_compare(FpuCall* c) {
+  if (!fpu_check(0)) return;
+  int r;
+  if (fpu_is_register_form(c)) {
+    if (Row == ROW_DE && Pop && fpu_rm(c) == 1) {
+      compare_pop_both(c, false);
+      return;
+    }
+    if (Row != ROW_D8) {
+      fpu_unimplemented(c);
+      return;
+    }
+    if (!check_compare_operand(fpu_rm(c))) return;
+    r = ext_compare(fpu_st(0), fpu_st(fpu_rm(c)));
+  } else {
+    ExtValue m;
+    load_operand<Row>(c->address, &m);
+    r = ext_compare(fpu_st(0), &m);
+  }
+  if (Pop) fpu_pop();
+  finish_compare(r, false);
+}
+template void op_compare<ROW_D8, false>(FpuCall*);
+template void op_compare<ROW_D8, true>(FpuCall*);
+template void op_compare<ROW_DA, false>(FpuCall*);
+template void op_compare<ROW_DA, true>(FpuCall*);
+template void op_compare<ROW_DC, false>(FpuCall*);
+template void op_compare<ROW_DC, true>(FpuCall*);
+template void op_compare<ROW_DE, false>(FpuCall*);
+template void op_compare<ROW_DE, true>(FpuCall*);
+
+static void fucom(FpuCall* c, bool pop) {
+  if (!fpu_check(0)) return;
+  if (!check_compare_operand(fpu_rm(c))) return;
+  int r = ext_compare(fpu_st(0), fpu_st(fpu_rm(c)));
+  if (pop) fpu_pop();
+  finish_compare(r, true);
+}
+void op_fucom(FpuCall* c) { fucom(c, false); }
+void op_fucomp(FpuCall* c) { fucom(c, true); }

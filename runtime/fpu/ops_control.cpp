@@ -1,0 +1,112 @@
+// Control operations: control and status words, state image, stack
+// pointer, sign operations and classification.
+#include "fpu_dispatch.h"
+#include "fpu_memory.h"
+
+void op_fldcw(FpuCall* c) { fpu_state.control = (u32)(i32)(int16_t)mem_read16(c->address); }
+void op_fnstcw(FpuCall* c) { mem_write16(c->address, (u16)fpu_state.control); }
+
+void op_fnstsw_m16(FpuCall* c) {
+  if (fpu_is_register_form(c)) {
+    fpu_unimplemented(c);
+    return;
+  }
+  fpu_store_top();
+  mem_write16(c->address, (u16)fpu_state.status);
+}
+
+void op_fnstsw_ax(FpuCall* c) {
+  fpu_store_top();
+  c->eax = (c->eax & 0xFFFF0000u) | (fpu_state.status & 0xFFFF);
+}
+
+void op_fninit(FpuCall*) { fpu_reset(); }
+void op_fnclex(FpuCall*) { fpu_state.status &= ~0x80FFu; }
+void op_fdecstp(FpuCall*) {
+  fpu_clear_c1();
+  fpu_state.top--;
+}
+void op_fincstp(FpuCall*) {
+  fpu_clear_c1();
+  fpu_state.top++;
+}
+
+void op_fchs(FpuCall*) {
+  if (!fpu_check(0)) return;
+  fpu_clear_c1();
+  fpu_st(0)->sign ^= 1;
+}
+void op_fabs(FpuCall*) {
+  if (!fpu_check(0)) return;
+  fpu_st(0)->sign = 0;
+  fpu_clear_c1();
+}
+
+void op_ftst(FpuCall*) {
+  const ExtValue* v = fpu_st(0);
+  switch (v->tag) {
+    case TAG_VALID: fpu_set_cc(v->sign ? SW_C0 : 0); break;
+    case TAG_ZERO: fpu_set_cc(SW_C3); break;
+    case TAG_SPECIAL:
+      if (ext_is_pos_inf(v)) {
+        fpu_set_cc(0);
+      } else if (ext_is_neg_inf(v)) {
+        fpu_set_cc(SW_C0);
+      } else {
+        fpu_set_cc(SW_C3 | SW_C2 | SW_C0);
+        fpu_raise(FPU_EX_INVALID);
+      }
+      break;
+    default:
+      fpu_set_cc(SW_C3 | SW_C2 | SW_C0);
+      fpu_raise(FPU_EX_STACK_UNDERFLOW);
+      break;
+  }
+}
+
+void op_fxam(FpuCall*) {
+  const ExtValue* v = fpu_st(0);
+  u32 cc = v->sign ? SW_C1 : 0;
+  switch (v->tag) {
+    case TAG_VALID: cc |= (v->mant_hi & 0x80000000u) ? SW_C2 : SW_C3 | SW_C2; break;
+    case TAG_ZERO: cc |= SW_C3; break;
+    case TAG_SPECIAL:
+      if (ext_equal(v, &ext_indefinite)) cc |= SW_C0;
+      else if (ext_is_inf(v)) cc |= SW_C2 | SW_C0;
+      break;
+    default: cc |= SW_C3 | SW_C0; break;
+  }
+  fpu_set_cc(cc);
+}
+
+// The 108-byte state image (32-bit protected-mode layout). Bytes 12-27,
+// the instruction and operand pointers, are neither written nor read.
+enum : u32 { IMAGE_CONTROL = 0, IMAGE_STATUS = 4, IMAGE_TAGS = 8, IMAGE_REGISTERS = 28 };
+
+void op_fsave(FpuCall* c) {
+  u32 address;
+  if (!fpu_address(c, &address)) return;
+  fpu_store_top();
+  u32 tags = 0;
+  for (u32 r = 0; r < 8; r++) tags |= (u32)(fpu_state.regs[r].tag & 3) << (2 * r);
+  mem_write16(address + IMAGE_CONTROL, (u16)fpu_state.control);
+  mem_write16(address + IMAGE_CONTROL + 2, 0);
+  mem_write16(address + IMAGE_STATUS, (u16)fpu_state.status);
+  mem_write16(address + IMAGE_STATUS + 2, 0);
+  mem_write16(address + IMAGE_TAGS, (u16)tags);
+  mem_write16(address + IMAGE_TAGS + 2, 0);
+  for (u32 i = 0; i < 8; i++) store_real10(fpu_st(i), address + IMAGE_REGISTERS + 10 * i);
+}
+
+void op_frstor(FpuCall* c) {
+  u32 address = c->address;
+  fpu_state.control = mem_read16(address + IMAGE_CONTROL);
+  fpu_state.status = mem_read16(address + IMAGE_STATUS);
+  fpu_state.top = (fpu_state.status >> 11) & 7;
+  u32 tags = mem_read16(address + IMAGE_TAGS);
+  for (u32 i = 0; i < 8; i++) {
+    u32 r = (fpu_state.top + i) & 7;
+    load_real10(address + IMAGE_REGISTERS + 10 * i, &fpu_state.regs[r]);
+    fpu_state.regs[r].tag = (int8_t)((tags >> (2 * r)) & 3);
+  }
+}

@@ -1,0 +1,151 @@
+// Loads, stores, register moves and constants.
+#include "fpu_dispatch.h"
+
+typedef void (*Loader)(u32, ExtValue*);
+typedef void (*Storer)(const ExtValue*, u32);
+
+// Push check, push, convert the memory operand into the new ST(0).
+static void load_push(FpuCall* c, Loader load) {
+  if (!fpu_push_check()) return;
+  fpu_state.top--;
+  u32 address;
+  if (!fpu_address(c, &address)) return;
+  load(address, fpu_st(0));
+}
+
+// The register forms of the integer and extended loads: the push check is
+// made before the form is found unimplemented.
+static void load_or_unimplemented(FpuCall* c, Loader load) {
+  if (fpu_is_register_form(c)) {
+    if (fpu_push_check()) fpu_unimplemented(c);
+    return;
+  }
+  load_push(c, load);
+}
+
+static void store_from_st0(FpuCall* c, Storer store, bool pop) {
+  if (!fpu_check(0)) return;
+  if (fpu_is_register_form(c)) {
+    fpu_unimplemented(c);
+    return;
+  }
+  u32 address;
+  if (!fpu_address(c, &address)) return;
+  store(fpu_st(0), address);
+  if (pop) fpu_pop();
+}
+
+// Register form recognised before the ST(0) check.
+static void store_memory_only(FpuCall* c, Storer store, bool pop) {
+  if (fpu_is_register_form(c)) {
+    fpu_unimplemented(c);
+    return;
+  }
+  store_from_st0(c, store, pop);
+}
+
+void op_fld_m32_or_st(FpuCall* c) {
+  if (!fpu_is_register_form(c)) {
+    load_push(c, load_real4);
+    return;
+  }
+  // FLD ST(i): i counts from the top before the push.
+  if (!fpu_push_check()) return;
+  u32 i = fpu_rm(c);
+  if (!fpu_check(i)) return;
+  fpu_state.regs[(fpu_state.top - 1) & 7] = *fpu_st(i);
+  fpu_state.top--;
+}
+
+void op_fxch(FpuCall* c) {
+  if (!fpu_is_register_form(c)) {
+    fpu_unimplemented(c);
+    return;
+  }
+  ExtValue* s0 = fpu_st(0);
+  ExtValue* si = fpu_st(fpu_rm(c));
+  if (s0->tag == TAG_EMPTY) {
+    fpu_raise(FPU_EX_STACK_UNDERFLOW);
+    *s0 = ext_indefinite;
+  }
+  if (si->tag == TAG_EMPTY) {
+    fpu_raise(FPU_EX_STACK_UNDERFLOW);
+    *si = ext_indefinite;
+  }
+  ExtValue t = *s0;
+  *s0 = *si;
+  *si = t;
+}
+
+void op_fst_m32_or_fnop(FpuCall* c) {
+  if (fpu_is_register_form(c)) {
+    if (fpu_rm(c) != 0) fpu_unimplemented(c);  // D9 D0 is FNOP
+    return;
+  }
+  store_from_st0(c, store_real4, false);
+}
+void op_fstp_m32(FpuCall* c) { store_memory_only(c, store_real4, true); }
+
+void op_fild_m32(FpuCall* c) { load_or_unimplemented(c, load_int32); }
+void op_fist_m32(FpuCall* c) { store_from_st0(c, store_int32, false); }
+void op_fistp_m32(FpuCall* c) { store_from_st0(c, store_int32, true); }
+void op_fld_m80(FpuCall* c) { load_or_unimplemented(c, load_real10); }
+void op_fstp_m80(FpuCall* c) { store_memory_only(c, store_real10, true); }
+
+void op_fld_m64_or_ffree(FpuCall* c) {
+  if (fpu_is_register_form(c)) {
+    fpu_st(fpu_rm(c))->tag = TAG_EMPTY;
+    return;
+  }
+  load_push(c, load_real8);
+}
+
+// FST ST(i) and FSTP ST(i) copy ST(0) whole, without a check.
+static void store_to_register(FpuCall* c, bool pop) {
+  *fpu_st(fpu_rm(c)) = *fpu_st(0);
+  if (pop) fpu_pop();
+}
+void op_fst_m64_or_st(FpuCall* c) {
+  if (fpu_is_register_form(c)) store_to_register(c, false);
+  else store_from_st0(c, store_real8, false);
+}
+void op_fstp_m64_or_st(FpuCall* c) {
+  if (fpu_is_register_form(c)) store_to_register(c, true);
+  else store_from_st0(c, store_real8, true);
+}
+
+void op_fild_m16(FpuCall* c) { load_or_unimplemented(c, load_int16); }
+void op_fist_m16(FpuCall* c) { store_from_st0(c, store_int16, false); }
+void op_fistp_m16(FpuCall* c) { store_from_st0(c, store_int16, true); }
+void op_fbld(FpuCall* c) { load_push(c, load_bcd); }
+void op_fild_m64(FpuCall* c) { load_or_unimplemented(c, load_int64); }
+void op_fistp_m64(FpuCall* c) { store_from_st0(c, store_int64, true); }
+
+// FBSTP stores even an empty register's contents (after the masked
+// stack underflow) and pops.
+void op_fbstp(FpuCall* c) {
+  if (fpu_st(0)->tag == TAG_EMPTY) fpu_raise(FPU_EX_STACK_UNDERFLOW);
+  if (fpu_is_register_form(c)) {
+    fpu_unimplemented(c);
+    return;
+  }
+  u32 address;
+  if (!fpu_address(c, &address)) return;
+  store_bcd(fpu_st(0), address);
+  fpu_pop();
+}
+
+// D9 E8-EE.
+void op_load_constant(FpuCall* c) {
+  static const ExtValue* const constants[7] = {&ext_one, &ext_l2t, &ext_l2e, &ext_pi,
+                                               &ext_lg2, &ext_ln2, &ext_zero};
+  u32 rm = fpu_rm(c);
+  if (rm == 7) {
+    fpu_unimplemented(c);
+    return;
+  }
+  if (!fpu_push_check()) return;
+  fpu_state.top--;
+  *fpu_st(0) = *constants[rm];
+  fpu_clear_c1();
+}
