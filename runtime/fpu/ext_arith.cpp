@@ -231,8 +231,8 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 
 // The quotient loop: the remainder stays in place while the divisor and
 // the quotient bit move right one place per step, so the low quotient bits
-// are decided against a divisor that has lost its low bits. Steps whose
-// divisor still exceeds the remainder yield zero bits and are skipped.
+// are decided against a divisor that has lost its low bits. Runs of steps
+// whose divisor still exceeds the remainder yield zero bits and are skipped.
 static u64 divide_loop(u64 r, u64 d) {
   u64 q = 0;
   int i = 0;
@@ -244,7 +244,13 @@ static u64 divide_loop(u64 r, u64 d) {
       i++;
       continue;
     }
-    if (r == 0) break;
+    if (r == 0) {
+      // Only steps whose divisor has shifted down to zero still set bits.
+      int s = 64 - ext_clz64(d);
+      if (s < i) s = i;
+      if (s < 64) q |= ~0ull >> s;
+      break;
+    }
     // First step j > i with (d >> j) <= r.
     int j = ext_clz64(r) - ext_clz64(d);
     if ((d >> j) > r) j++;
