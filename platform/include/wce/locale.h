@@ -20,6 +20,12 @@ enum : UINT {
   MAX_DEFAULTCHAR = 2,
 };
 
+// Error codes of the locale functions.
+enum : DWORD {
+  ERROR_INVALID_FLAGS = 1004,
+  ERROR_NO_UNICODE_TRANSLATION = 1113,
+};
+
 enum : DWORD {
   LOCALE_USER_DEFAULT = 0x0400,
   LOCALE_SYSTEM_DEFAULT = 0x0800,
