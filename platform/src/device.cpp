@@ -66,6 +66,13 @@ void* run_winmain(void* arg) {
   return nullptr;
 }
 
+// Returning from WinMain ends the process with every thread in it, as on
+// the device; no static object is torn down under a thread still running.
+[[noreturn]] void end_program(int result) {
+  fflush(nullptr);
+  _exit(result);
+}
+
 }  // namespace
 
 const std::string& device_program_dir() {
@@ -126,7 +133,7 @@ extern "C" int device_run_program(int argc, char** argv, WinMainFn winmain) {
   int local = 0;
   if (!high(&local)) {
     run_winmain(&run);
-    return run.result;
+    end_program(run.result);
   }
   // The main stack stays at the top of the address space: run the program
   // on a thread whose stack lies low.
@@ -141,5 +148,5 @@ extern "C" int device_run_program(int argc, char** argv, WinMainFn winmain) {
     return -1;
   }
   pthread_join(thread, nullptr);
-  return run.result;
+  end_program(run.result);
 }

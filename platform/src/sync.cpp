@@ -5,7 +5,8 @@
 #include "wce/kernel.h"
 
 static std::mutex g_sync_lock;
-static std::condition_variable g_sync_cond;
+// Never destroyed: threads may still wait on it while the process ends.
+static std::condition_variable& g_sync_cond = *new std::condition_variable;
 
 std::mutex& sync_lock() { return g_sync_lock; }
 void sync_notify_all() { g_sync_cond.notify_all(); }

@@ -11,8 +11,9 @@ typedef int (*WinMainFn)(HINSTANCE instance, HINSTANCE previous, LPWSTR cmdline,
 
 extern "C" {
 // Program start on the device: arranges the address space so that every
-// address the guest can see lies below 0x80000000, then runs `winmain` and
-// returns its result.
+// address the guest can see lies below 0x80000000, then runs `winmain`;
+// the process ends with its result when it returns. Returns (-1) only
+// when the program cannot be started.
 int device_run_program(int argc, char** argv, WinMainFn winmain);
 // How many times MessageBeep sounded.
 unsigned device_beep_count(void);

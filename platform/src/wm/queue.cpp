@@ -6,8 +6,10 @@
 namespace {
 
 std::map<DWORD, MessageQueue>& queues() {
-  static std::map<DWORD, MessageQueue> table;
-  return table;
+  // Never destroyed: a thread may still wait in its queue while the
+  // process ends.
+  static auto* table = new std::map<DWORD, MessageQueue>;
+  return *table;
 }
 
 bool matches(const MSG& msg, HWND hwnd, UINT first, UINT last) {

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds everything and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+cd build
+ctest --output-on-failure -j"$(nproc)" "$@"
