@@ -1,5 +1,8 @@
-// The device registry: keys under the predefined roots, typed values,
-// kept in the device root across runs.
+// The device registry: keys under the predefined roots and typed values,
+// kept in a journal file (DEVICE_REGISTRY, by default registry.dat in the
+// device root) so that they survive restarts and a process killed in the
+// middle of a write. Every function returns its error code (ERROR_SUCCESS
+// on success) and leaves the thread's last error alone.
 #pragma once
 
 #include "wce/types.h"
@@ -29,6 +32,13 @@ enum : DWORD {
   KEY_ALL_ACCESS = 0xF003F,
   KEY_READ = 0x20019,
   KEY_WRITE = 0x20006,
+};
+
+// Error codes the registry functions return.
+enum : LONG {
+  ERROR_BAD_PATHNAME = 161,
+  ERROR_MORE_DATA = 234,
+  ERROR_REGISTRY_IO_FAILED = 1016,
 };
 
 struct SECURITY_ATTRIBUTES;
