@@ -17,27 +17,26 @@
 
 namespace {
 
-int g_argc;
-char** g_argv;
+// The command line without the program's name, as the device gives it,
+// taken when the library starts: the program may rearrange argv later.
+char* g_command_line8;
 
-// glibc hands every initialiser the program's arguments. Only plain words
-// are stored here: this runs before the library's own objects are built.
+// glibc hands every initialiser the program's arguments. Only plain C
+// storage is used here: this runs before the library's own objects exist.
 __attribute__((constructor)) void capture_arguments(int argc, char** argv, char**) {
-  g_argc = argc;
-  g_argv = argv;
-}
-
-// The command line without the program's name, as the device gives it.
-std::u16string build_command_line() {
-  std::string line;
-  for (int i = 1; i < g_argc; i++) {
-    if (i > 1) line += ' ';
-    bool quote = std::strchr(g_argv[i], ' ') != nullptr || g_argv[i][0] == 0;
-    if (quote) line += '"';
-    line += g_argv[i];
-    if (quote) line += '"';
+  size_t size = 1;
+  for (int i = 1; i < argc; i++) size += std::strlen(argv[i]) + 3;
+  g_command_line8 = static_cast<char*>(std::malloc(size));
+  if (!g_command_line8) return;
+  char* out = g_command_line8;
+  for (int i = 1; i < argc; i++) {
+    if (i > 1) *out++ = ' ';
+    bool quote = std::strchr(argv[i], ' ') != nullptr || argv[i][0] == 0;
+    if (quote) *out++ = '"';
+    out = stpcpy(out, argv[i]);
+    if (quote) *out++ = '"';
   }
-  return utf8_to_wstr(line.c_str());
+  *out = 0;
 }
 
 std::string dir_of(const std::string& path) {
@@ -112,7 +111,7 @@ int device_screen_width() { return screen_dimension(0); }
 int device_screen_height() { return screen_dimension(1); }
 
 extern "C" LPWSTR GetCommandLineW(void) {
-  static std::u16string line = build_command_line();
+  static std::u16string line = utf8_to_wstr(g_command_line8 ? g_command_line8 : "");
   return const_cast<LPWSTR>(line.c_str());
 }
 
