@@ -69,18 +69,18 @@ inline ExtValue random_ext(Rng& rng, int center = -1) {
 }
 
 // Runs `bytes` (one instruction) through Emu87 from a fresh buffer.
-struct Run {
+struct Outcome {
   int result;
   u32 advanced;  // EIP after minus EIP before
   Env env;
 };
-inline Run run_bytes(std::initializer_list<u8> bytes, Env env = {}) {
+inline Outcome run_bytes(std::initializer_list<u8> bytes, Env env = {}) {
   static thread_local u8 code[64];
   memset(code, 0x90, sizeof code);
   size_t n = 0;
   for (u8 b : bytes) code[n++] = b;
   env.EIP = guest_addr(code);
-  Run r;
+  Outcome r;
   r.result = Emu87(&env);
   r.advanced = env.EIP - guest_addr(code);
   r.env = env;
