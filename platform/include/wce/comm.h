@@ -1,5 +1,6 @@
 // Serial ports: "COM1:" to "COM9:" opened with CreateFileW, each mapped to
-// a host terminal by the device setting DEVICE_COMn.
+// a host terminal by the device setting DEVICE_COMn (a path such as
+// /dev/ttyUSB0). ReadFile and WriteFile on a port follow its COMMTIMEOUTS.
 #pragma once
 
 #include "wce/types.h"
@@ -78,6 +79,24 @@ enum : DWORD {
   MS_DSR_ON = 0x20,
   MS_RING_ON = 0x40,
   MS_RLSD_ON = 0x80,
+};
+
+// DCB::fBits fields of two bits.
+enum : DWORD {
+  DTR_CONTROL_DISABLE = 0,
+  DTR_CONTROL_ENABLE = 1,
+  DTR_CONTROL_HANDSHAKE = 2,
+  RTS_CONTROL_DISABLE = 0,
+  RTS_CONTROL_ENABLE = 1,
+  RTS_CONTROL_HANDSHAKE = 2,
+  RTS_CONTROL_TOGGLE = 3,
+  MAXDWORD = 0xFFFFFFFF,
+};
+
+// Error codes of serial port reads and writes.
+enum : DWORD {
+  ERROR_GEN_FAILURE = 31,
+  ERROR_OPERATION_ABORTED = 995,
 };
 
 extern "C" {
