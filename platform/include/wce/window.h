@@ -53,6 +53,39 @@ enum : int {
   CW_USEDEFAULT = (int)0x80000000,
 };
 
+// PeekMessageW
+enum : UINT {
+  PM_NOREMOVE = 0x0,
+  PM_REMOVE = 0x1,
+  PM_NOYIELD = 0x2,
+};
+
+// Menu item flags of a menu template and of menu functions.
+enum : UINT {
+  MF_STRING = 0x0,
+  MF_GRAYED = 0x1,
+  MF_DISABLED = 0x2,
+  MF_CHECKED = 0x8,
+  MF_POPUP = 0x10,
+  MF_END = 0x80,
+  MF_SEPARATOR = 0x800,
+};
+
+// Errors of the resource functions.
+enum : DWORD {
+  ERROR_RESOURCE_DATA_NOT_FOUND = 1812,
+  ERROR_RESOURCE_TYPE_NOT_FOUND = 1813,
+  ERROR_RESOURCE_NAME_NOT_FOUND = 1814,
+  ERROR_INVALID_MENU_HANDLE = 1401,
+};
+
+#define IDI_APPLICATION ((LPCWSTR)(uintptr_t)32512)
+#define IDI_HAND ((LPCWSTR)(uintptr_t)32513)
+#define IDI_QUESTION ((LPCWSTR)(uintptr_t)32514)
+#define IDI_EXCLAMATION ((LPCWSTR)(uintptr_t)32515)
+#define IDI_ASTERISK ((LPCWSTR)(uintptr_t)32516)
+#define MAKEINTRESOURCEW(id) ((LPCWSTR)(uintptr_t)(WORD)(id))
+
 #define IDC_ARROW ((LPCWSTR)(uintptr_t)0x7F00)
 #define IDC_WAIT ((LPCWSTR)(uintptr_t)0x7F02)
 
@@ -92,5 +125,19 @@ BOOL SetForegroundWindow(HWND window);
 
 int GetSystemMetrics(int index);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+
+BOOL PeekMessageW(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
+
+// Resources of a module (system icons with a null instance).
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);
+BOOL DestroyMenu(HMENU menu);
+// A null buffer asks for the string's length in characters.
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
+
+// Window properties.
+BOOL SetPropW(HWND window, LPCWSTR name, HANDLE data);
+HANDLE GetPropW(HWND window, LPCWSTR name);
+HANDLE RemovePropW(HWND window, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 }
