@@ -93,12 +93,6 @@ enum : DWORD {
   MAXDWORD = 0xFFFFFFFF,
 };
 
-// Error codes of serial port reads and writes.
-enum : DWORD {
-  ERROR_GEN_FAILURE = 31,
-  ERROR_OPERATION_ABORTED = 995,
-};
-
 extern "C" {
 BOOL SetupComm(HANDLE port, DWORD inQueue, DWORD outQueue);
 BOOL GetCommState(HANDLE port, DCB* dcb);

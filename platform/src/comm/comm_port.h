@@ -22,7 +22,11 @@ struct CommPort {
   bool in_break;
 };
 
-enum : DWORD { COMM_GENERIC_READ = 0x80000000, COMM_GENERIC_WRITE = 0x40000000 };
+enum : DWORD {
+  COMM_GENERIC_READ = 0x80000000,
+  COMM_GENERIC_WRITE = 0x40000000,
+  COMM_ERROR_GEN_FAILURE = 31,  // the port failed (ERROR_GEN_FAILURE)
+};
 
 // Opens "COM1:" .. "COM9:" (any case). Null when `name` is no serial
 // port name, so that the caller goes on with files; INVALID_HANDLE_VALUE

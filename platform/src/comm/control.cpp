@@ -29,7 +29,7 @@ BOOL set_break(HANDLE handle, bool on) {
     if (ok) port->in_break = on;
   }
   handle_release(&port->header);
-  if (!ok) SetLastError(ERROR_GEN_FAILURE);
+  if (!ok) SetLastError(COMM_ERROR_GEN_FAILURE);
   return ok;
 }
 

@@ -76,7 +76,7 @@ BOOL comm_read(KObject* object, void* buffer, DWORD size, DWORD* done) {
     }
     if (at_once || (got && first_only)) until = 0, at_once = true;
     int ready = at_once ? 1 : wait_for(port->fd, POLLIN, until);
-    if (ready < 0) return fail(ERROR_GEN_FAILURE);
+    if (ready < 0) return fail(COMM_ERROR_GEN_FAILURE);
     if (ready == 0) break;
     ssize_t n = read(port->fd, out + got, size - got);
     if (n < 0 && errno == EINTR) continue;
@@ -86,7 +86,7 @@ BOOL comm_read(KObject* object, void* buffer, DWORD size, DWORD* done) {
     }
     if (n <= 0) {
       if (got) break;  // hung up after some data: deliver what came
-      return fail(ERROR_GEN_FAILURE);
+      return fail(COMM_ERROR_GEN_FAILURE);
     }
     got += static_cast<DWORD>(n);
     if (done) *done = got;
@@ -117,11 +117,11 @@ BOOL comm_write(KObject* object, const void* buffer, DWORD size, DWORD* done) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) {
       int ready = wait_for(port->fd, POLLOUT, deadline);
-      if (ready < 0) return fail(ERROR_GEN_FAILURE);
+      if (ready < 0) return fail(COMM_ERROR_GEN_FAILURE);
       if (ready == 0) break;
       continue;
     }
-    if (n < 0) return fail(ERROR_GEN_FAILURE);
+    if (n < 0) return fail(COMM_ERROR_GEN_FAILURE);
     put += static_cast<DWORD>(n);
     if (done) *done = put;
   }

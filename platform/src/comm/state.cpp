@@ -38,7 +38,7 @@ bool comm_apply_dcb(int fd, const DCB& dcb) {
   if (!speed || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY || !stops)
     return fail(ERROR_INVALID_PARAMETER);
   termios tio;
-  if (tcgetattr(fd, &tio) != 0) return fail(ERROR_GEN_FAILURE);
+  if (tcgetattr(fd, &tio) != 0) return fail(COMM_ERROR_GEN_FAILURE);
   cfsetispeed(&tio, speed->code);
   cfsetospeed(&tio, speed->code);
   static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
