@@ -123,7 +123,7 @@ int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
   seh_raise(&guard.record);
 }
 
-MODULE_EXPORT int ModuleDispatch(Env* env, ModuleInfo* mi) {
+int ModuleDispatch(Env* env, ModuleInfo* mi) {
   const u32 start_esp = env->ESP;
   const u32 fixup = mi->Fixup;
   const u32 preferred_base = mi->Base - fixup;

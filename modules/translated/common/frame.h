@@ -46,7 +46,8 @@ extern const char g_module_stem[];
 // Entry b is 1 when byte b has an even number of set bits.
 extern const uint8_t kParity[256];
 
-extern "C" int ModuleDispatch(Env* env, ModuleInfo* mi);
+// The dispatcher, reached through the descriptor's Dispatch field only.
+int ModuleDispatch(Env* env, ModuleInfo* mi);
 
 // Runs one chunk: loads the frame from `env`, runs `body` under a host
 // exception guard and stores the frame back, EFLAGS rebuilt from the six
