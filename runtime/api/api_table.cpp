@@ -6,7 +6,7 @@
 #include "handler.h"
 
 // The families' row lists, searched in this order.
-static const ApiEntry* const kFamilies[] = {kStubApis};
+static const ApiEntry* const kFamilies[] = {kStubApis, kSerialApis, kRegistryApis, kLocaleApis, kStringApis};
 
 u32 FindFunc(const char* name) {
   for (const ApiEntry* family : kFamilies)

@@ -39,3 +39,8 @@ struct ApiEntry {
 // Each family contributes its rows; the table is their concatenation in a
 // fixed order, ended by a null row.
 extern const ApiEntry kStubApis[];
+// Serial ports, registry, code pages and locale, strings and formatting.
+extern const ApiEntry kSerialApis[];
+extern const ApiEntry kRegistryApis[];
+extern const ApiEntry kLocaleApis[];
+extern const ApiEntry kStringApis[];
