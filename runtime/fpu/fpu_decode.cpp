@@ -73,8 +73,9 @@ FPU_EXPORT int Emu87(Env* env) {
   // Only an unmasked exception can abandon an instruction, so the
   // resumption point is armed only when some exception is unmasked.
   call.resumable = (fpu_state.control & 0x7F) != 0x7F;
-  FpuCall* outer = fpu_current_call;
+  FpuCall* outer = nullptr;
   if (call.resumable) {
+    outer = fpu_current_call;
     fpu_current_call = &call;
     if (setjmp(call.resume)) {
       fpu_current_call = outer;
