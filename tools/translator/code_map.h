@@ -1,0 +1,36 @@
+// The guest code found by recursive descent: every decoded instruction by
+// address, the addresses where control can arrive from elsewhere, and the
+// addresses that could not be decoded.
+#pragma once
+
+#include <Zydis/Zydis.h>
+
+#include <map>
+#include <set>
+
+#include "pe_image.h"
+
+struct Insn {
+  u32 va;  // guest address at the preferred base
+  ZydisDecodedInstruction d;
+  ZydisDecodedOperand ops[ZYDIS_MAX_OPERAND_COUNT];
+  bool reloc_imm;   // the immediate is an absolute guest address
+  bool reloc_disp;  // the displacement is an absolute guest address
+  u32 next() const { return va + d.length; }
+};
+
+struct CodeMap {
+  std::map<u32, Insn> insns;  // by guest address
+  std::set<u32> entries;      // function starts, targets, return addresses
+  std::set<u32> functions;    // entry point, exports, call targets, code pointers
+  std::set<u32> leaders;      // first instructions of blocks (includes entries)
+  std::set<u32> bad;          // addresses reached that did not decode
+};
+
+// Decodes the code of `pe` from its entry point, exports and relocated code
+// pointers, following calls and jumps.
+CodeMap discover_code(const PeImage& pe);
+
+// Direct branch target of a jump, jcc or call (rel form), or 0.
+u32 branch_target(const Insn& in);
+bool is_relative_branch(const Insn& in);

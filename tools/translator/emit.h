@@ -1,0 +1,89 @@
+// C++ emission of translated guest code: the state of one chunk being
+// written and the helpers every instruction translator uses.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "code_map.h"
+
+// A consecutive range of guest code translated into one host function.
+struct ChunkPlan {
+  u32 start, end;  // guest addresses, half-open
+  std::vector<const Insn*> insns;
+  std::string name;
+};
+
+// Register slots in frame order.
+enum Reg { R_EAX, R_EBX, R_ECX, R_EDX, R_ESI, R_EDI, R_ESP, R_EBP, R_COUNT };
+extern const char* const kRegName[R_COUNT];
+
+// What a block has changed since its last store into the frame.
+enum Dirty : unsigned {
+  D_CF = 1u << R_COUNT,
+  D_OF = D_CF << 1,
+  D_SZP = D_CF << 2,
+  D_DF = D_CF << 3,
+  D_FLAGS = D_CF | D_OF | D_SZP,
+};
+
+// An operand: a register part, guest memory at an address held in a
+// temporary, or an immediate.
+struct Loc {
+  enum Kind { REG, MEM, IMM } kind;
+  int width;
+  Reg reg;
+  int part;  // 0: 32 bits, 1: low 16, 2: low 8, 3: bits 8-15
+  std::string text;  // MEM: the address variable; IMM: the value
+  bool aligned;      // MEM: known 4-aligned
+};
+
+struct Emitter {
+  const PeImage* pe;
+  const CodeMap* map;
+  const ChunkPlan* chunk;
+  const std::set<u32>* labels;  // addresses with a label in this chunk
+  std::string out;
+  unsigned dirty;
+  int temp;
+  const Insn* in;                 // instruction being translated
+  const Insn* last_cmp;           // the previous instruction when it was a CMP
+  std::map<std::string, int>* untranslated;  // mnemonic -> count
+};
+
+// Thrown by operand helpers for forms the translator does not handle.
+struct Unsupported {};
+
+// Operands and registers.
+Loc op_loc(Emitter& e, int index);
+std::string op_read(Emitter& e, const Loc& l);
+void op_write(Emitter& e, const Loc& l, const std::string& value);
+std::string reg_read(Reg r, int part);
+void reg_write(Emitter& e, Reg r, int part, const std::string& value);
+std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool with_segment);
+std::string hex(u32 v);
+std::string new_temp(Emitter& e);
+// The low W bits mask as text.
+std::string mask_text(int width);
+
+// Frame synchronisation and control transfer.
+void emit_sync(Emitter& e);                 // store what the block changed
+void emit_goto(Emitter& e, u32 target);     // sync, then branch or leave
+void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`
+void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at `guest`
+void emit_untranslated(Emitter& e);         // leave at the current instruction, unreported
+
+// Condition code of a jcc/setcc/cmovcc (0..15 in x86 order), or -1.
+int condition_of(ZydisMnemonic m);
+std::string condition_text(Emitter& e, int cc);
+
+// Instruction translators: return false when the instruction is not handled.
+bool emit_alu(Emitter& e);
+bool emit_flow(Emitter& e);
+bool emit_misc(Emitter& e);
+
+// Translates one instruction; false when it could not and the code written
+// leaves the chunk at it instead.
+bool emit_instruction(Emitter& e);

@@ -1,0 +1,129 @@
+// Control transfer and the guest stack: jumps, calls, returns, loops,
+// pushes and pops, frames.
+#include "emit.h"
+
+namespace {
+
+void push(Emitter& e, const std::string& value) {
+  e.out += "esp -= 4; s32a(esp, " + value + ");\n";
+  e.dirty |= 1u << R_ESP;
+}
+
+// The target of an indirect jump or call, read before the stack moves.
+std::string indirect_target(Emitter& e) {
+  Loc t = op_loc(e, 0);
+  if (t.width != 32) throw Unsupported{};
+  e.out += "const u32 target = " + op_read(e, t) + ";\n";
+  return "target";
+}
+
+void conditional(Emitter& e, const std::string& cond) {
+  const u32 taken = branch_target(*e.in), fall = e.in->next();
+  emit_sync(e);
+  e.out += "if (" + cond + ") {\n";
+  emit_goto(e, taken);
+  e.out += "}\n";
+  emit_goto(e, fall);
+}
+
+}  // namespace
+
+bool emit_flow(Emitter& e) {
+  const Insn& in = *e.in;
+  const ZydisMnemonic m = in.d.mnemonic;
+  switch (m) {
+    case ZYDIS_MNEMONIC_JMP:
+      if (is_relative_branch(in)) {
+        emit_goto(e, branch_target(in));
+      } else {
+        if (in.ops[0].type == ZYDIS_OPERAND_TYPE_POINTER) return false;
+        e.out += "eip = " + indirect_target(e) + ";\n";
+        emit_lookup(e);
+      }
+      return true;
+    case ZYDIS_MNEMONIC_CALL:
+      if (is_relative_branch(in)) {
+        push(e, "fx + " + hex(in.next()));
+        emit_goto(e, branch_target(in));
+      } else {
+        if (in.ops[0].type == ZYDIS_OPERAND_TYPE_POINTER) return false;
+        std::string t = indirect_target(e);
+        push(e, "fx + " + hex(in.next()));
+        e.out += "eip = " + t + ";\n";
+        emit_lookup(e);
+      }
+      return true;
+    case ZYDIS_MNEMONIC_RET: {
+      if (in.d.operand_width != 32) return false;
+      u32 n = in.d.operand_count_visible ? static_cast<u32>(in.ops[0].imm.value.u) : 0;
+      e.out += "eip = m32a(esp); esp += " + hex(4 + n) + ";\n";
+      e.dirty |= 1u << R_ESP;
+      emit_lookup(e);
+      return true;
+    }
+    case ZYDIS_MNEMONIC_LOOP:
+    case ZYDIS_MNEMONIC_LOOPE:
+    case ZYDIS_MNEMONIC_LOOPNE: {
+      if (in.d.address_width != 32) return false;
+      e.out += "ecx -= 1;\n";
+      e.dirty |= 1u << R_ECX;
+      std::string cond = "ecx != 0";
+      if (m == ZYDIS_MNEMONIC_LOOPE) cond += " && fl.zf == 0";
+      if (m == ZYDIS_MNEMONIC_LOOPNE) cond += " && fl.zf != 0";
+      conditional(e, cond);
+      return true;
+    }
+    case ZYDIS_MNEMONIC_JECXZ: conditional(e, "ecx == 0"); return true;
+    case ZYDIS_MNEMONIC_JCXZ: conditional(e, "(ecx & 0xFFFFu) == 0"); return true;
+    case ZYDIS_MNEMONIC_PUSH: {
+      if (in.d.operand_width != 32) return false;
+      Loc s = op_loc(e, 0);
+      e.out += "const u32 v = " + op_read(e, s) + ";\n";
+      push(e, "v");
+      return true;
+    }
+    case ZYDIS_MNEMONIC_POP: {
+      if (in.d.operand_width != 32) return false;
+      // The address of a memory destination is formed after ESP moves.
+      e.out += "const u32 v = m32a(esp); esp += 4;\n";
+      e.dirty |= 1u << R_ESP;
+      Loc d = op_loc(e, 0);
+      op_write(e, d, "v");
+      return true;
+    }
+    case ZYDIS_MNEMONIC_PUSHAD:
+      e.out += "const u32 old = esp;\n";
+      for (const char* r : {"eax", "ecx", "edx", "ebx", "old", "ebp", "esi", "edi"}) push(e, r);
+      return true;
+    case ZYDIS_MNEMONIC_POPAD:
+      e.out += "edi = m32a(esp); esi = m32a(esp + 4); ebp = m32a(esp + 8); ebx = m32a(esp + 16);\n"
+               "edx = m32a(esp + 20); ecx = m32a(esp + 24); eax = m32a(esp + 28); esp += 32;\n";
+      e.dirty |= 0xFF;
+      return true;
+    case ZYDIS_MNEMONIC_PUSHFD: push(e, "x_eflags(fl, df) | 0x202u"); return true;
+    case ZYDIS_MNEMONIC_POPFD:
+      e.out += "x_set_eflags(fl, df, m32a(esp)); esp += 4;\n";
+      e.dirty |= (1u << R_ESP) | D_FLAGS | D_DF;
+      return true;
+    case ZYDIS_MNEMONIC_LEAVE:
+      e.out += "esp = ebp; ebp = m32a(esp); esp += 4;\n";
+      e.dirty |= (1u << R_ESP) | (1u << R_EBP);
+      return true;
+    case ZYDIS_MNEMONIC_ENTER: {
+      u32 size = static_cast<u32>(in.ops[0].imm.value.u), level = static_cast<u32>(in.ops[1].imm.value.u) & 31;
+      if (level != 0) return false;
+      push(e, "ebp");
+      e.out += "ebp = esp; esp -= " + hex(size) + ";\n";
+      e.dirty |= 1u << R_EBP;
+      return true;
+    }
+    default:
+      break;
+  }
+  int cc = condition_of(m);
+  if (cc >= 0 && in.d.meta.category == ZYDIS_CATEGORY_COND_BR) {
+    conditional(e, condition_text(e, cc));
+    return true;
+  }
+  return false;
+}

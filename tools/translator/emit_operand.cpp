@@ -1,0 +1,279 @@
+// Operands, frame stores and control transfers of generated code.
+#include <cstdio>
+
+#include "emit.h"
+
+const char* const kRegName[R_COUNT] = {"eax", "ebx", "ecx", "edx", "esi", "edi", "esp", "ebp"};
+
+std::string hex(u32 v) {
+  char b[16];
+  snprintf(b, sizeof b, "0x%Xu", v);
+  return b;
+}
+
+std::string mask_text(int width) { return width == 8 ? "0xFFu" : width == 16 ? "0xFFFFu" : "0xFFFFFFFFu"; }
+
+std::string new_temp(Emitter& e) { return "t" + std::to_string(e.temp++); }
+
+namespace {
+
+bool map_register(ZydisRegister r, Reg* reg, int* part) {
+  switch (r) {
+    case ZYDIS_REGISTER_EAX: *reg = R_EAX; *part = 0; return true;
+    case ZYDIS_REGISTER_EBX: *reg = R_EBX; *part = 0; return true;
+    case ZYDIS_REGISTER_ECX: *reg = R_ECX; *part = 0; return true;
+    case ZYDIS_REGISTER_EDX: *reg = R_EDX; *part = 0; return true;
+    case ZYDIS_REGISTER_ESI: *reg = R_ESI; *part = 0; return true;
+    case ZYDIS_REGISTER_EDI: *reg = R_EDI; *part = 0; return true;
+    case ZYDIS_REGISTER_ESP: *reg = R_ESP; *part = 0; return true;
+    case ZYDIS_REGISTER_EBP: *reg = R_EBP; *part = 0; return true;
+    case ZYDIS_REGISTER_AX: *reg = R_EAX; *part = 1; return true;
+    case ZYDIS_REGISTER_BX: *reg = R_EBX; *part = 1; return true;
+    case ZYDIS_REGISTER_CX: *reg = R_ECX; *part = 1; return true;
+    case ZYDIS_REGISTER_DX: *reg = R_EDX; *part = 1; return true;
+    case ZYDIS_REGISTER_SI: *reg = R_ESI; *part = 1; return true;
+    case ZYDIS_REGISTER_DI: *reg = R_EDI; *part = 1; return true;
+    case ZYDIS_REGISTER_SP: *reg = R_ESP; *part = 1; return true;
+    case ZYDIS_REGISTER_BP: *reg = R_EBP; *part = 1; return true;
+    case ZYDIS_REGISTER_AL: *reg = R_EAX; *part = 2; return true;
+    case ZYDIS_REGISTER_BL: *reg = R_EBX; *part = 2; return true;
+    case ZYDIS_REGISTER_CL: *reg = R_ECX; *part = 2; return true;
+    case ZYDIS_REGISTER_DL: *reg = R_EDX; *part = 2; return true;
+    case ZYDIS_REGISTER_AH: *reg = R_EAX; *part = 3; return true;
+    case ZYDIS_REGISTER_BH: *reg = R_EBX; *part = 3; return true;
+    case ZYDIS_REGISTER_CH: *reg = R_ECX; *part = 3; return true;
+    case ZYDIS_REGISTER_DH: *reg = R_EDX; *part = 3; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+std::string reg_read(Reg r, int part) {
+  std::string n = kRegName[r];
+  switch (part) {
+    case 0: return n;
+    case 1: return "(" + n + " & 0xFFFFu)";
+    case 2: return "(" + n + " & 0xFFu)";
+    default: return "((" + n + " >> 8) & 0xFFu)";
+  }
+}
+
+void reg_write(Emitter& e, Reg r, int part, const std::string& v) {
+  std::string n = kRegName[r];
+  switch (part) {
+    case 0: e.out += n + " = " + v + ";\n"; break;
+    case 1: e.out += n + " = (" + n + " & 0xFFFF0000u) | ((" + v + ") & 0xFFFFu);\n"; break;
+    case 2: e.out += n + " = (" + n + " & 0xFFFFFF00u) | ((" + v + ") & 0xFFu);\n"; break;
+    default: e.out += n + " = (" + n + " & 0xFFFF00FFu) | (((" + v + ") & 0xFFu) << 8);\n"; break;
+  }
+  e.dirty |= 1u << r;
+}
+
+std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool with_segment) {
+  const ZydisDecodedOperandMem& m = op.mem;
+  std::string s;
+  Reg r;
+  int part;
+  if (m.base != ZYDIS_REGISTER_NONE) {
+    if (!map_register(m.base, &r, &part) || part != 0) throw Unsupported{};
+    s = kRegName[r];
+  }
+  if (m.index != ZYDIS_REGISTER_NONE) {
+    if (!map_register(m.index, &r, &part) || part != 0) throw Unsupported{};
+    std::string idx = kRegName[r];
+    if (m.scale > 1) idx += " * " + std::to_string(m.scale) + "u";
+    s += (s.empty() ? "" : " + ") + idx;
+  }
+  u32 disp = static_cast<u32>(m.disp.value);
+  if (e.in->reloc_disp) {
+    s += (s.empty() ? "" : " + ") + std::string("(fx + ") + hex(disp) + ")";
+  } else if (disp || s.empty()) {
+    if (!s.empty() && static_cast<int32_t>(disp) < 0 && static_cast<int32_t>(disp) > -0x10000)
+      s += " - " + hex(0u - disp);
+    else
+      s += (s.empty() ? "" : " + ") + hex(disp);
+  }
+  if (with_segment) {
+    if (m.segment == ZYDIS_REGISTER_FS)
+      s = "x_fs() + " + s;
+    else if (m.segment == ZYDIS_REGISTER_GS)
+      throw Unsupported{};
+  }
+  return s;
+}
+
+Loc op_loc(Emitter& e, int index) {
+  const ZydisDecodedOperand& op = e.in->ops[index];
+  Loc l{};
+  l.width = op.size;
+  switch (op.type) {
+    case ZYDIS_OPERAND_TYPE_REGISTER:
+      l.kind = Loc::REG;
+      if (!map_register(op.reg.value, &l.reg, &l.part)) throw Unsupported{};
+      return l;
+    case ZYDIS_OPERAND_TYPE_MEMORY: {
+      if (op.mem.type != ZYDIS_MEMOP_TYPE_MEM || e.in->d.address_width != 32) throw Unsupported{};
+      l.kind = Loc::MEM;
+      l.text = new_temp(e);
+      e.out += "const u32 " + l.text + " = " + effective_address(e, op, true) + ";\n";
+      l.aligned = op.mem.base == ZYDIS_REGISTER_ESP && op.mem.index == ZYDIS_REGISTER_NONE &&
+                  op.mem.segment != ZYDIS_REGISTER_FS && (op.mem.disp.value & 3) == 0;
+      return l;
+    }
+    case ZYDIS_OPERAND_TYPE_IMMEDIATE: {
+      l.kind = Loc::IMM;
+      int w = e.in->d.operand_width;
+      if (w != 8 && w != 16) w = 32;
+      l.width = w;
+      u32 v = static_cast<u32>(op.imm.value.u);
+      if (e.in->reloc_imm && index == e.in->d.operand_count_visible - 1)
+        l.text = "(fx + " + hex(v) + ")";
+      else
+        l.text = hex(w == 32 ? v : v & (w == 8 ? 0xFF : 0xFFFF));
+      return l;
+    }
+    default:
+      throw Unsupported{};
+  }
+}
+
+std::string op_read(Emitter& e, const Loc& l) {
+  switch (l.kind) {
+    case Loc::REG: return reg_read(l.reg, l.part);
+    case Loc::IMM: return l.text;
+    default:
+      if (l.width == 8) return "m8(" + l.text + ")";
+      if (l.width == 16) return "m16(" + l.text + ")";
+      if (l.width == 32) return (l.aligned ? "m32a(" : "m32(") + l.text + ")";
+      throw Unsupported{};
+  }
+}
+
+void op_write(Emitter& e, const Loc& l, const std::string& v) {
+  switch (l.kind) {
+    case Loc::REG: reg_write(e, l.reg, l.part, v); return;
+    case Loc::MEM:
+      if (l.width == 8)
+        e.out += "s8(" + l.text + ", " + v + ");\n";
+      else if (l.width == 16)
+        e.out += "s16(" + l.text + ", " + v + ");\n";
+      else if (l.width == 32)
+        e.out += std::string(l.aligned ? "s32a(" : "s32(") + l.text + ", " + v + ");\n";
+      else
+        throw Unsupported{};
+      return;
+    default: throw Unsupported{};
+  }
+}
+
+void emit_sync(Emitter& e) {
+  for (int r = 0; r < R_COUNT; r++)
+    if (e.dirty & (1u << r)) e.out += std::string("F->") + kRegName[r] + " = " + kRegName[r] + ";\n";
+  if (e.dirty & D_CF) e.out += "F->cf = fl.cf;\n";
+  if (e.dirty & D_OF) e.out += "F->of = fl.of;\n";
+  if (e.dirty & D_SZP) e.out += "F->sf = fl.sf; F->zf = fl.zf; F->pf = fl.pf;\n";
+  if (e.dirty & D_DF) e.out += "F->df = df;\n";
+  e.dirty = 0;
+}
+
+void emit_leave_at(Emitter& e, u32 guest) {
+  // Leaving stores every register anyway.
+  e.dirty = 0;
+  e.out += "eip = fx + " + hex(guest) + "; goto leave;\n";
+}
+
+void emit_goto(Emitter& e, u32 target) {
+  if (e.labels->count(target)) {
+    emit_sync(e);
+    e.out += "F->eip = fx + " + hex(target) + "; goto L_" + std::to_string(target) + ";\n";
+  } else if (target >= e.chunk->start && target < e.chunk->end) {
+    e.dirty = 0;
+    e.out += "eip = fx + " + hex(target) + "; goto miss;\n";
+  } else {
+    emit_leave_at(e, target);
+  }
+}
+
+void emit_lookup(Emitter& e) {
+  emit_sync(e);
+  e.out += "goto lookup;\n";
+}
+
+void emit_untranslated(Emitter& e) {
+  char name[64];
+  snprintf(name, sizeof name, "%s", ZydisMnemonicGetString(e.in->d.mnemonic));
+  (*e.untranslated)[name]++;
+  e.dirty = 0;
+  e.out += "eip = fx + " + hex(e.in->va) + "; goto miss;  // not translated\n";
+}
+
+int condition_of(ZydisMnemonic m) {
+  switch (m) {
+    case ZYDIS_MNEMONIC_JO: case ZYDIS_MNEMONIC_SETO: case ZYDIS_MNEMONIC_CMOVO: return 0;
+    case ZYDIS_MNEMONIC_JNO: case ZYDIS_MNEMONIC_SETNO: case ZYDIS_MNEMONIC_CMOVNO: return 1;
+    case ZYDIS_MNEMONIC_JB: case ZYDIS_MNEMONIC_SETB: case ZYDIS_MNEMONIC_CMOVB: return 2;
+    case ZYDIS_MNEMONIC_JNB: case ZYDIS_MNEMONIC_SETNB: case ZYDIS_MNEMONIC_CMOVNB: return 3;
+    case ZYDIS_MNEMONIC_JZ: case ZYDIS_MNEMONIC_SETZ: case ZYDIS_MNEMONIC_CMOVZ: return 4;
+    case ZYDIS_MNEMONIC_JNZ: case ZYDIS_MNEMONIC_SETNZ: case ZYDIS_MNEMONIC_CMOVNZ: return 5;
+    case ZYDIS_MNEMONIC_JBE: case ZYDIS_MNEMONIC_SETBE: case ZYDIS_MNEMONIC_CMOVBE: return 6;
+    case ZYDIS_MNEMONIC_JNBE: case ZYDIS_MNEMONIC_SETNBE: case ZYDIS_MNEMONIC_CMOVNBE: return 7;
+    case ZYDIS_MNEMONIC_JS: case ZYDIS_MNEMONIC_SETS: case ZYDIS_MNEMONIC_CMOVS: return 8;
+    case ZYDIS_MNEMONIC_JNS: case ZYDIS_MNEMONIC_SETNS: case ZYDIS_MNEMONIC_CMOVNS: return 9;
+    case ZYDIS_MNEMONIC_JP: case ZYDIS_MNEMONIC_SETP: case ZYDIS_MNEMONIC_CMOVP: return 10;
+    case ZYDIS_MNEMONIC_JNP: case ZYDIS_MNEMONIC_SETNP: case ZYDIS_MNEMONIC_CMOVNP: return 11;
+    case ZYDIS_MNEMONIC_JL: case ZYDIS_MNEMONIC_SETL: case ZYDIS_MNEMONIC_CMOVL: return 12;
+    case ZYDIS_MNEMONIC_JNL: case ZYDIS_MNEMONIC_SETNL: case ZYDIS_MNEMONIC_CMOVNL: return 13;
+    case ZYDIS_MNEMONIC_JLE: case ZYDIS_MNEMONIC_SETLE: case ZYDIS_MNEMONIC_CMOVLE: return 14;
+    case ZYDIS_MNEMONIC_JNLE: case ZYDIS_MNEMONIC_SETNLE: case ZYDIS_MNEMONIC_CMOVNLE: return 15;
+    default: return -1;
+  }
+}
+
+std::string condition_text(Emitter& e, int cc) {
+  // Straight after a CMP the condition is a comparison of its operands,
+  // which the host compiler turns into one compare and branch.
+  if (e.last_cmp) {
+    std::string w = std::to_string(e.last_cmp->d.operand_width);
+    std::string sa = "x_sx<" + w + ">(ca)", sb = "x_sx<" + w + ">(cb)";
+    switch (cc) {
+      case 2: return "ca < cb";
+      case 3: return "ca >= cb";
+      case 4: return "ca == cb";
+      case 5: return "ca != cb";
+      case 6: return "ca <= cb";
+      case 7: return "ca > cb";
+      case 12: return sa + " < " + sb;
+      case 13: return sa + " >= " + sb;
+      case 14: return sa + " <= " + sb;
+      case 15: return sa + " > " + sb;
+      default: break;
+    }
+  }
+  static const char* const kText[16] = {
+      "fl.of != 0", "fl.of == 0", "fl.cf != 0", "fl.cf == 0", "fl.zf == 0", "fl.zf != 0",
+      "(fl.cf != 0 || fl.zf == 0)", "(fl.cf == 0 && fl.zf != 0)", "fl.sf < 0", "fl.sf >= 0",
+      "kParity[fl.pf & 0xFF] != 0", "kParity[fl.pf & 0xFF] == 0", "((fl.sf < 0) != (fl.of != 0))",
+      "((fl.sf < 0) == (fl.of != 0))", "(fl.zf == 0 || (fl.sf < 0) != (fl.of != 0))",
+      "(fl.zf != 0 && (fl.sf < 0) == (fl.of != 0))"};
+  return kText[cc];
+}
+
+bool emit_instruction(Emitter& e) {
+  size_t mark = e.out.size();
+  unsigned dirty = e.dirty;
+  int temp = e.temp;
+  try {
+    e.out += "{\n";
+    if (emit_alu(e) || emit_flow(e) || emit_misc(e)) {
+      e.out += "}\n";
+      return true;
+    }
+  } catch (const Unsupported&) {
+  }
+  e.out.resize(mark);
+  e.dirty = dirty;
+  e.temp = temp;
+  emit_untranslated(e);
+  return false;
+}

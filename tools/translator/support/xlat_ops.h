@@ -1,0 +1,416 @@
+// Helpers that translated guest code is written in: guest memory access,
+// the lazy flag values and the x86 integer operations that set them. Every
+// operation takes operands already cut to its width W (8, 16 or 32 bits)
+// and returns its result cut to W.
+#pragma once
+
+#include <cstring>
+
+#include "frame.h"
+#include "wce/seh.h"
+
+#define XI static inline __attribute__((always_inline))
+
+// The five lazy flag values of a running chunk (DF lives apart).
+struct XFlags {
+  u32 cf, of;
+  i32 sf;
+  u32 zf, pf;
+};
+
+template <int W>
+XI constexpr u32 x_mask() {
+  return W == 32 ? 0xFFFFFFFFu : (1u << W) - 1;
+}
+template <int W>
+XI constexpr i32 x_sx(u32 v) {
+  if constexpr (W == 8) return static_cast<int8_t>(v);
+  if constexpr (W == 16) return static_cast<int16_t>(v);
+  return static_cast<i32>(v);
+}
+template <int W>
+XI u32 x_msb(u32 v) {
+  return (v >> (W - 1)) & 1;
+}
+template <int W>
+XI void x_szp(XFlags& f, u32 r) {
+  f.sf = x_sx<W>(r);
+  f.zf = r;
+  f.pf = r;
+}
+
+// --- guest memory ------------------------------------------------------------
+// 8- and 16-bit operands go byte by byte; a 32-bit operand is one word
+// access when aligned and the byte form otherwise. Stack words (m32a) are
+// taken to be aligned.
+XI uint8_t* x_ptr(u32 a) { return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(a)); }
+XI u32 m8(u32 a) { return *x_ptr(a); }
+XI void s8(u32 a, u32 v) { *x_ptr(a) = static_cast<uint8_t>(v); }
+XI u32 m16(u32 a) { return x_ptr(a)[0] | static_cast<u32>(x_ptr(a)[1]) << 8; }
+XI void s16(u32 a, u32 v) {
+  x_ptr(a)[0] = static_cast<uint8_t>(v);
+  x_ptr(a)[1] = static_cast<uint8_t>(v >> 8);
+}
+XI u32 m32(u32 a) { return (a & 3) ? guest_read32(a) : *reinterpret_cast<u32*>(x_ptr(a)); }
+XI void s32(u32 a, u32 v) {
+  if (a & 3)
+    guest_write32(a, v);
+  else
+    *reinterpret_cast<u32*>(x_ptr(a)) = v;
+}
+XI u32 m32a(u32 a) { return *reinterpret_cast<u32*>(x_ptr(a)); }
+XI void s32a(u32 a, u32 v) { *reinterpret_cast<u32*>(x_ptr(a)) = v; }
+template <int W>
+XI u32 mw(u32 a) {
+  if constexpr (W == 8) return m8(a);
+  if constexpr (W == 16) return m16(a);
+  return m32(a);
+}
+template <int W>
+XI void sw(u32 a, u32 v) {
+  if constexpr (W == 8) s8(a, v);
+  if constexpr (W == 16) s16(a, v);
+  if constexpr (W == 32) s32(a, v);
+}
+XI u32 x_fs() { return guest_addr(FS_Base()); }
+
+// --- arithmetic ----------------------------------------------------------------
+template <int W>
+XI u32 x_add(XFlags& f, u32 a, u32 b) {
+  u32 r = (a + b) & x_mask<W>();
+  f.cf = r < a;
+  f.of = x_msb<W>((a ^ r) & (b ^ r));
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_adc(XFlags& f, u32 a, u32 b) {
+  u32 c = f.cf;
+  u32 r = (a + b + c) & x_mask<W>();
+  f.cf = c ? r <= a : r < a;
+  f.of = x_msb<W>((a ^ r) & (b ^ r));
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_sub(XFlags& f, u32 a, u32 b) {
+  u32 r = (a - b) & x_mask<W>();
+  f.cf = a < b;
+  f.of = x_msb<W>((a ^ b) & (a ^ r));
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_sbb(XFlags& f, u32 a, u32 b) {
+  u32 c = f.cf;
+  u32 r = (a - b - c) & x_mask<W>();
+  f.cf = c ? a <= b : a < b;
+  f.of = x_msb<W>((a ^ b) & (a ^ r));
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_logic(XFlags& f, u32 r) {
+  f.cf = 0;
+  f.of = 0;
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_inc(XFlags& f, u32 a) {
+  u32 r = (a + 1) & x_mask<W>();
+  f.of = r == (1u << (W - 1));
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_dec(XFlags& f, u32 a) {
+  u32 r = (a - 1) & x_mask<W>();
+  f.of = a == (1u << (W - 1));
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_neg(XFlags& f, u32 a) {
+  u32 r = (0 - a) & x_mask<W>();
+  f.cf = a != 0;
+  f.of = a == (1u << (W - 1));
+  x_szp<W>(f, r);
+  return r;
+}
+
+// --- shifts and rotates: the count is cut to 5 bits; 0 changes nothing ----------
+template <int W>
+XI u32 x_shl(XFlags& f, u32 a, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  uint64_t wide = static_cast<uint64_t>(a) << c;
+  u32 r = static_cast<u32>(wide) & x_mask<W>();
+  f.cf = static_cast<u32>(wide >> W) & 1;
+  f.of = x_msb<W>(r) ^ f.cf;
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_shr(XFlags& f, u32 a, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  u32 r = static_cast<u32>(static_cast<uint64_t>(a) >> c);
+  f.cf = static_cast<u32>(static_cast<uint64_t>(a) >> (c - 1)) & 1;
+  f.of = x_msb<W>(a);
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_sar(XFlags& f, u32 a, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  i32 s = x_sx<W>(a);
+  f.cf = static_cast<u32>(s >> (c - 1)) & 1;
+  u32 r = static_cast<u32>(s >> c) & x_mask<W>();
+  f.of = 0;
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_rol(XFlags& f, u32 a, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  u32 k = c % W;
+  u32 r = k ? ((a << k) | (a >> (W - k))) & x_mask<W>() : a;
+  f.cf = r & 1;
+  f.of = x_msb<W>(r) ^ f.cf;
+  return r;
+}
+template <int W>
+XI u32 x_ror(XFlags& f, u32 a, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  u32 k = c % W;
+  u32 r = k ? ((a >> k) | (a << (W - k))) & x_mask<W>() : a;
+  f.cf = x_msb<W>(r);
+  f.of = f.cf ^ x_msb<W>(r << 1);
+  return r;
+}
+template <int W>
+XI u32 x_rcl(XFlags& f, u32 a, u32 c) {
+  c = (c & 31) % (W + 1);
+  if (!c) return a;
+  uint64_t v = static_cast<uint64_t>(f.cf) << W | a;  // W + 1 bits: CF above the operand
+  uint64_t m = (static_cast<uint64_t>(1) << (W + 1)) - 1;
+  v = ((v << c) | (v >> (W + 1 - c))) & m;
+  u32 r = static_cast<u32>(v) & x_mask<W>();
+  f.cf = static_cast<u32>(v >> W) & 1;
+  f.of = x_msb<W>(r) ^ f.cf;
+  return r;
+}
+template <int W>
+XI u32 x_rcr(XFlags& f, u32 a, u32 c) {
+  c = (c & 31) % (W + 1);
+  if (!c) return a;
+  f.of = x_msb<W>(a) ^ f.cf;
+  uint64_t v = static_cast<uint64_t>(f.cf) << W | a;
+  uint64_t m = (static_cast<uint64_t>(1) << (W + 1)) - 1;
+  v = ((v >> c) | (v << (W + 1 - c))) & m;
+  f.cf = static_cast<u32>(v >> W) & 1;
+  return static_cast<u32>(v) & x_mask<W>();
+}
+template <int W>
+XI u32 x_shld(XFlags& f, u32 a, u32 b, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  u32 r;
+  if constexpr (W == 32) {
+    r = (a << c) | (c ? b >> (32 - c) : 0);
+    f.cf = (a >> (32 - c)) & 1;
+  } else {
+    uint64_t v = (static_cast<uint64_t>(a) << W | b) << c;
+    r = static_cast<u32>(v >> W) & x_mask<W>();
+    f.cf = static_cast<u32>(v >> (2 * W)) & 1;
+  }
+  f.of = x_msb<W>(r ^ a);
+  x_szp<W>(f, r);
+  return r;
+}
+template <int W>
+XI u32 x_shrd(XFlags& f, u32 a, u32 b, u32 c) {
+  c &= 31;
+  if (!c) return a;
+  uint64_t v = static_cast<uint64_t>(b) << W | a;
+  u32 r = static_cast<u32>(v >> c) & x_mask<W>();
+  f.cf = static_cast<u32>(v >> (c - 1)) & 1;
+  f.of = x_msb<W>(r ^ a);
+  x_szp<W>(f, r);
+  return r;
+}
+
+// --- multiply and divide ---------------------------------------------------------
+// Two- and three-operand IMUL: CF = OF = the product did not fit.
+template <int W>
+XI u32 x_imul(XFlags& f, u32 a, u32 b) {
+  int64_t p = static_cast<int64_t>(x_sx<W>(a)) * x_sx<W>(b);
+  u32 r = static_cast<u32>(p) & x_mask<W>();
+  f.cf = f.of = p != x_sx<W>(r);
+  x_szp<W>(f, r);
+  return r;
+}
+// One-operand MUL and IMUL: the double-width product.
+template <int W>
+XI uint64_t x_mul_wide(XFlags& f, u32 a, u32 b, bool is_signed) {
+  uint64_t p = is_signed ? static_cast<uint64_t>(static_cast<int64_t>(x_sx<W>(a)) * x_sx<W>(b))
+                         : static_cast<uint64_t>(a) * b;
+  u32 low = static_cast<u32>(p) & x_mask<W>();
+  if (is_signed)
+    f.cf = static_cast<int64_t>(p) != x_sx<W>(low);
+  else
+    f.cf = (p >> W) != 0;
+  f.of = f.cf;
+  x_szp<W>(f, low);
+  return p;
+}
+
+// The divide error of the x86, raised as a host exception so that it takes
+// the road of every other fault.
+[[noreturn]] void x_divide_error(u32 guest_eip, bool zero_divisor);
+
+// Unsigned and signed division of the double-width dividend hi:lo by d;
+// false when the x86 would raise a divide error.
+template <int W>
+XI bool x_divu(u32 hi, u32 lo, u32 d, u32* q, u32* r) {
+  if (!d) return false;
+  uint64_t n = static_cast<uint64_t>(hi) << W | lo;
+  uint64_t quotient = n / d;
+  if (quotient > x_mask<W>()) return false;
+  *q = static_cast<u32>(quotient);
+  *r = static_cast<u32>(n % d);
+  return true;
+}
+template <int W>
+XI bool x_divs(u32 hi, u32 lo, u32 d, u32* q, u32* r) {
+  if (!d) return false;
+  int64_t n = static_cast<int64_t>(static_cast<uint64_t>(hi) << W | lo);
+  if constexpr (W < 32) n = static_cast<int64_t>(static_cast<uint64_t>(n) << (64 - 2 * W)) >> (64 - 2 * W);
+  int64_t dv = x_sx<W>(d);
+  if (n == INT64_MIN && dv == -1) return false;
+  int64_t quotient = n / dv;
+  if (quotient > x_sx<W>(x_mask<W>() >> 1) || quotient < -static_cast<int64_t>(x_mask<W>() >> 1) - 1) return false;
+  *q = static_cast<u32>(quotient) & x_mask<W>();
+  *r = static_cast<u32>(n % dv) & x_mask<W>();
+  return true;
+}
+
+// --- bits --------------------------------------------------------------------------
+XI u32 x_bsf(XFlags& f, u32 s, u32 old) {
+  f.zf = s;
+  return s ? static_cast<u32>(__builtin_ctz(s)) : old;
+}
+XI u32 x_bsr(XFlags& f, u32 s, u32 old) {
+  f.zf = s;
+  return s ? static_cast<u32>(31 - __builtin_clz(s)) : old;
+}
+
+// --- EFLAGS --------------------------------------------------------------------------
+XI u32 x_eflags(const XFlags& f, i32 df) {
+  return (f.cf ? FLAG_CF : 0) | (f.of ? FLAG_OF : 0) | (f.sf < 0 ? FLAG_SF : 0) | (kParity[f.pf & 0xFF] ? FLAG_PF : 0) |
+         (f.zf == 0 ? FLAG_ZF : 0) | (df < 0 ? FLAG_DF : 0);
+}
+XI void x_set_eflags(XFlags& f, i32& df, u32 e) {
+  f.cf = e & FLAG_CF;
+  f.of = (e & FLAG_OF) ? 1 : 0;
+  f.sf = (e & FLAG_SF) ? -1 : 0;
+  f.zf = (e & FLAG_ZF) ? 0 : 1;
+  f.pf = (e & FLAG_PF) ? 0 : 1;
+  df = (e & FLAG_DF) ? -1 : 1;
+}
+// SAHF: SF, ZF, PF and CF from AH.
+XI void x_sahf(XFlags& f, u32 ah) {
+  f.cf = ah & 1;
+  f.pf = (ah & 4) ? 0 : 1;
+  f.zf = (ah & 0x40) ? 0 : 1;
+  f.sf = (ah & 0x80) ? -1 : 0;
+}
+XI u32 x_lahf(const XFlags& f) { return (x_eflags(f, 1) & 0xD5) | 2; }
+
+// --- string instructions ---------------------------------------------------------------
+// One element, or with REP until ECX reaches 0, stepping ESI and EDI by the
+// element size in the direction of the DF step.
+template <int W>
+XI void x_movs(u32& esi, u32& edi, i32 df) {
+  sw<W>(edi, mw<W>(esi));
+  esi += df * (W / 8);
+  edi += df * (W / 8);
+}
+template <int W>
+XI void x_rep_movs(u32& esi, u32& edi, u32& ecx, i32 df) {
+  const u32 size = W / 8;
+  // Forward copies that cannot see their own output are one block move.
+  if (df > 0 && ecx && ecx < 0x40000000u && (edi - esi >= ecx * size) && (esi - edi >= ecx * size)) {
+    memmove(x_ptr(edi), x_ptr(esi), ecx * size);
+    esi += ecx * size;
+    edi += ecx * size;
+    ecx = 0;
+    return;
+  }
+  for (; ecx; ecx--) x_movs<W>(esi, edi, df);
+}
+template <int W>
+XI void x_stos(u32& edi, u32 value, i32 df) {
+  sw<W>(edi, value);
+  edi += df * (W / 8);
+}
+template <int W>
+XI void x_rep_stos(u32& edi, u32& ecx, u32 value, i32 df) {
+  if (W == 8 && df > 0 && ecx && ecx < 0x40000000u) {
+    memset(x_ptr(edi), static_cast<int>(value & 0xFF), ecx);
+    edi += ecx;
+    ecx = 0;
+    return;
+  }
+  for (; ecx; ecx--) x_stos<W>(edi, value, df);
+}
+template <int W>
+XI u32 x_lods(u32& esi, i32 df) {
+  u32 v = mw<W>(esi);
+  esi += df * (W / 8);
+  return v;
+}
+// SCAS and CMPS compare like CMP; `rep` is 0 (none), 1 (REPE) or 2 (REPNE).
+template <int W>
+XI void x_scas(XFlags& f, u32 acc, u32& edi, u32& ecx, i32 df, int rep) {
+  if (!rep) {
+    x_sub<W>(f, acc, mw<W>(edi));
+    edi += df * (W / 8);
+    return;
+  }
+  while (ecx) {
+    x_sub<W>(f, acc, mw<W>(edi));
+    edi += df * (W / 8);
+    ecx--;
+    if ((rep == 1) != (f.zf == 0)) break;
+  }
+}
+template <int W>
+XI void x_cmps(XFlags& f, u32& esi, u32& edi, u32& ecx, i32 df, int rep) {
+  if (!rep) {
+    x_sub<W>(f, mw<W>(esi), mw<W>(edi));
+    esi += df * (W / 8);
+    edi += df * (W / 8);
+    return;
+  }
+  while (ecx) {
+    x_sub<W>(f, mw<W>(esi), mw<W>(edi));
+    esi += df * (W / 8);
+    edi += df * (W / 8);
+    ecx--;
+    if ((rep == 1) != (f.zf == 0)) break;
+  }
+}
+
+// --- leaving for the runtime ------------------------------------------------------------
+// x87 and MMX instructions run in the runtime on the Env; the chunk stores
+// every register first and takes EIP, EAX and EFLAGS back afterwards.
+struct XFpuOut {
+  u32 eax, eip, eflags;
+};
+XFpuOut x_fpu(Env* env, u32 eax, u32 ebx, u32 ecx, u32 edx, u32 esi, u32 edi, u32 esp, u32 ebp, u32 eip, u32 eflags,
+              bool mmx);

@@ -1,0 +1,26 @@
+// The translator's stages: chunk planning and writing the module sources.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "emit.h"
+
+struct TranslateOptions {
+  std::string input;     // the PE file, for comments
+  std::string out_dir;   // where the sources go
+  std::string stem;      // file stem of the .em module ("vexon32")
+  std::string name;      // registered module name ("VEXON32")
+  u32 files;             // number of code files to spread the chunks over
+  u32 chunk_limit;       // instructions after which a chunk ends at the next function
+};
+
+std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit);
+void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, std::string& out,
+                std::map<std::string, int>& untranslated);
+
+// Writes <stem>_module.cpp (descriptor and routes), <stem>_data.cpp
+// (section bytes) and <stem>_code<N>.cpp for N in [0, files).
+void write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
+                  const TranslateOptions& opt, std::map<std::string, int>& untranslated);
