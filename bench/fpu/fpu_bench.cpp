@@ -57,7 +57,7 @@ HOST(host_fld1, "fld1")
 HOST(host_fld_m64, "fldl (%%esi)")
 HOST(host_fstp_m64, "fstpl (%%esi)")
 HOST(host_fistp_m32, "fistpl (%%edi)")
-void host_setup(void) { asm volatile("fninit\n\tfld1\n\tfld1\n\tfld1\n\tfld1" ::: "memory"); }
+void host_setup(void) { asm volatile("fninit\n\tfld1\n\tfld1" ::: "memory"); }
 void host_mul_setup(void) {
   // ST(1) = 1 + 2^-40 keeps repeated products and quotients in range.
   static const u64 near_one = 0x3FF0000000000100ull;
@@ -147,6 +147,7 @@ int main() {
   host_setup();
   Step hs[2] = {host_fld_m64, host_fstp_m64};
   double h = time_steps(hs, 2, N, c01);
+  asm volatile("fninit");
   rows[n++] = {"FLD/FSTP m64", e, r, h};
 
   struct Simple {
@@ -167,34 +168,57 @@ int main() {
     emu_setup(s.mul);
     e = time_steps(emu, 1, s.count, c0);
     rb = s.mul ? near_one : ext_one;
+    ra = ext_one;
+    ra.mant_lo = 0x12345;
     Step rs1[1] = {s.ref};
     r = time_steps(rs1, 1, s.count, c0);
     if (s.mul) host_mul_setup();
     else host_setup();
     Step hs1[1] = {s.host};
     h = time_steps(hs1, 1, s.count, c0);
+    asm volatile("fninit");
     rows[n++] = {s.name, e, r, h};
   }
 
-  // FISTP m32 of a small value: FLD m64 + FISTP m32 pairs, less the FLD.
-  memory64 = 0x4009000000000000ull;  // 3.125
-  set_code(0, 0xDD, 0x06);
-  set_code(1, 0xDB, 0x1F);
-  fpu_reset();
-  double pair = time_steps(emu, 2, N, c01) * 2;
-  set_code(1, 0xDD, 0xD8);  // FSTP ST(0)
-  fpu_reset();
-  double fld = time_steps(emu, 2, N, c01) * 2 - time_steps(emu, 1, N, c01 + 1);
-  e = pair - fld;
-  Env load_env = {};
-  load_env.ESI = guest_addr(&memory64);
-  ref_fld_m64(&load_env);  // the value the literal rounding converts
+  // FISTP m32 of a tiny value (2^-16000: the literal rounding shifts about
+  // 16,400 times): FLD m80 + FISTP m32 pairs, less FLD m80 + FSTP ST(0).
+  static u8 tiny[10] = {0, 0, 0, 0, 0, 0, 0, 0x80, 0x7F, 0x00};  // exponent 0x7F
+  Env tiny_env = {};
+  set_code(0, 0xDB, 0x2E);  // FLD tword [ESI]
+  set_code(1, 0xDB, 0x1F);  // FISTP dword [EDI]
+  memory64 = 0;
+  {
+    Env env = {};
+    env.ESI = guest_addr(tiny);
+    env.EDI = guest_addr(&memory32);
+    auto timed = [&](u8 second, long count) {
+      set_code(1, second == 0 ? 0xDB : 0xDD, second == 0 ? 0x1F : 0xD8);
+      fpu_reset();
+      double t0 = now_ns();
+      for (long i = 0; i < count; i++) {
+        env.EIP = guest_addr(code[i & 1]);
+        Emu87(&env);
+      }
+      return (now_ns() - t0) / (double)count * 2;
+    };
+    e = timed(0, N) - timed(1, N);
+  }
+  tiny_env.ESI = guest_addr(tiny);
+  load_real10(guest_addr(tiny), &rr);
   Step ri[1] = {ref_fistp_m32};
-  r = time_steps(ri, 1, SLOW, c0);
+  r = time_steps(ri, 1, SLOW / 10, c0);
   host_setup();
-  Step hp[2] = {host_fld_m64, host_fistp_m32};
-  Step hl[2] = {host_fld_m64, host_fstp_m64};
-  h = time_steps(hp, 2, N, c01) * 2 - time_steps(hl, 2, N, c01);
+  {
+    long count = N;
+    double t0 = now_ns();
+    for (long i = 0; i < count; i++) asm volatile("fldt (%0)\n\tfistpl (%1)" ::"r"(tiny), "r"(&memory32) : "memory");
+    double pair_host = (now_ns() - t0) / (double)count;
+    t0 = now_ns();
+    for (long i = 0; i < count; i++) asm volatile("fldt (%0)\n\tfstp %%st(0)" ::"r"(tiny) : "memory");
+    h = pair_host - (now_ns() - t0) / (double)count;
+  }
+  asm volatile("fninit");
+  (void)tiny_env;
   rows[n++] = {"FISTP m32", e, r, h};
 
   // FPATAN: FLD1 + FPATAN pairs, less the FLD1.
@@ -208,8 +232,7 @@ int main() {
   e -= time_steps(one, 1, 6, c0);
   Step rp[1] = {ref_fpatan};
   r = time_steps(rp, 1, SLOW / 10, c0);
-  host_setup();
-  asm volatile("fstp %%st(0)\n\tfstp %%st(0)" ::: "memory");
+  asm volatile("fninit\n\tfld1" ::: "memory");
   Step ha[2] = {host_fld1, host_fpatan};
   h = time_steps(ha, 2, SLOW, c01) * 2;
   rows[n++] = {"FPATAN", e, r, h};
