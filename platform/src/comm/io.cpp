@@ -23,7 +23,7 @@ uint64_t now_ms() {
 }
 
 // Waits for `events` until `deadline` (0: forever). 1 ready, 0 timed out,
-// -1 failed.
+// -1 failed or hung up.
 int wait_for(int fd, short events, uint64_t deadline) {
   for (;;) {
     int timeout = -1;
@@ -36,8 +36,8 @@ int wait_for(int fd, short events, uint64_t deadline) {
     if (rc < 0 && errno == EINTR) continue;
     if (rc < 0) return -1;
     if (rc == 0) return 0;
-    if (p.revents & (POLLERR | POLLNVAL)) return -1;
-    return 1;  // readable, writable, or hung up (the read then reports it)
+    if (p.revents & events) return 1;
+    return -1;  // error or hang-up with nothing left to read
   }
 }
 
@@ -80,12 +80,13 @@ BOOL comm_read(KObject* object, void* buffer, DWORD size, DWORD* done) {
     if (ready == 0) break;
     ssize_t n = read(port->fd, out + got, size - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EAGAIN) {
+    // A raw terminal with no minimum answers an empty read with 0.
+    if (n == 0 || (n < 0 && errno == EAGAIN)) {
       if (at_once) break;
       continue;
     }
-    if (n <= 0) {
-      if (got) break;  // hung up after some data: deliver what came
+    if (n < 0) {
+      if (got) break;  // failed after some data: deliver what came
       return fail(COMM_ERROR_GEN_FAILURE);
     }
     got += static_cast<DWORD>(n);

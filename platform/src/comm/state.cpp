@@ -60,7 +60,18 @@ bool comm_apply_dcb(int fd, const DCB& dcb) {
   if (dcb.fBits & DCB_fInX) tio.c_iflag |= IXOFF;
   tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
   tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-  if (tcsetattr(fd, TCSANOW, &tio) != 0) return fail(ERROR_INVALID_PARAMETER);
+  // tcsetattr succeeds when any part was applied: compare what the
+  // terminal took (a pseudo terminal keeps 8 bits without parity) and put
+  // the old settings back when it is not everything.
+  termios before;
+  if (tcgetattr(fd, &before) != 0) return fail(COMM_ERROR_GEN_FAILURE);
+  const tcflag_t kLine = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  termios taken;
+  if (tcsetattr(fd, TCSANOW, &tio) != 0 || tcgetattr(fd, &taken) != 0 ||
+      (taken.c_cflag & kLine) != (tio.c_cflag & kLine) || cfgetospeed(&taken) != speed->code) {
+    tcsetattr(fd, TCSANOW, &before);
+    return fail(ERROR_INVALID_PARAMETER);
+  }
   if (dtr != DTR_CONTROL_HANDSHAKE) modem_line(fd, TIOCM_DTR, dtr == DTR_CONTROL_ENABLE);
   if (rts != RTS_CONTROL_HANDSHAKE && rts != RTS_CONTROL_TOGGLE) modem_line(fd, TIOCM_RTS, rts == RTS_CONTROL_ENABLE);
   return true;
