@@ -1,0 +1,90 @@
+; Guest functions for the chunk convention tests: each exported function
+; exercises one rule of generated code and is called by the test through
+; the module's dispatcher.
+bits 32
+section .text
+
+global _WinMain@16
+_WinMain@16:
+    xor eax, eax
+    ret 16
+
+; Touches no flag: the flags the caller entered with come back.
+export edge_flags_keep
+global _edge_flags_keep
+_edge_flags_keep:
+    mov eax, 5
+    ret
+
+; Calls a callee that pops its arguments with ret 16 and comes back
+; through the chunk's own look-up.
+export edge_ret_n
+global _edge_ret_n
+_edge_ret_n:
+    push 4
+    push 3
+    push 2
+    push 1
+    call sum4
+    add eax, 100
+    ret
+sum4:
+    mov eax, [esp + 4]
+    add eax, [esp + 8]
+    add eax, [esp + 12]
+    add eax, [esp + 16]
+    ret 16
+
+; (dst_last, src_last, count): REP MOVSB with DF set, copying downwards;
+; returns ECX.
+export edge_movsb_down
+global _edge_movsb_down
+_edge_movsb_down:
+    push esi
+    push edi
+    mov edi, [esp + 12]
+    mov esi, [esp + 16]
+    mov ecx, [esp + 20]
+    std
+    rep movsb
+    cld
+    mov eax, ecx
+    pop edi
+    pop esi
+    ret
+
+; Faults in the block after a jump; EBX and ESI are set before it.
+export edge_fault
+global _edge_fault
+_edge_fault:
+    mov ebx, 0x1234
+    mov esi, 0x5678
+    jmp .next
+.next:
+    mov edx, 0x9ABC
+    mov eax, [0]
+    ret
+
+; (a, b) -> a / b, signed.
+export edge_divide
+global _edge_divide
+_edge_divide:
+    mov eax, [esp + 4]
+    cdq
+    idiv dword [esp + 8]
+    ret
+
+; (p) -> count of bytes before the first zero, with REPNE SCASB.
+export edge_strlen
+global _edge_strlen
+_edge_strlen:
+    push edi
+    mov edi, [esp + 8]
+    xor eax, eax
+    mov ecx, -1
+    cld
+    repne scasb
+    mov eax, -2
+    sub eax, ecx
+    pop edi
+    ret
