@@ -188,6 +188,18 @@ void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   }
 }
 
+// A product or quotient whose exponent is one above the range before its
+// normalising shift is in range after it (a significand below 1): the
+// overflow test is made on the normalised exponent, so such a value is
+// finite, as on the hardware, and not an infinity.
+static inline void above_range_normalise(u64* m, int* e) {
+  if (*e > EXT_EXP_MAX && *m && !(*m >> 63)) {
+    int n = ext_clz64(*m);
+    *m <<= n;
+    *e -= n;
+  }
+}
+
 // Upper 64 bits of the 128-bit product, from four 32x32 partial products.
 static inline u64 mul_high(u64 a, u64 b) {
   u32 a0 = (u32)a, a1 = (u32)(a >> 32), b0 = (u32)b, b1 = (u32)(b >> 32);
@@ -214,6 +226,7 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     u64 m = mul_high(ext_mant(&x), ext_mant(&y));
     int e = x.exponent + y.exponent - (EXT_BIAS - 1);
     res.tag = TAG_VALID;
+    above_range_normalise(&m, &e);
     if (e > EXT_EXP_MAX) {
       res.exponent = EXT_EXP_SPECIAL;
       ext_set_mant(&res, 0x8000000000000000ull);
@@ -287,6 +300,11 @@ void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     // Computed in full width: a quotient far outside the range must not
     // wrap around the 16-bit field into it.
     int e = x.exponent - y.exponent + EXT_BIAS;
+    u64 q = 0;
+    if (e > 0 && e <= EXT_EXP_MAX + 1) {
+      q = divide_loop(ext_mant(&x), ext_mant(&y));
+      above_range_normalise(&q, &e);
+    }
     if (e > EXT_EXP_MAX) {
       res = ext_pos_inf;
     } else if (e <= 0) {
@@ -294,7 +312,7 @@ void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     } else {
       res.tag = TAG_VALID;
       res.exponent = (int16_t)e;
-      ext_set_mant(&res, divide_loop(ext_mant(&x), ext_mant(&y)));
+      ext_set_mant(&res, q);
     }
   }
   res.sign = x.sign ^ y.sign;

@@ -250,6 +250,12 @@ void ref_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     }
     int e = x.exponent + y.exponent - 16382;
     res.tag = TAG_VALID;
+    Words m = {p[4] | p[5] << 16, p[6] | p[7] << 16};
+    // The overflow test follows the normalising shift.
+    while (e > EXT_EXP_MAX && !is_zero(m) && !(m.hi & 0x80000000u)) {
+      shl1(&m);
+      e--;
+    }
     if (e > EXT_EXP_MAX) {
       res.exponent = EXT_EXP_SPECIAL;
       put(&res, {0, 0x80000000u});
@@ -257,7 +263,7 @@ void ref_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
       res = ext_zero;
     } else {
       res.exponent = (int16_t)e;
-      put(&res, {p[4] | p[5] << 16, p[6] | p[7] << 16});
+      put(&res, m);
     }
   }
   res.sign = x.sign ^ y.sign;
@@ -290,12 +296,9 @@ void ref_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     res = ext_pos_inf;
   } else {
     int e = x.exponent - y.exponent + 16383;
-    if (e > EXT_EXP_MAX) {
-      res = ext_pos_inf;
-    } else if (e <= 0) {
-      res = ext_zero;
-    } else {
-      Words rem = words(&x), d = words(&y), q = {0, 0}, bit = {0, 0x80000000u};
+    Words q = {0, 0};
+    if (e > 0 && e <= EXT_EXP_MAX + 1) {
+      Words rem = words(&x), d = words(&y), bit = {0, 0x80000000u};
       for (int i = 0; i < 64; i++) {
         if (cmp(rem, d) >= 0) {
           sub_digits(rem, d, &rem);
@@ -305,6 +308,17 @@ void ref_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
         shr1(&d);
         shr1(&bit);
       }
+      // The overflow test follows the normalising shift.
+      while (e > EXT_EXP_MAX && !is_zero(q) && !(q.hi & 0x80000000u)) {
+        shl1(&q);
+        e--;
+      }
+    }
+    if (e > EXT_EXP_MAX) {
+      res = ext_pos_inf;
+    } else if (e <= 0) {
+      res = ext_zero;
+    } else {
       res.tag = TAG_VALID;
       res.exponent = (int16_t)e;
       put(&res, q);

@@ -100,6 +100,29 @@ TEST_F(Arith, ResultsBeyondTheRange) {
   EXPECT_EXT(ext_pos_inf, r);
 }
 
+TEST_F(Arith, OverflowIsDecidedAfterTheNormalisingShift) {
+  // Exponents summing to one above the range with significands whose
+  // product (quotient) is below 1: the normalised result is finite.
+  ExtValue a = ext(0, 0x5FE6, 0xB7BFE80000000000ull), b = ext(0, 0x6017, 0xA1FE5B4F0C733E82ull), r;
+  ext_mul(&a, &b, &r);
+  EXPECT_EQ(TAG_VALID, r.tag);
+  EXPECT_EQ(0x7FFE, r.exponent);
+  EXPECT_EQ(0xE88C85B4u, r.mant_hi);  // the hardware's leading bits
+  ExtValue n = ext(0, 0x6765, 0x88157F50CCF65E6Full), d = ext(1, 0x2765, 0xD000000000000000ull);
+  ext_div(&n, &d, &r);
+  EXPECT_EQ(TAG_VALID, r.tag);
+  EXPECT_EQ(1, r.sign);
+  EXPECT_EQ(0x7FFE, r.exponent);
+  EXPECT_EQ(0xA77CEB77u, r.mant_hi);
+  // With a significand of 1 or more the same exponents overflow.
+  ExtValue big = ext(0, 0x6017, 0xFFFFFFFFFFFFFFFFull), c = ext(0, 0x5FE6, ~0ull);
+  ext_mul(&big, &c, &r);
+  EXPECT_EXT(ext_pos_inf, r);
+  ExtValue m = ext(0, 0x6765, 0xD000000000000000ull);
+  ext_div(&m, &d, &r);
+  EXPECT_EXT(ext_neg_inf, r);
+}
+
 TEST_F(Arith, DivisionLoopUsesTheShiftingDivisor) {
   // 1 / 3: the divisor's lost low bits make the last quotient bits differ
   // from the exact 0xAAAA...AA.

@@ -260,6 +260,22 @@ void check_case(Machine& m, const OracleCase& c, Stats& s) {
   }
 }
 
+// The first few cases beyond the bound of each operation, for analysis.
+void show_case(const Machine& m, const OracleCase& c) {
+  auto hex = [](const u8* p) {
+    Real10 v = real10(p);
+    static char text[2][48];
+    static int k;
+    char* t = text[k++ & 1];
+    snprintf(t, sizeof text[0], "%c%04x:%016llx", v.sign ? '-' : '+', v.exponent, (unsigned long long)v.m);
+    return t;
+  };
+  printf("beyond %s rc %d: a %s", oracle_op_names[c.op], c.rc, hex(c.a));
+  printf(" b %s\n", hex(c.b));
+  printf("  hardware %s status %04x", hex(c.result), c.status);
+  printf(" ours %s\n", hex(m.r));
+}
+
 TEST(Differential, EmulatorAgainstHostX87) {
   const char* path = getenv("FPU_ORACLE_DATA");
 #ifdef FPU_ORACLE_DATA_DEFAULT
@@ -274,7 +290,9 @@ TEST(Differential, EmulatorAgainstHostX87) {
   while (fread(&c, sizeof c, 1, in) == 1) {
     ASSERT_LT(c.op, OR_COUNT);
     run_case(machine, c);
+    long before = stats[c.op].beyond;
     check_case(machine, c, stats[c.op]);
+    if (stats[c.op].beyond != before && before < 5) show_case(machine, c);
   }
   fclose(in);
   fpu_reset();
