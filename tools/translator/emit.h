@@ -45,6 +45,7 @@ struct Emitter {
   const CodeMap* map;
   const ChunkPlan* chunk;
   const std::set<u32>* labels;  // addresses with a label in this chunk
+  const std::map<u32, unsigned>* flags_live;  // flag groups live at each address
   std::string out;
   unsigned dirty;
   int temp;

@@ -105,7 +105,9 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, s
   for (auto it = map.entries.lower_bound(chunk.start); it != map.entries.end() && *it < chunk.end; ++it)
     if (map.insns.count(*it)) entries.push_back(*it);
 
+  const std::map<u32, unsigned> flags_live = flag_liveness(map, chunk);
   Emitter e{};
+  e.flags_live = &flags_live;
   e.pe = &pe;
   e.map = &map;
   e.chunk = &chunk;
@@ -133,6 +135,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, s
     const Insn& in = *chunk.insns[i];
     if (labels.count(in.va)) {
       if (falls) {
+        e.dirty &= ~(D_FLAGS & ~flags_live.at(in.va));
         emit_sync(e);
         e.out += "F->eip = fx + " + hex(in.va) + ";\n";
       }

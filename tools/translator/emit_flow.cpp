@@ -19,10 +19,15 @@ std::string indirect_target(Emitter& e) {
 
 void conditional(Emitter& e, const std::string& cond) {
   const u32 taken = branch_target(*e.in), fall = e.in->next();
+  // Registers once for both edges; flags per edge, as each target needs.
+  const unsigned flags = e.dirty & D_FLAGS;
+  e.dirty &= ~D_FLAGS;
   emit_sync(e);
   e.out += "if (" + cond + ") {\n";
+  e.dirty = flags;
   emit_goto(e, taken);
   e.out += "}\n";
+  e.dirty = flags;
   emit_goto(e, fall);
 }
 

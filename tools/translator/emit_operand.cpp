@@ -185,6 +185,9 @@ void emit_leave_at(Emitter& e, u32 guest) {
 
 void emit_goto(Emitter& e, u32 target) {
   if (e.labels->count(target)) {
+    // Flag values the target sets before reading need not be stored.
+    auto live = e.flags_live->find(target);
+    if (live != e.flags_live->end()) e.dirty &= ~(D_FLAGS & ~live->second);
     emit_sync(e);
     e.out += "F->eip = fx + " + hex(target) + "; goto L_" + std::to_string(target) + ";\n";
   } else if (target >= e.chunk->start && target < e.chunk->end) {

@@ -17,6 +17,9 @@ struct TranslateOptions {
 };
 
 std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit);
+// Flag groups (D_CF, D_OF, D_SZP) each instruction of `chunk` may read
+// before they are set again, by guest address.
+std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk);
 void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, std::string& out,
                 std::map<std::string, int>& untranslated);
 

@@ -1,0 +1,122 @@
+// Which flag values each instruction of a chunk may still need. A block
+// edge stores into the frame only the flag values its target may read
+// before setting them again; the others cannot be observed by the guest.
+#include "emit.h"
+#include "translate.h"
+
+namespace {
+
+unsigned condition_uses(int cc) {
+  static const unsigned kUses[16] = {D_OF, D_OF, D_CF, D_CF, D_SZP, D_SZP, D_CF | D_SZP, D_CF | D_SZP,
+                                     D_SZP, D_SZP, D_SZP, D_SZP, D_SZP | D_OF, D_SZP | D_OF, D_FLAGS, D_FLAGS};
+  return kUses[cc];
+}
+
+// Flag groups an instruction reads and those it always sets.
+void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
+  *use = 0;
+  *def = 0;
+  const ZydisMnemonic m = in.d.mnemonic;
+  const int cc = condition_of(m);
+  if (cc >= 0) {
+    *use = condition_uses(cc);
+    return;
+  }
+  switch (m) {
+    case ZYDIS_MNEMONIC_ADD: case ZYDIS_MNEMONIC_SUB: case ZYDIS_MNEMONIC_CMP: case ZYDIS_MNEMONIC_AND:
+    case ZYDIS_MNEMONIC_OR: case ZYDIS_MNEMONIC_XOR: case ZYDIS_MNEMONIC_TEST: case ZYDIS_MNEMONIC_NEG:
+    case ZYDIS_MNEMONIC_IMUL: case ZYDIS_MNEMONIC_MUL: case ZYDIS_MNEMONIC_XADD: case ZYDIS_MNEMONIC_CMPXCHG:
+      *def = D_FLAGS;
+      return;
+    case ZYDIS_MNEMONIC_ADC: case ZYDIS_MNEMONIC_SBB:
+      *use = D_CF;
+      *def = D_FLAGS;
+      return;
+    case ZYDIS_MNEMONIC_INC: case ZYDIS_MNEMONIC_DEC:
+      *def = D_OF | D_SZP;
+      return;
+    case ZYDIS_MNEMONIC_SHL: case ZYDIS_MNEMONIC_SHR: case ZYDIS_MNEMONIC_SAR: case ZYDIS_MNEMONIC_SHLD:
+    case ZYDIS_MNEMONIC_SHRD: {
+      // A count of 0 changes nothing: only a non-zero immediate count sets.
+      const ZydisDecodedOperand& c = in.ops[in.d.operand_count_visible - 1];
+      if (in.d.operand_count_visible == 1 ||
+          (c.type == ZYDIS_OPERAND_TYPE_IMMEDIATE && (c.imm.value.u & 31) != 0))
+        *def = D_FLAGS;
+      return;
+    }
+    case ZYDIS_MNEMONIC_ROL: case ZYDIS_MNEMONIC_ROR:
+      return;
+    case ZYDIS_MNEMONIC_RCL: case ZYDIS_MNEMONIC_RCR: case ZYDIS_MNEMONIC_CMC:
+      *use = D_CF;
+      return;
+    case ZYDIS_MNEMONIC_CLC: case ZYDIS_MNEMONIC_STC: case ZYDIS_MNEMONIC_BT: case ZYDIS_MNEMONIC_BTS:
+    case ZYDIS_MNEMONIC_BTR: case ZYDIS_MNEMONIC_BTC:
+      *def = D_CF;
+      return;
+    case ZYDIS_MNEMONIC_SAHF:
+      *def = D_CF | D_SZP;
+      return;
+    case ZYDIS_MNEMONIC_POPFD:
+      *def = D_FLAGS;
+      return;
+    case ZYDIS_MNEMONIC_LOOPE: case ZYDIS_MNEMONIC_LOOPNE:
+      *use = D_SZP;
+      return;
+    case ZYDIS_MNEMONIC_MOV: case ZYDIS_MNEMONIC_MOVZX: case ZYDIS_MNEMONIC_MOVSX: case ZYDIS_MNEMONIC_LEA:
+    case ZYDIS_MNEMONIC_PUSH: case ZYDIS_MNEMONIC_POP: case ZYDIS_MNEMONIC_NOT: case ZYDIS_MNEMONIC_XCHG:
+    case ZYDIS_MNEMONIC_BSWAP: case ZYDIS_MNEMONIC_CDQ: case ZYDIS_MNEMONIC_CWDE: case ZYDIS_MNEMONIC_CBW:
+    case ZYDIS_MNEMONIC_CWD: case ZYDIS_MNEMONIC_NOP: case ZYDIS_MNEMONIC_LEAVE: case ZYDIS_MNEMONIC_ENTER:
+    case ZYDIS_MNEMONIC_JMP: case ZYDIS_MNEMONIC_CALL: case ZYDIS_MNEMONIC_DIV: case ZYDIS_MNEMONIC_IDIV:
+    case ZYDIS_MNEMONIC_JECXZ: case ZYDIS_MNEMONIC_LOOP:
+      return;
+    default:
+      // Anything else (string instructions, x87, what is not translated)
+      // may read every flag.
+      *use = D_FLAGS;
+      return;
+  }
+}
+
+}  // namespace
+
+std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk) {
+  const size_t n = chunk.insns.size();
+  std::map<u32, size_t> index;
+  for (size_t i = 0; i < n; i++) index[chunk.insns[i]->va] = i;
+  std::vector<unsigned> use(n), def(n), live(n, 0);
+  std::vector<std::vector<long>> succ(n);  // -1: leaves the chunk's known flow
+  for (size_t i = 0; i < n; i++) {
+    const Insn& in = *chunk.insns[i];
+    uses_defs(in, &use[i], &def[i]);
+    auto add = [&](u32 target) {
+      auto it = index.find(target);
+      succ[i].push_back(it == index.end() ? -1 : static_cast<long>(it->second));
+    };
+    const ZydisMnemonic m = in.d.mnemonic;
+    if (m == ZYDIS_MNEMONIC_RET || (!is_relative_branch(in) && (m == ZYDIS_MNEMONIC_JMP || m == ZYDIS_MNEMONIC_CALL))) {
+      succ[i].push_back(-1);
+    } else if (is_relative_branch(in)) {
+      add(branch_target(in));
+      if (m != ZYDIS_MNEMONIC_JMP && m != ZYDIS_MNEMONIC_CALL) add(in.next());
+      if (m == ZYDIS_MNEMONIC_CALL) succ[i].push_back(-1);  // the callee returns through the look-up
+    } else {
+      add(in.next());
+    }
+  }
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (size_t k = n; k-- > 0;) {
+      unsigned out = 0;
+      for (long s : succ[k]) out |= s < 0 ? D_FLAGS : live[s];
+      unsigned in = use[k] | (out & ~def[k]);
+      if (in != live[k]) {
+        live[k] = in;
+        changed = true;
+      }
+    }
+  }
+  std::map<u32, unsigned> result;
+  for (size_t i = 0; i < n; i++) result[chunk.insns[i]->va] = live[i];
+  (void)map;
+  return result;
+}
