@@ -44,3 +44,34 @@ extern const ApiEntry kSerialApis[];
 extern const ApiEntry kRegistryApis[];
 extern const ApiEntry kLocaleApis[];
 extern const ApiEntry kStringApis[];
+// Kernel services (Part 3.3): files and handles, memory, threads and
+// synchronisation, process and environment, time and errors, modules.
+extern const ApiEntry kKernelFileApis[];
+extern const ApiEntry kKernelMemoryApis[];
+extern const ApiEntry kKernelThreadApis[];
+extern const ApiEntry kKernelProcessApis[];
+extern const ApiEntry kKernelTimeApis[];
+extern const ApiEntry kKernelModuleApis[];
+
+// Process-wide bridge state (Part 3.2), all 0 at start, no locks.
+struct BridgeState {
+  u32 WndProcSlot;            // guest window procedure (RegisterClassA)
+  u32 TimerProcSlot;          // guest timer procedure (first SetTimer with a callback)
+  i32 LastPenPoint[2];        // screen x, y of the latest pen press or move
+  u32 SavedOrientation;       // display orientation before the game's window turned it
+  uint8_t RightButtonMode;    // 1 while a tap-and-hold plays as a right button
+  uint8_t ScanCodeTable[256]; // scan code by virtual key, filled at first use
+};
+extern BridgeState g_bridge;
+
+// Puts the display back as the window bridge found it: the saved
+// orientation (ChangeDisplaySettingsEx with the 192-byte DEVMODE of Part
+// 3.2), then the taskbar and Start icon shown again on `window`
+// (SHFullScreen 0x11). Used at WM_DESTROY / WM_CLOSE and by ExitProcess.
+void RestoreDisplay(HWND window);
+
+// The thread bridge (Part 3.2): the platform's start routine for every
+// guest thread; `start` is the heap ThreadStart record {guest start
+// address, guest parameter}, freed when the guest routine has returned.
+// Returns the guest's EAX as the thread's exit code.
+DWORD ThreadBridge(LPVOID start);
