@@ -27,8 +27,10 @@ ExternalProject_Add(translator_host
   SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools
   BINARY_DIR ${CMAKE_BINARY_DIR}/host
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
-  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target translator
-  BUILD_BYPRODUCTS ${TRANSLATOR}
+  # Configured again on every build so that new tool folders are seen.
+  BUILD_COMMAND ${CMAKE_COMMAND} -S <SOURCE_DIR> -B <BINARY_DIR>
+        COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target translator translator_host_tests
+  BUILD_BYPRODUCTS ${TRANSLATOR} ${CMAKE_BINARY_DIR}/host/translator/tests/translator_host_tests
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON)
 
