@@ -2,27 +2,7 @@
 // software x87. Results are truncated, never rounded; precision control is
 // not applied. The bit-level results are those of one-bit-per-step
 // alignment and normalisation, computed here with whole-word shifts.
-#include "ext_value.h"
-
-void ext_normalise(ExtValue* v) {
-  u64 m = ext_mant(v);
-  if (m == 0) {
-    v->tag = TAG_ZERO;
-    v->exponent = 0;
-    return;
-  }
-  if (v->exponent > EXT_EXP_MAX) {
-    v->tag = TAG_SPECIAL;
-    return;
-  }
-  int e = v->exponent;
-  if ((m >> 63) || e == 0) return;
-  // Shift left until the integer bit is set or the exponent reaches 0.
-  int n = ext_clz64(m);
-  if (e > 0 && e < n) n = e;
-  ext_set_mant(v, m << n);
-  v->exponent = (int16_t)(e - n);
-}
+#include "ext_core.h"
 
 int ext_nan_kind(const ExtValue* v) {
   if (v->exponent != EXT_EXP_SPECIAL) return 0;
@@ -33,86 +13,6 @@ int ext_nan_kind(const ExtValue* v) {
 
 bool ext_equal(const ExtValue* a, const ExtValue* b) {
   return a->sign == b->sign && a->exponent == b->exponent && a->mant_lo == b->mant_lo && a->mant_hi == b->mant_hi;
-}
-
-// Magnitude order: exponent (signed), then significand (unsigned).
-static int magnitude_order(const ExtValue* a, const ExtValue* b) {
-  if (a->exponent != b->exponent) return a->exponent > b->exponent ? 1 : -1;
-  u64 ma = ext_mant(a), mb = ext_mant(b);
-  if (ma != mb) return ma > mb ? 1 : -1;
-  return 0;
-}
-
-// Shift left while the integer bit is clear and the exponent is not 0.
-static inline void normalise_left(u64* m, int* e) {
-  if (*m == 0 || (*m >> 63) || *e == 0) return;
-  int n = ext_clz64(*m);
-  if (*e > 0 && *e < n) n = *e;
-  *m <<= n;
-  *e = (int16_t)(*e - n);
-}
-
-// |a| + |b|; the result has the tag and sign of the larger operand.
-static void magnitude_add(const ExtValue* a, const ExtValue* b, ExtValue* r) {
-  const ExtValue* base = b;
-  const ExtValue* other = a;
-  if (magnitude_order(a, b) > 0) {
-    base = a;
-    other = b;
-  }
-  ExtValue res = *base;
-  int d = base->exponent - other->exponent;
-  if (d > 64) {
-    *r = res;
-    return;
-  }
-  u64 mb = ext_mant(base);
-  u64 mo = d >= 64 ? 0 : ext_mant(other) >> d;
-  u64 s = mb + mo;
-  int e = base->exponent;
-  if (s < mb) {  // carry out of bit 63
-    s = (s >> 1) | 0x8000000000000000ull;
-    e++;
-    if (e > EXT_EXP_MAX) {
-      // The sum left the exponent range: an infinity, as a product does.
-      res.tag = TAG_SPECIAL;
-      res.exponent = EXT_EXP_SPECIAL;
-      ext_set_mant(&res, 0x8000000000000000ull);
-      *r = res;
-      return;
-    }
-  }
-  if (s == 0) {
-    res.tag = TAG_ZERO;
-    e = 0;
-  } else {
-    normalise_left(&s, &e);
-  }
-  res.exponent = (int16_t)e;
-  ext_set_mant(&res, s);
-  *r = res;
-}
-
-// |a| - |b| with |a| >= |b|; the caller sets the sign.
-static void magnitude_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) {
-  ExtValue res = *a;
-  int d = a->exponent - b->exponent;
-  if (d > 64) {
-    *r = res;
-    return;
-  }
-  u64 mb = d >= 64 ? 0 : ext_mant(b) >> d;
-  u64 s = ext_mant(a) - mb;
-  int e = a->exponent;
-  if (s == 0) {
-    res.tag = TAG_ZERO;
-    e = 0;
-  } else {
-    normalise_left(&s, &e);
-  }
-  res.exponent = (int16_t)e;
-  ext_set_mant(&res, s);
-  *r = res;
 }
 
 void ext_add(const ExtValue* a, const ExtValue* b, ExtValue* r) {
@@ -139,16 +39,7 @@ void ext_add(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     *r = y;
     return;
   }
-  if (x.sign == y.sign) {
-    magnitude_add(&x, &y, r);
-    r->sign = x.sign;
-  } else if (x.sign == 0) {
-    y.sign = 0;
-    ext_sub(&x, &y, r);
-  } else {
-    x.sign = 0;
-    ext_sub(&y, &x, r);
-  }
+  ext_add_valid(&x, &y, r);
 }
 
 void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) {
@@ -176,36 +67,7 @@ void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     r->sign ^= 1;
     return;
   }
-  if (x.sign != y.sign) {
-    magnitude_add(&x, &y, r);
-    r->sign = x.sign;
-  } else if (magnitude_order(&x, &y) > 0) {
-    magnitude_sub(&x, &y, r);
-    r->sign = x.sign;
-  } else {
-    magnitude_sub(&y, &x, r);
-    r->sign = x.sign ^ 1;
-  }
-}
-
-// A product or quotient whose exponent is one above the range before its
-// normalising shift is in range after it (a significand below 1): the
-// overflow test is made on the normalised exponent, so such a value is
-// finite, as on the hardware, and not an infinity.
-static inline void above_range_normalise(u64* m, int* e) {
-  if (*e > EXT_EXP_MAX && *m && !(*m >> 63)) {
-    int n = ext_clz64(*m);
-    *m <<= n;
-    *e -= n;
-  }
-}
-
-// Upper 64 bits of the 128-bit product, from four 32x32 partial products.
-static inline u64 mul_high(u64 a, u64 b) {
-  u32 a0 = (u32)a, a1 = (u32)(a >> 32), b0 = (u32)b, b1 = (u32)(b >> 32);
-  u64 p00 = (u64)a0 * b0, p01 = (u64)a0 * b1, p10 = (u64)a1 * b0, p11 = (u64)a1 * b1;
-  u64 mid = (p00 >> 32) + (u32)p01 + (u32)p10;
-  return p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32);
+  ext_sub_valid(&x, &y, r);
 }
 
 void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
@@ -223,19 +85,8 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   } else if (y.tag == TAG_SPECIAL) {
     res = y;
   } else {
-    u64 m = mul_high(ext_mant(&x), ext_mant(&y));
-    int e = x.exponent + y.exponent - (EXT_BIAS - 1);
-    res.tag = TAG_VALID;
-    above_range_normalise(&m, &e);
-    if (e > EXT_EXP_MAX) {
-      res.exponent = EXT_EXP_SPECIAL;
-      ext_set_mant(&res, 0x8000000000000000ull);
-    } else if (e < EXT_EXP_FLOOR) {
-      res = ext_zero;
-    } else {
-      res.exponent = (int16_t)e;
-      ext_set_mant(&res, m);
-    }
+    ext_mul_valid(&x, &y, r);
+    return;
   }
   res.sign = x.sign ^ y.sign;
   ext_normalise(&res);
@@ -303,7 +154,7 @@ void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
     u64 q = 0;
     if (e > 0 && e <= EXT_EXP_MAX + 1) {
       q = divide_loop(ext_mant(&x), ext_mant(&y));
-      above_range_normalise(&q, &e);
+      ext_above_range_normalise(&q, &e);
     }
     if (e > EXT_EXP_MAX) {
       res = ext_pos_inf;
@@ -337,8 +188,8 @@ int ext_compare(ExtValue* a, ExtValue* b) {
   }
   u64 ma = ext_mant(a), mb = ext_mant(b);
   int ea = a->exponent, eb = b->exponent;
-  normalise_left(&ma, &ea);
-  normalise_left(&mb, &eb);
+  ext_normalise_left(&ma, &ea);
+  ext_normalise_left(&mb, &eb);
   ext_set_mant(a, ma);
   a->exponent = (int16_t)ea;
   ext_set_mant(b, mb);

@@ -67,25 +67,18 @@ void load_real4(u32 address, ExtValue* r) {
 void load_real8(u32 address, ExtValue* r) {
   u64 w = mem_read64(address);
   int sign = (int)(w >> 63);
-  if ((w << 1) == 0) {
-    *r = ext_zero;
-    r->sign = (int8_t)sign;
-    return;
-  }
+  if ((w << 1) == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
   u32 biased = (u32)(w >> 52) & 0x7FF;
   u64 fraction = w & 0xFFFFFFFFFFFFFull;
-  r->sign = (int8_t)sign;
-  r->tag = TAG_VALID;
-  if (biased == 0x7FF) {
-    r->exponent = EXT_EXP_SPECIAL;
-    ext_set_mant(r, 0x8000000000000000ull | fraction << 11);
-  } else if (biased == 0) {
-    r->exponent = 0x3C01;
-    ext_set_mant(r, fraction << 11);
-  } else {
-    r->exponent = (int16_t)(biased + 0x3C00);
-    ext_set_mant(r, 0x8000000000000000ull | fraction << 11);
+  if (biased - 1 < 0x7FE) {  // normal: nothing to normalise
+    ext_put(r, sign, TAG_VALID, (int)biased + 0x3C00, 0x8000000000000000ull | fraction << 11);
+    return;
   }
+  if (biased == 0x7FF) {
+    ext_put(r, sign, TAG_SPECIAL, EXT_EXP_SPECIAL, 0x8000000000000000ull | fraction << 11);
+    return;
+  }
+  ext_put(r, sign, TAG_VALID, 0x3C01, fraction << 11);
   ext_normalise(r);
 }
 

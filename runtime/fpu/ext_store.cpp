@@ -158,4 +158,14 @@ static u64 encode_real(const ExtValue* v, const RealFormat* f) {
 }
 
 void store_real4(const ExtValue* v, u32 address) { guest_write32(address, (u32)encode_real(v, &real4_format)); }
-void store_real8(const ExtValue* v, u32 address) { mem_write64(address, encode_real(v, &real8_format)); }
+void store_real8(const ExtValue* v, u32 address) {
+  // A normal value that needs no rounding is written at once.
+  int e = v->exponent - EXT_BIAS;
+  u64 m = ext_mant(v);
+  if (v->tag == TAG_VALID && (m >> 63) && e >= -1022 && e <= 1023 &&
+      ((m & 0x7FF) == 0 || !round_decision(fpu_rounding(), v->sign, m & 0x7FF, 0x400))) {
+    mem_write64(address, (u64)(v->sign ? 1 : 0) << 63 | (u64)(e + 1023) << 52 | ((m >> 11) & 0xFFFFFFFFFFFFFull));
+    return;
+  }
+  mem_write64(address, encode_real(v, &real8_format));
+}

@@ -44,6 +44,20 @@ static inline void ext_set_mant(ExtValue* v, u64 m) {
   v->mant_lo = (u32)m;
   v->mant_hi = (u32)(m >> 32);
 }
+// Writes a whole record. The sign, tag and exponent go out as one 32-bit
+// store: a later copy of the record reads that word whole, and a word
+// assembled from byte and half-word stores cannot be forwarded to it.
+static inline void ext_put(ExtValue* r, int sign, int tag, int exponent, u64 m) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  u32 head = (u32)(u8)sign | (u32)(u8)tag << 8 | (u32)(u16)exponent << 16;
+  __builtin_memcpy(r, &head, 4);
+#else
+  r->sign = (int8_t)sign;
+  r->tag = (int8_t)tag;
+  r->exponent = (int16_t)exponent;
+#endif
+  ext_set_mant(r, m);
+}
 static inline int ext_clz64(u64 m) {  // m != 0
   u32 hi = (u32)(m >> 32);
   return hi ? __builtin_clz(hi) : 32 + __builtin_clz((u32)m);
@@ -83,8 +97,21 @@ void fpu_raise(u32 code);
 // The rounding field of the current control word.
 u32 fpu_rounding(void);
 
+// Classifies and normalises: a zero significand is `Zero`, an exponent
+// above the range `Special`; otherwise the significand is shifted left
+// until its integer bit is set or the exponent reaches 0.
+static inline void ext_normalise(ExtValue* v) {
+  u64 m = ext_mant(v);
+  int e = v->exponent;
+  if (m == 0) return ext_put(v, v->sign, TAG_ZERO, 0, 0);
+  if (e > EXT_EXP_MAX) return ext_put(v, v->sign, TAG_SPECIAL, e, m);
+  if ((m >> 63) || e == 0) return;
+  int n = ext_clz64(m);
+  if (e > 0 && e < n) n = e;
+  ext_put(v, v->sign, v->tag, e - n, m << n);
+}
+
 // Classification and arithmetic. Result records may alias the operands.
-void ext_normalise(ExtValue* v);
 int ext_nan_kind(const ExtValue* v);  // 0 not a NaN, 1 signalling, 2 quiet
 bool ext_equal(const ExtValue* a, const ExtValue* b);
 int ext_compare(ExtValue* a, ExtValue* b);  // normalises both in place

@@ -15,12 +15,22 @@ static inline void mem_write16(u32 address, u16 value) {
   p[0] = (u8)value;
   p[1] = (u8)(value >> 8);
 }
+// 64-bit operands through memcpy: one access where the host allows an
+// unaligned one, byte accesses where it does not; the bytes are
+// little-endian whatever the host's order.
 static inline u64 mem_read64(u32 address) {
-  return (u64)guest_read32(address) | (u64)guest_read32(address + 4) << 32;
+  u64 v;
+  __builtin_memcpy(&v, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
+  return v;
 }
 static inline void mem_write64(u32 address, u64 value) {
-  guest_write32(address, (u32)value);
-  guest_write32(address + 4, (u32)(value >> 32));
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  value = __builtin_bswap64(value);
+#endif
+  __builtin_memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &value, 8);
 }
 static inline u8 mem_read8(u32 address) { return *reinterpret_cast<const volatile u8*>(static_cast<uintptr_t>(address)); }
 static inline void mem_write8(u32 address, u8 value) {

@@ -93,22 +93,12 @@ void fpu_raise(u32 code) {
   if (call && call->resumable) longjmp(call->resume, 1);
 }
 
-bool fpu_check(u32 i) {
-  if (fpu_st(i)->tag == TAG_EMPTY) {
-    fpu_raise(FPU_EX_STACK_UNDERFLOW);
-    return false;
-  }
-  return true;
-}
+void fpu_stack_underflow(void) { fpu_raise(FPU_EX_STACK_UNDERFLOW); }
 
-bool fpu_push_check(void) {
-  if (fpu_state.regs[(fpu_state.top - 1) & 7].tag != TAG_EMPTY) {
-    fpu_raise(FPU_EX_STACK_OVERFLOW);
-    fpu_state.top--;
-    *fpu_st(0) = ext_indefinite;
-    return false;
-  }
-  return true;
+void fpu_stack_overflow(void) {
+  fpu_raise(FPU_EX_STACK_OVERFLOW);
+  fpu_state.top--;
+  *fpu_st(0) = ext_indefinite;
 }
 
 bool fpu_address(FpuCall* call, u32* address) {

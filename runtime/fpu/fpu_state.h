@@ -50,11 +50,22 @@ static inline void fpu_store_top(void) {
   fpu_state.status = (fpu_state.status & ~SW_TOP) | (fpu_state.top & 7) << 11;
 }
 
+// The failing halves of the two stack checks, out of line.
+void fpu_stack_underflow(void);
+void fpu_stack_overflow(void);
 // ST(i) check: raises a stack underflow and fails when ST(i) is empty.
-bool fpu_check(u32 i);
+static inline bool fpu_check(u32 i) {
+  if (__builtin_expect(fpu_st(i)->tag != TAG_EMPTY, 1)) return true;
+  fpu_stack_underflow();
+  return false;
+}
 // Push check: on a full stack raises a stack overflow, pushes the
 // indefinite value and fails.
-bool fpu_push_check(void);
+static inline bool fpu_push_check(void) {
+  if (__builtin_expect(fpu_state.regs[(fpu_state.top - 1) & 7].tag == TAG_EMPTY, 1)) return true;
+  fpu_stack_overflow();
+  return false;
+}
 // The operand address of a memory form; a register form is traced and
 // abandons the instruction (returns false).
 bool fpu_address(FpuCall* call, u32* address);

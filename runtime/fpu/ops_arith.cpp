@@ -1,5 +1,6 @@
 // Arithmetic and compare operations of the D8, DA, DC and DE rows and the
 // unordered compares.
+#include "ext_core.h"
 #include "fpu_dispatch.h"
 
 // The memory operand of an arithmetic row.
@@ -22,12 +23,12 @@ void op_arith(FpuCall* c) {
     load_operand<Row>(c->address, &m);
     switch (Reg) {
       case 0:
-        if (Row == ROW_D8 || Row == ROW_DC) ext_add(&m, s0, s0);
-        else ext_add(s0, &m, s0);
+        if (Row == ROW_D8 || Row == ROW_DC) ext_add_hot(&m, s0, s0);
+        else ext_add_hot(s0, &m, s0);
         break;
-      case 1: ext_mul(s0, &m, s0); break;
-      case 4: ext_sub(s0, &m, s0); break;
-      case 5: ext_sub(&m, s0, s0); break;
+      case 1: ext_mul_hot(s0, &m, s0); break;
+      case 4: ext_sub_hot(s0, &m, s0); break;
+      case 5: ext_sub_hot(&m, s0, s0); break;
       case 6: ext_div(s0, &m, s0); break;
       default: ext_div(&m, s0, s0); break;
     }
@@ -43,13 +44,13 @@ void op_arith(FpuCall* c) {
   ExtValue* si = fpu_st(i);
   ExtValue* dst = Row == ROW_D8 ? s0 : si;
   switch (Reg) {
-    case 0: ext_add(s0, si, dst); break;
+    case 0: ext_add_hot(s0, si, dst); break;
     case 1:
-      if (Row == ROW_D8) ext_mul(s0, si, dst);
-      else ext_mul(si, s0, dst);
+      if (Row == ROW_D8) ext_mul_hot(s0, si, dst);
+      else ext_mul_hot(si, s0, dst);
       break;
-    case 4: ext_sub(s0, si, dst); break;
-    case 5: ext_sub(si, s0, dst); break;
+    case 4: ext_sub_hot(s0, si, dst); break;
+    case 5: ext_sub_hot(si, s0, dst); break;
     case 6: ext_div(s0, si, dst); break;
     default: ext_div(si, s0, dst); break;
   }

@@ -20,3 +20,8 @@ u32 ref_store_real4(const ExtValue* v, u32 rc);
 u64 ref_store_real8(const ExtValue* v, u32 rc);
 
 extern const ExtArith ext_reference;
+
+// The same instructions decoded as written for Emu87 (ref_decode.cpp),
+// for the benchmark's instruction column.
+struct Env;
+int ref_emu87(Env* env);
