@@ -1,4 +1,4 @@
-// The process-wide bridge state of Part 3.2 and the display restoration
+// The process-wide state of the callback bridges and the display restoration
 // shared by the window bridge and ExitProcess.
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The thread bridge: each guest CreateThread runs its start routine here,
 // on its own native thread, in an Env and a 40,960-byte guest stack area
-// of this frame (Part 3.2).
+// of this frame.
 #include <cstdlib>
 #include <cstring>
 

@@ -44,7 +44,7 @@ extern const ApiEntry kSerialApis[];
 extern const ApiEntry kRegistryApis[];
 extern const ApiEntry kLocaleApis[];
 extern const ApiEntry kStringApis[];
-// Kernel services (Part 3.3): files and handles, memory, threads and
+// Kernel services: files and handles, memory, threads and
 // synchronisation, process and environment, time and errors, modules.
 extern const ApiEntry kKernelFileApis[];
 extern const ApiEntry kKernelMemoryApis[];
@@ -53,7 +53,7 @@ extern const ApiEntry kKernelProcessApis[];
 extern const ApiEntry kKernelTimeApis[];
 extern const ApiEntry kKernelModuleApis[];
 
-// Process-wide bridge state (Part 3.2), all 0 at start, no locks.
+// Process-wide bridge state, all 0 at start, no locks.
 struct BridgeState {
   u32 WndProcSlot;            // guest window procedure (RegisterClassA)
   u32 TimerProcSlot;          // guest timer procedure (first SetTimer with a callback)
@@ -70,7 +70,7 @@ extern BridgeState g_bridge;
 // (SHFullScreen 0x11). Used at WM_DESTROY / WM_CLOSE and by ExitProcess.
 void RestoreDisplay(HWND window);
 
-// The thread bridge (Part 3.2): the platform's start routine for every
+// The thread bridge: the platform's start routine for every
 // guest thread; `start` is the heap ThreadStart record {guest start
 // address, guest parameter}, freed when the guest routine has returned.
 // Returns the guest's EAX as the thread's exit code.

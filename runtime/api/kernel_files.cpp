@@ -1,4 +1,4 @@
-// Kernel services, files and handles (Part 3.3): pass-through to the
+// Kernel services, files and handles: pass-through to the
 // device and to Zentrix, and the answers that describe the emulated
 // machine's drives and folders.
 #include <cstring>

@@ -1,4 +1,4 @@
-// Kernel services, memory (Part 3.3): heaps, virtual memory and pointer
+// Kernel services, memory: heaps, virtual memory and pointer
 // probes pass through to the device; global memory is the C library's.
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-// Kernel services, modules (Part 3.3): the guest's view of a library is
+// Kernel services, modules: the guest's view of a library is
 // its translated (or native) .em module; a guest module handle is the
 // device's handle of the .em DLL.
 #include <cstdio>

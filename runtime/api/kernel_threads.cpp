@@ -1,4 +1,4 @@
-// Kernel services, threads and synchronisation (Part 3.3).
+// Kernel services, threads and synchronisation.
 #include <cstdlib>
 
 #include "handler.h"

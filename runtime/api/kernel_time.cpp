@@ -1,4 +1,4 @@
-// Kernel services, time (Part 3.3): the device's clocks, and timeGetTime
+// Kernel services, time: the device's clocks, and timeGetTime
 // made from the performance counter.
 #include <atomic>
 
