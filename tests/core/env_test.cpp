@@ -6,6 +6,7 @@
 
 #include "guest_word.h"
 #include "test_support.h"
+#include "wce/kernel.h"
 
 namespace {
 u32 tib_word(const GuestTib* tib, u32 offset) { return guest_read32(guest_addr(tib) + offset); }
@@ -83,4 +84,11 @@ TEST(GuestWord, OddAddressesReadAndWriteLittleEndian) {
     EXPECT_EQ(bytes[3 + offset], 0x44 + offset);
     EXPECT_EQ(bytes[6 + offset], 0x11);
   }
+}
+
+TEST(Env, ThreadBlockLookUpKeepsTheLastError) {
+  FS_Base();
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  FS_Base();
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }

@@ -19,7 +19,12 @@ extern "C" GuestTib* FS_Base(void) {
     g_tib_index = TlsAlloc();
     if (g_tib_index == TLS_OUT_OF_INDEXES) fatal_box("No thread-local storage for the guest thread block.");
   }
-  if (void* tib = TlsGetValue(g_tib_index)) return static_cast<GuestTib*>(tib);
+  // Guest code reaches FS between a failing call and its GetLastError; the
+  // slot look-up must not clear the guest's error on the way.
+  const DWORD last_error = GetLastError();
+  void* existing = TlsGetValue(g_tib_index);
+  SetLastError(last_error);
+  if (existing) return static_cast<GuestTib*>(existing);
   GuestTib* tib = static_cast<GuestTib*>(calloc(1, sizeof(GuestTib)));
   if (!tib) fatal_box("Not enough memory for a guest thread block.");
   TlsSetValue(g_tib_index, tib);
