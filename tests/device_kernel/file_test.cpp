@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "device_kernel_support.h"
+#include "wce/device.h"
 #include "wce/file.h"
 #include "wce/kernel.h"
 #include "wce/synch.h"
@@ -370,4 +371,25 @@ TEST(Folders, TheTemporaryFolderExistsAndSizeQueriesCountTheTerminator) {
   EXPECT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
   EXPECT_TRUE(DeleteFileW(u"\\Temp\\t.tmp"));
+}
+
+TEST(DeleteFile, OpenAndReadOnlyFilesStay) {
+  std::u16string dir = fresh_folder("del");
+  std::u16string name = dir + u"\\kept.bin";
+  HANDLE h = open_file(name, GENERIC_READ, kShareAll, CREATE_NEW);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(DeleteFileW(name.c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(h);
+  EXPECT_TRUE(DeleteFileW(name.c_str()));
+  EXPECT_FALSE(DeleteFileW(name.c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(DeleteFileW((dir + u"\\nowhere\\x").c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+
+  std::string host = device_host_path((dir + u"\\ro.bin").c_str());
+  CloseHandle(open_file(dir + u"\\ro.bin", kRW, 0, CREATE_NEW));
+  chmod(host.c_str(), 0444);
+  EXPECT_FALSE(DeleteFileW((dir + u"\\ro.bin").c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }

@@ -72,6 +72,11 @@ OpenFile* file_of(HANDLE handle) { return reinterpret_cast<OpenFile*>(handle_get
 
 }  // namespace
 
+bool file_is_open(dev_t dev, ino64_t ino) {
+  std::lock_guard<std::mutex> hold(g_open_lock);
+  return g_open.count({dev, ino}) != 0;
+}
+
 extern "C" HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES*, DWORD disposition,
                               DWORD flags, HANDLE) {
   if (!name) return fail(ERROR_INVALID_PARAMETER);

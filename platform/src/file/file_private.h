@@ -19,3 +19,5 @@ std::u16string file_last_component(const WCHAR* path);
 // Whether a file name component holds a character no Windows name may
 // hold (wildcards included).
 bool file_name_invalid(const std::u16string& component);
+// Whether some handle has the host file (device, inode) open.
+bool file_is_open(dev_t dev, ino64_t ino);
