@@ -81,11 +81,14 @@ EXT_INLINE void ext_sub_valid(const ExtValue* a, const ExtValue* b, ExtValue* r)
 }
 
 // Upper 64 bits of the 128-bit product, from four 32x32 partial products.
+// Each sum fits in 64 bits, so the carries between the 32-bit columns come
+// out of the additions themselves.
 EXT_INLINE u64 ext_mul_high(u64 a, u64 b) {
   u32 a0 = (u32)a, a1 = (u32)(a >> 32), b0 = (u32)b, b1 = (u32)(b >> 32);
-  u64 p00 = (u64)a0 * b0, p01 = (u64)a0 * b1, p10 = (u64)a1 * b0, p11 = (u64)a1 * b1;
-  u64 mid = (p00 >> 32) + (u32)p01 + (u32)p10;
-  return p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32);
+  u64 low = (u64)a0 * b0;
+  u64 x = (u64)a0 * b1 + (u32)(low >> 32);
+  u64 y = (u64)a1 * b0 + (u32)x;
+  return (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
 }
 
 // A product or quotient whose exponent is above the range before its
@@ -100,22 +103,31 @@ EXT_INLINE void ext_above_range_normalise(u64* m, int* e) {
   }
 }
 
-// a * b for two `Valid` operands, normalised.
-EXT_INLINE void ext_mul_valid(const ExtValue* a, const ExtValue* b, ExtValue* r) {
-  int sign = a->sign ^ b->sign;
-  u64 m = ext_mul_high(ext_mant(a), ext_mant(b));
-  int e = a->exponent + b->exponent - (EXT_BIAS - 1);
+// The rest of a product: out of range, or a significand with leading zeros
+// (an operand below the normal range).
+EXT_INLINE void ext_mul_finish(int sign, u64 m, int e, ExtValue* r) {
   ext_above_range_normalise(&m, &e);
   if (e > EXT_EXP_MAX) return ext_put(r, sign, TAG_SPECIAL, EXT_EXP_SPECIAL, 0x8000000000000000ull);
   if (e < EXT_EXP_FLOOR || m == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
-  // Two normalised significands leave at most one leading zero.
-  if (!(m >> 63) && (m >> 62) && e != 0) {
-    m <<= 1;
-    e--;
-  } else {
-    ext_normalise_left(&m, &e);
-  }
+  ext_normalise_left(&m, &e);
   ext_put(r, sign, TAG_VALID, e, m);
+}
+
+// a * b for two `Valid` operands, normalised.
+EXT_INLINE void ext_mul_valid(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  u32 ha = ext_head(a), hb = ext_head(b);
+  int sign = (int)((ha ^ hb) & 0xFF);
+  u64 m = ext_mul_high(ext_mant(a), ext_mant(b));
+  int e = ext_head_exponent(ha) + ext_head_exponent(hb) - (EXT_BIAS - 1);
+  // Two normalised significands leave at most one leading zero; with the
+  // exponent in range, that one shift is all the normalisation there is,
+  // made without a branch on the product's bits.
+  if (__builtin_expect((u32)(e - 1) < (u32)EXT_EXP_MAX && (m >> 62) != 0, 1)) {
+    u32 shift = 1 ^ (u32)(m >> 63);
+    m += m & (0 - (u64)shift);
+    return ext_put(r, sign, TAG_VALID, e - (int)shift, m);
+  }
+  ext_mul_finish(sign, m, e, r);
 }
 
 // The instruction routines' entry points: the common case inline, every

@@ -58,6 +58,20 @@ static inline void ext_put(ExtValue* r, int sign, int tag, int exponent, u64 m) 
 #endif
   ext_set_mant(r, m);
 }
+// The sign, tag and exponent as the one word ext_put writes: sign in bits
+// 0-7, tag in bits 8-15, exponent (signed) in bits 16-31.
+static inline u32 ext_head(const ExtValue* v) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  u32 head;
+  __builtin_memcpy(&head, v, 4);
+  return head;
+#else
+  return (u32)(u8)v->sign | (u32)(u8)v->tag << 8 | (u32)(u16)v->exponent << 16;
+#endif
+}
+static inline int ext_head_exponent(u32 head) { return (i32)head >> 16; }
+// Both tags `Valid` (0) in two heads.
+static inline bool ext_heads_valid(u32 a, u32 b) { return ((a | b) & 0xFF00) == 0; }
 static inline int ext_clz64(u64 m) {  // m != 0
   u32 hi = (u32)(m >> 32);
   return hi ? __builtin_clz(hi) : 32 + __builtin_clz((u32)m);

@@ -24,7 +24,7 @@ static inline u32 guest_register(const Env* env, u32 n) {
 
 // Operand address of a memory form (ModRM below 0xC0), 32-bit addressing;
 // `p` is advanced past the SIB byte and the displacement.
-static u32 decode_address(const Env* env, u32 modrm, u32* p) {
+static inline u32 decode_address(const Env* env, u32 modrm, u32* p) {
   u32 mod = modrm >> 6, rm = modrm & 7;
   u32 address;
   if (rm == 4) {
@@ -33,11 +33,11 @@ static u32 decode_address(const Env* env, u32 modrm, u32* p) {
     address = (mod == 0 && base == 5) ? 0 : guest_register(env, base);
     if (index != 4) address += guest_register(env, index) << (sib >> 6);
     if (mod == 0 && base == 5) {
-      address += guest_read32(*p);
+      address += mem_read32(*p);
       *p += 4;
     }
   } else if (mod == 0 && rm == 5) {
-    address = guest_read32(*p);
+    address = mem_read32(*p);
     *p += 4;
     return address;
   } else {
@@ -47,45 +47,57 @@ static u32 decode_address(const Env* env, u32 modrm, u32* p) {
     address += (u32)(i32)(int8_t)mem_read8(*p);
     *p += 1;
   } else if (mod == 2) {
-    address += guest_read32(*p);
+    address += mem_read32(*p);
     *p += 4;
   }
   return address;
 }
 
+// The path taken while some exception is unmasked: the resumption point
+// is armed around the operation, and this thread's current call points at
+// it for fpu_raise. Out of line, so that the common path keeps no jump
+// buffer and touches no thread-local data.
+static __attribute__((noinline)) bool run_resumable(FpuOp op, FpuCall* call) {
+  FpuCall* outer = fpu_current_call;
+  call->resumable = true;
+  fpu_current_call = call;
+  if (setjmp(call->resume)) {
+    fpu_current_call = outer;
+    return false;
+  }
+  op(call);
+  fpu_current_call = outer;
+  return !call->abandoned;
+}
+
 FPU_EXPORT int Emu87(Env* env) {
   u32 p = env->EIP;
-  if (mem_read8(p) == 0x66) p++;
-  if (mem_read8(p) == 0x9B) {  // FWAIT: nothing is pending in this FPU
+  u32 opcode = mem_read8(p);
+  if (__builtin_expect(opcode == 0x66, 0)) opcode = mem_read8(++p);
+  if (__builtin_expect(opcode == 0x9B, 0)) {  // FWAIT: nothing is pending in this FPU
     env->EIP = p + 1;
     return 0;
   }
   FpuCall call;
+  call.env = env;
   call.insn = p;
-  call.opcode = mem_read8(p);
-  call.modrm = mem_read8(p + 1);
+  call.opcode = opcode;
+  u32 modrm = mem_read8(p + 1);
+  call.modrm = modrm;
   p += 2;
-  call.address = call.modrm < 0xC0 ? decode_address(env, call.modrm, &p) : 0;
-  call.next = p;
-  call.eax = env->EAX;
+  if (modrm < 0xC0) call.address = decode_address(env, modrm, &p);
   call.abandoned = false;
-  // Only an unmasked exception can abandon an instruction, so the
-  // resumption point is armed only when some exception is unmasked.
-  call.resumable = (fpu_state.control & 0x7F) != 0x7F;
-  FpuCall* outer = nullptr;
-  if (call.resumable) {
-    outer = fpu_current_call;
-    fpu_current_call = &call;
-    if (setjmp(call.resume)) {
-      fpu_current_call = outer;
-      return 1;
-    }
+  call.resumable = false;
+  FpuOp op = fpu_main_table[(modrm & 0x38) | (opcode & 7)];
+  // Only an unmasked exception can abandon an instruction through the
+  // resumption point.
+  if (__builtin_expect((fpu_state.control & 0x7F) != 0x7F, 0)) {
+    if (!run_resumable(op, &call)) return 1;
+  } else {
+    op(&call);
+    if (call.abandoned) return 1;
   }
-  fpu_main_table[(call.modrm & 0x38) | (call.opcode & 7)](&call);
-  if (call.resumable) fpu_current_call = outer;
-  if (call.abandoned) return 1;
-  env->EIP = call.next;
-  env->EAX = call.eax;
+  env->EIP = p;
   return 0;
 }
 

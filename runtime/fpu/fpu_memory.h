@@ -26,6 +26,14 @@ static inline u64 mem_read64(u32 address) {
 #endif
   return v;
 }
+static inline u32 mem_read32(u32 address) {
+  u32 v;
+  __builtin_memcpy(&v, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), 4);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  return v;
+}
 static inline void mem_write64(u32 address, u64 value) {
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   value = __builtin_bswap64(value);

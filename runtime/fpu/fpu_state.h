@@ -28,8 +28,7 @@ struct FpuCall {
   u32 opcode;       // the opcode byte
   u32 modrm;        // the ModRM byte
   u32 address;      // operand address of a memory form
-  u32 next;         // guest address just past the whole instruction
-  u32 eax;          // the guest's EAX; FNSTSW AX changes its low half
+  struct Env* env;  // the caller's record; FNSTSW AX changes the low half of its EAX
   bool abandoned;   // set when the instruction is given up without an exception
   bool resumable;   // `resume` is armed
   jmp_buf resume;   // where an unmasked exception abandons the instruction

@@ -14,8 +14,36 @@ static void load_operand(u32 address, ExtValue* m) {
 
 static void fucompp(FpuCall* c);
 
+// The register forms of add, subtract and multiply when both registers
+// are `Valid` (so neither is empty and no check can fail): the cores
+// inline, with no other test. Returns false for every other case.
+template <int Row, int Reg>
+static inline bool arith_valid_registers(const FpuCall* c) {
+  if (Row == ROW_DA || Reg > 5) return false;
+  u32 top = fpu_state.top;
+  ExtValue* s0 = &fpu_state.regs[top & 7];
+  ExtValue* si = &fpu_state.regs[(top + fpu_rm(c)) & 7];
+  if (!ext_heads_valid(ext_head(s0), ext_head(si))) return false;
+  ExtValue* dst = Row == ROW_D8 ? s0 : si;
+  switch (Reg) {
+    case 0: ext_add_valid(s0, si, dst); break;
+    case 1:
+      if (Row == ROW_D8) ext_mul_valid(s0, si, dst);
+      else ext_mul_valid(si, s0, dst);
+      break;
+    case 4: ext_sub_valid(s0, si, dst); break;
+    default: ext_sub_valid(si, s0, dst); break;
+  }
+  if (Row == ROW_DE) {
+    s0->tag = TAG_EMPTY;
+    fpu_state.top = top + 1;
+  }
+  return true;
+}
+
 template <int Row, int Reg>
 void op_arith(FpuCall* c) {
+  if (fpu_is_register_form(c) && arith_valid_registers<Row, Reg>(c)) return;
   if (!fpu_check(0)) return;
   ExtValue* s0 = fpu_st(0);
   if (!fpu_is_register_form(c)) {

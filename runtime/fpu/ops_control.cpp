@@ -2,6 +2,7 @@
 // pointer, sign operations and classification.
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
+#include "trevik.h"
 
 void op_fldcw(FpuCall* c) { fpu_state.control = (u32)(i32)(int16_t)mem_read16(c->address); }
 void op_fnstcw(FpuCall* c) { mem_write16(c->address, (u16)fpu_state.control); }
@@ -17,7 +18,8 @@ void op_fnstsw_m16(FpuCall* c) {
 
 void op_fnstsw_ax(FpuCall* c) {
   fpu_store_top();
-  c->eax = (c->eax & 0xFFFF0000u) | (fpu_state.status & 0xFFFF);
+  // Written at once: nothing after it can abandon the instruction.
+  c->env->EAX = (c->env->EAX & 0xFFFF0000u) | (fpu_state.status & 0xFFFF);
 }
 
 void op_fninit(FpuCall*) { fpu_reset(); }
