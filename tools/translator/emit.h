@@ -48,6 +48,7 @@ struct Emitter {
   const std::map<u32, unsigned>* flags_live;  // flag groups live at each address
   std::string out;
   unsigned dirty;
+  u32 block_va;  // label of the block being written (its EIP is in the frame), or 0
   int temp;
   const Insn* in;                 // instruction being translated
   const Insn* last_cmp;           // the previous instruction when it was a CMP

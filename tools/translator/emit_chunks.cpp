@@ -142,6 +142,9 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, s
       e.out += label(in.va) + ":\n";
       e.dirty = 0;
       e.last_cmp = nullptr;
+      e.block_va = in.va;
+    } else if (!falls) {
+      e.block_va = 0;
     }
     e.out += "// " + disassemble(in) + "\n";
     e.in = &in;

@@ -117,7 +117,12 @@ Loc op_loc(Emitter& e, int index) {
       l.kind = Loc::MEM;
       l.text = new_temp(e);
       e.out += "const u32 " + l.text + " = " + effective_address(e, op, true) + ";\n";
-      l.aligned = op.mem.base == ZYDIS_REGISTER_ESP && op.mem.index == ZYDIS_REGISTER_NONE &&
+      // Known 4-aligned: the guest stack pointer (taken to be aligned), an
+      // index scaled by 4 or more and an aligned displacement; Fixup is a
+      // multiple of the page size, so relocated displacements keep their
+      // alignment.
+      l.aligned = (op.mem.base == ZYDIS_REGISTER_NONE || op.mem.base == ZYDIS_REGISTER_ESP) &&
+                  (op.mem.index == ZYDIS_REGISTER_NONE || op.mem.scale >= 4) &&
                   op.mem.segment != ZYDIS_REGISTER_FS && (op.mem.disp.value & 3) == 0;
       return l;
     }
@@ -189,7 +194,11 @@ void emit_goto(Emitter& e, u32 target) {
     auto live = e.flags_live->find(target);
     if (live != e.flags_live->end()) e.dirty &= ~(D_FLAGS & ~live->second);
     emit_sync(e);
-    e.out += "F->eip = fx + " + hex(target) + "; goto L_" + std::to_string(target) + ";\n";
+    // Every way into a label stores its address as EIP, and nothing inside
+    // a block changes the stored EIP: a jump back to the block's own start
+    // finds it there already.
+    if (target != e.block_va) e.out += "F->eip = fx + " + hex(target) + ";\n";
+    e.out += "goto L_" + std::to_string(target) + ";\n";
   } else if (target >= e.chunk->start && target < e.chunk->end) {
     e.dirty = 0;
     e.out += "eip = fx + " + hex(target) + "; goto miss;\n";

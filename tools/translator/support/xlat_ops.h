@@ -40,9 +40,12 @@ XI void x_szp(XFlags& f, u32 r) {
 }
 
 // --- guest memory ------------------------------------------------------------
-// 8- and 16-bit operands go byte by byte; a 32-bit operand is one word
-// access when aligned and the byte form otherwise. Stack words (m32a) are
-// taken to be aligned.
+// 8- and 16-bit operands go byte by byte. A 32-bit operand whose address is
+// known to be aligned (stack words, scaled indexes, aligned absolute
+// addresses) is one word access (m32a); any other is a four-byte copy,
+// correct at any address, which the host compiler turns into one word
+// access where the processor allows unaligned ones and into byte accesses
+// where it does not.
 XI uint8_t* x_ptr(u32 a) { return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(a)); }
 XI u32 m8(u32 a) { return *x_ptr(a); }
 XI void s8(u32 a, u32 v) { *x_ptr(a) = static_cast<uint8_t>(v); }
@@ -51,13 +54,12 @@ XI void s16(u32 a, u32 v) {
   x_ptr(a)[0] = static_cast<uint8_t>(v);
   x_ptr(a)[1] = static_cast<uint8_t>(v >> 8);
 }
-XI u32 m32(u32 a) { return (a & 3) ? guest_read32(a) : *reinterpret_cast<u32*>(x_ptr(a)); }
-XI void s32(u32 a, u32 v) {
-  if (a & 3)
-    guest_write32(a, v);
-  else
-    *reinterpret_cast<u32*>(x_ptr(a)) = v;
+XI u32 m32(u32 a) {
+  u32 v;
+  memcpy(&v, x_ptr(a), 4);
+  return v;
 }
+XI void s32(u32 a, u32 v) { memcpy(x_ptr(a), &v, 4); }
 XI u32 m32a(u32 a) { return *reinterpret_cast<u32*>(x_ptr(a)); }
 XI void s32a(u32 a, u32 v) { *reinterpret_cast<u32*>(x_ptr(a)) = v; }
 template <int W>
