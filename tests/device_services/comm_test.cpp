@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -157,8 +158,13 @@ TEST(Comm, ReadWriteWithTimeoutsAndStatus) {
   DWORD lines = 99;
   EXPECT_TRUE(GetCommModemStatus(port.handle, &lines));
   EXPECT_EQ(lines, 0u);  // a pseudo terminal has no modem lines
-  EXPECT_TRUE(SetCommBreak(port.handle));
-  EXPECT_TRUE(ClearCommBreak(port.handle));
+  // Some hosts (user-mode emulators among them) have no break request for
+  // terminals; the device then reports the failure, which is all it can do.
+  int probe = open(pty.name.c_str(), O_RDWR | O_NOCTTY);
+  bool host_breaks = probe >= 0 && ioctl(probe, TIOCCBRK) == 0;
+  if (probe >= 0) close(probe);
+  EXPECT_EQ(SetCommBreak(port.handle), host_breaks ? TRUE : FALSE);
+  EXPECT_EQ(ClearCommBreak(port.handle), host_breaks ? TRUE : FALSE);
 }
 
 TEST(Comm, AccessOfTheOpenIsEnforced) {
