@@ -80,15 +80,16 @@ EXT_INLINE void ext_sub_valid(const ExtValue* a, const ExtValue* b, ExtValue* r)
   else ext_magnitude_difference(a, b, a->sign, r);
 }
 
-// Upper 64 bits of the 128-bit product, from four 32x32 partial products.
-// Each sum fits in 64 bits, so the carries between the 32-bit columns come
-// out of the additions themselves.
+// Upper 64 bits of the 128-bit product, from four 32x32 partial products:
+// the middle column only contributes its two carries.
 EXT_INLINE u64 ext_mul_high(u64 a, u64 b) {
   u32 a0 = (u32)a, a1 = (u32)(a >> 32), b0 = (u32)b, b1 = (u32)(b >> 32);
-  u64 low = (u64)a0 * b0;
-  u64 x = (u64)a0 * b1 + (u32)(low >> 32);
-  u64 y = (u64)a1 * b0 + (u32)x;
-  return (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
+  u32 low_high = (u32)(((u64)a0 * b0) >> 32);
+  u64 x = (u64)a0 * b1, y = (u64)a1 * b0;
+  u32 column, carry1, carry2;
+  carry1 = __builtin_add_overflow(low_high, (u32)x, &column);
+  carry2 = __builtin_add_overflow(column, (u32)y, &column);
+  return (u64)a1 * b1 + (x >> 32) + (y >> 32) + (carry1 + carry2);
 }
 
 // A product or quotient whose exponent is above the range before its
@@ -119,15 +120,40 @@ EXT_INLINE void ext_mul_valid(const ExtValue* a, const ExtValue* b, ExtValue* r)
   int sign = (int)((ha ^ hb) & 0xFF);
   u64 m = ext_mul_high(ext_mant(a), ext_mant(b));
   int e = ext_head_exponent(ha) + ext_head_exponent(hb) - (EXT_BIAS - 1);
-  // Two normalised significands leave at most one leading zero; with the
-  // exponent in range, that one shift is all the normalisation there is,
-  // made without a branch on the product's bits.
-  if (__builtin_expect((u32)(e - 1) < (u32)EXT_EXP_MAX && (m >> 62) != 0, 1)) {
-    u32 shift = 1 ^ (u32)(m >> 63);
-    m += m & (0 - (u64)shift);
-    return ext_put(r, sign, TAG_VALID, e - (int)shift, m);
-  }
   ext_mul_finish(sign, m, e, r);
+}
+
+// The common product, tried first by the instruction routines: two
+// normalised significands (their product has at most one leading zero)
+// and non-negative exponents whose sum stays in range. Returns false,
+// having written nothing, for every other pair of operands.
+//
+// It works on the head words: with both tags 0 and both exponents below
+// 0x8000, ha + hb holds the exponent sum in its upper half and the sum of
+// the signs (0, 1 or 2) in its lower half, whose bit 0 is the product's
+// sign. Only the result's head and address stay live across the product,
+// and the one normalising shift is made without a branch on its bits.
+EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  u32 ha = ext_head(a), hb = ext_head(b);
+  if ((ha | hb) & 0x8000FF00u) return false;  // a tag other than `Valid`, or a negative exponent
+  u32 sum = ha + hb;
+  // Biased result exponent sum - 0x3FFE in 1..EXT_EXP_MAX.
+  if (sum - ((u32)EXT_BIAS << 16) >= (u32)EXT_EXP_MAX << 16) return false;
+  u32 a1 = a->mant_hi, b1 = b->mant_hi;
+  if (!((a1 & b1) >> 31)) return false;
+  u32 head = (sum - ((u32)(EXT_BIAS - 1) << 16)) & ~2u;
+  u32 a0 = a->mant_lo, b0 = b->mant_lo;
+  u64 x = (u64)a0 * b1 + (u32)(((u64)a0 * b0) >> 32);
+  u64 y = (u64)a1 * b0 + (u32)x;
+  u64 m = (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
+  // Below 2: one place left (m + m), and one less in the exponent.
+  u32 hi = (u32)(m >> 32), lo = (u32)m;
+  u32 below = ~(u32)((i32)hi >> 31);
+  m += (u64)(hi & below) << 32 | (lo & below);
+  head += below << 16;
+  ext_put_head(r, head);
+  ext_set_mant(r, m);
+  return true;
 }
 
 // The instruction routines' entry points: the common case inline, every
@@ -141,6 +167,5 @@ EXT_INLINE void ext_sub_hot(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   else ext_sub(a, b, r);
 }
 EXT_INLINE void ext_mul_hot(const ExtValue* a, const ExtValue* b, ExtValue* r) {
-  if (a->tag == TAG_VALID && b->tag == TAG_VALID) ext_mul_valid(a, b, r);
-  else ext_mul(a, b, r);
+  if (!ext_mul_common(a, b, r)) ext_mul(a, b, r);
 }

@@ -47,19 +47,22 @@ static inline void ext_set_mant(ExtValue* v, u64 m) {
 // Writes a whole record. The sign, tag and exponent go out as one 32-bit
 // store: a later copy of the record reads that word whole, and a word
 // assembled from byte and half-word stores cannot be forwarded to it.
-static inline void ext_put(ExtValue* r, int sign, int tag, int exponent, u64 m) {
+// The head word (below) written as one store.
+static inline void ext_put_head(ExtValue* r, u32 head) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  u32 head = (u32)(u8)sign | (u32)(u8)tag << 8 | (u32)(u16)exponent << 16;
   __builtin_memcpy(r, &head, 4);
 #else
-  r->sign = (int8_t)sign;
-  r->tag = (int8_t)tag;
-  r->exponent = (int16_t)exponent;
+  r->sign = (int8_t)head;
+  r->tag = (int8_t)(head >> 8);
+  r->exponent = (int16_t)(head >> 16);
 #endif
+}
+static inline void ext_put(ExtValue* r, int sign, int tag, int exponent, u64 m) {
+  ext_put_head(r, (u32)(u8)sign | (u32)(u8)tag << 8 | (u32)(u16)exponent << 16);
   ext_set_mant(r, m);
 }
-// The sign, tag and exponent as the one word ext_put writes: sign in bits
-// 0-7, tag in bits 8-15, exponent (signed) in bits 16-31.
+// The sign, tag and exponent as one word, the head: sign in bits 0-7, tag
+// in bits 8-15, exponent (signed) in bits 16-31.
 static inline u32 ext_head(const ExtValue* v) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   u32 head;

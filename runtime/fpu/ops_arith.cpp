@@ -16,21 +16,23 @@ static void fucompp(FpuCall* c);
 
 // The register forms of add, subtract and multiply when both registers
 // are `Valid` (so neither is empty and no check can fail): the cores
-// inline, with no other test. Returns false for every other case.
+// inline, with no other test (products: the common case only). Returns
+// false, having changed nothing, for every other case.
 template <int Row, int Reg>
 static inline bool arith_valid_registers(const FpuCall* c) {
   if (Row == ROW_DA || Reg > 5) return false;
   u32 top = fpu_state.top;
   ExtValue* s0 = &fpu_state.regs[top & 7];
   ExtValue* si = &fpu_state.regs[(top + fpu_rm(c)) & 7];
-  if (!ext_heads_valid(ext_head(s0), ext_head(si))) return false;
   ExtValue* dst = Row == ROW_D8 ? s0 : si;
+  if (Reg == 1) {
+    if (!(Row == ROW_D8 ? ext_mul_common(s0, si, dst) : ext_mul_common(si, s0, dst))) return false;
+  } else if (!ext_heads_valid(ext_head(s0), ext_head(si))) {
+    return false;
+  }
   switch (Reg) {
     case 0: ext_add_valid(s0, si, dst); break;
-    case 1:
-      if (Row == ROW_D8) ext_mul_valid(s0, si, dst);
-      else ext_mul_valid(si, s0, dst);
-      break;
+    case 1: break;
     case 4: ext_sub_valid(s0, si, dst); break;
     default: ext_sub_valid(si, s0, dst); break;
   }
