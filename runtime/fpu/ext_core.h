@@ -39,9 +39,10 @@ EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign
     s = (s >> 1) | 0x8000000000000000ull;
     // Past the exponent range: an infinity, as a product does.
     if (++eb > EXT_EXP_MAX) return ext_put(r, sign, TAG_SPECIAL, EXT_EXP_SPECIAL, 0x8000000000000000ull);
+  } else if (!(s >> 63)) {  // only from operands below the normal range
+    if (s == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
+    ext_normalise_left(&s, &eb);
   }
-  if (s == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
-  ext_normalise_left(&s, &eb);
   ext_put(r, sign, TAG_VALID, eb, s);
 }
 

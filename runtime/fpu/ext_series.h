@@ -5,6 +5,8 @@
 
 #include "ext_value.h"
 
+#pragma GCC visibility push(hidden)
+
 extern const ExtValue ext_sqrt2_bound;  // FYL2X's square-root-of-two bound
 
 // One partial-remainder step: x = x - y * q with q = x / y rounded by `rc`.
@@ -22,3 +24,5 @@ void ext_atan2_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, 
 void ext_exp2m1_series(const ExtArith* a, const ExtValue* x, ExtValue* r);
 // y * log2(x) for a positive finite x.
 void ext_ylog2x_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, ExtValue* r);
+
+#pragma GCC visibility pop

@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// Everything declared here stays inside Trevik.dll (see CMakeLists.txt).
+#pragma GCC visibility push(hidden)
+
 typedef uint8_t u8;
 typedef uint16_t u16;
 typedef uint32_t u32;
@@ -183,3 +186,5 @@ struct ExtArith {
   u64 (*sqrt_mant)(u64);
 };
 extern const ExtArith ext_fast;
+
+#pragma GCC visibility pop

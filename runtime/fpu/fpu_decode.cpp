@@ -70,25 +70,17 @@ static __attribute__((noinline)) bool run_resumable(FpuOp op, FpuCall* call) {
   return !call->abandoned;
 }
 
-FPU_EXPORT int Emu87(Env* env) {
-  u32 p = env->EIP;
-  u32 opcode = mem_read8(p);
-  if (__builtin_expect(opcode == 0x66, 0)) opcode = mem_read8(++p);
-  if (__builtin_expect(opcode == 0x9B, 0)) {  // FWAIT: nothing is pending in this FPU
-    env->EIP = p + 1;
-    return 0;
-  }
+int fpu_execute(Env* env, u32 insn, FpuOp op) {
   FpuCall call;
   call.env = env;
-  call.insn = p;
-  call.opcode = opcode;
-  u32 modrm = mem_read8(p + 1);
+  call.insn = insn;
+  call.opcode = mem_read8(insn);
+  u32 modrm = mem_read8(insn + 1);
   call.modrm = modrm;
-  p += 2;
+  u32 p = insn + 2;
   if (modrm < 0xC0) call.address = decode_address(env, modrm, &p);
   call.abandoned = false;
   call.resumable = false;
-  FpuOp op = fpu_main_table[(modrm & 0x38) | (opcode & 7)];
   // Only an unmasked exception can abandon an instruction through the
   // resumption point.
   if (__builtin_expect((fpu_state.control & 0x7F) != 0x7F, 0)) {
@@ -99,6 +91,20 @@ FPU_EXPORT int Emu87(Env* env) {
   }
   env->EIP = p;
   return 0;
+}
+
+FPU_EXPORT int Emu87(Env* env) {
+  u32 p = env->EIP;
+  u32 opcode = mem_read8(p);
+  if (__builtin_expect(opcode == 0x66, 0)) opcode = mem_read8(++p);
+  if (__builtin_expect(opcode == 0x9B, 0)) {  // FWAIT: nothing is pending in this FPU
+    env->EIP = p + 1;
+    return 0;
+  }
+  u32 modrm = mem_read8(p + 1);
+  const FpuCell& cell = fpu_main_table[(modrm & 0x38) | (opcode & 7)];
+  if (cell.entry) return cell.entry(env, p);
+  return fpu_execute(env, p, cell.op);
 }
 
 FPU_EXPORT int EmuMMX(Env* env) {

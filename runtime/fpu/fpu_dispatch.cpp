@@ -55,30 +55,34 @@ static void dd_5(FpuCall* c) {
   else fpu_unimplemented(c);
 }
 
-const FpuOp fpu_main_table[64] = {
-    // reg 0:   D8                    D9                 DA                    DB
-    op_arith<ROW_D8, 0>, op_fld_m32_or_st, op_arith<ROW_DA, 0>, op_fild_m32,
-    //          DC                    DD                 DE                    DF
-    op_arith<ROW_DC, 0>, op_fld_m64_or_ffree, op_arith<ROW_DE, 0>, op_fild_m16,
+#define OP(op) \
+  { op, nullptr }
+#define ARITH(row, reg) \
+  { op_arith<row, reg>, arith_entry<row, reg> }
+
+const FpuCell fpu_main_table[64] = {
+    // reg 0: D8, D9, DA, DB, DC, DD, DE, DF
+    ARITH(ROW_D8, 0), OP(op_fld_m32_or_st), OP((op_arith<ROW_DA, 0>)), OP(op_fild_m32),
+    ARITH(ROW_DC, 0), OP(op_fld_m64_or_ffree), ARITH(ROW_DE, 0), OP(op_fild_m16),
     // reg 1
-    op_arith<ROW_D8, 1>, op_fxch, op_arith<ROW_DA, 1>, unimplemented,
-    op_arith<ROW_DC, 1>, unimplemented, op_arith<ROW_DE, 1>, unimplemented,
+    ARITH(ROW_D8, 1), OP(op_fxch), OP((op_arith<ROW_DA, 1>)), OP(unimplemented),
+    ARITH(ROW_DC, 1), OP(unimplemented), ARITH(ROW_DE, 1), OP(unimplemented),
     // reg 2
-    op_compare<ROW_D8, false>, op_fst_m32_or_fnop, op_compare<ROW_DA, false>, op_fist_m32,
-    op_compare<ROW_DC, false>, op_fst_m64_or_st, op_compare<ROW_DE, false>, op_fist_m16,
+    OP((op_compare<ROW_D8, false>)), OP(op_fst_m32_or_fnop), OP((op_compare<ROW_DA, false>)), OP(op_fist_m32),
+    OP((op_compare<ROW_DC, false>)), OP(op_fst_m64_or_st), OP((op_compare<ROW_DE, false>)), OP(op_fist_m16),
     // reg 3
-    op_compare<ROW_D8, true>, op_fstp_m32, op_compare<ROW_DA, true>, op_fistp_m32,
-    op_compare<ROW_DC, true>, op_fstp_m64_or_st, op_compare<ROW_DE, true>, op_fistp_m16,
+    OP((op_compare<ROW_D8, true>)), OP(op_fstp_m32), OP((op_compare<ROW_DA, true>)), OP(op_fistp_m32),
+    OP((op_compare<ROW_DC, true>)), OP(op_fstp_m64_or_st), OP((op_compare<ROW_DE, true>)), OP(op_fistp_m16),
     // reg 4
-    op_arith<ROW_D8, 4>, d9_4, op_arith<ROW_DA, 4>, db_4,
-    op_arith<ROW_DC, 4>, dd_4, op_arith<ROW_DE, 4>, df_4,
+    ARITH(ROW_D8, 4), OP(d9_4), OP((op_arith<ROW_DA, 4>)), OP(db_4),
+    ARITH(ROW_DC, 4), OP(dd_4), ARITH(ROW_DE, 4), OP(df_4),
     // reg 5
-    op_arith<ROW_D8, 5>, d9_5, op_arith<ROW_DA, 5>, op_fld_m80,
-    op_arith<ROW_DC, 5>, dd_5, op_arith<ROW_DE, 5>, op_fild_m64,
+    ARITH(ROW_D8, 5), OP(d9_5), OP((op_arith<ROW_DA, 5>)), OP(op_fld_m80),
+    ARITH(ROW_DC, 5), OP(dd_5), ARITH(ROW_DE, 5), OP(op_fild_m64),
     // reg 6
-    op_arith<ROW_D8, 6>, d9_6, op_arith<ROW_DA, 6>, unimplemented,
-    op_arith<ROW_DC, 6>, op_fsave, op_arith<ROW_DE, 6>, op_fbstp,
+    OP((op_arith<ROW_D8, 6>)), OP(d9_6), OP((op_arith<ROW_DA, 6>)), OP(unimplemented),
+    OP((op_arith<ROW_DC, 6>)), OP(op_fsave), OP((op_arith<ROW_DE, 6>)), OP(op_fbstp),
     // reg 7
-    op_arith<ROW_D8, 7>, d9_7, op_arith<ROW_DA, 7>, op_fstp_m80,
-    op_arith<ROW_DC, 7>, op_fnstsw_m16, op_arith<ROW_DE, 7>, op_fistp_m64,
+    OP((op_arith<ROW_D8, 7>)), OP(d9_7), OP((op_arith<ROW_DA, 7>)), OP(op_fstp_m80),
+    OP((op_arith<ROW_DC, 7>)), OP(op_fnstsw_m16), OP((op_arith<ROW_DE, 7>)), OP(op_fistp_m64),
 };

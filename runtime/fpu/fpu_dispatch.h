@@ -3,13 +3,25 @@
 
 #include "fpu_state.h"
 
-// Main table: index reg * 8 + (opcode - 0xD8).
-extern const FpuOp fpu_main_table[64];
+#pragma GCC visibility push(hidden)
+
+// Main table: index reg * 8 + (opcode - 0xD8). Each cell holds its
+// operation and, for the most frequent instructions, an entry of their own
+// that Emu87 jumps to instead of the general one (fpu_execute).
+struct FpuCell {
+  FpuOp op;
+  FpuEntry entry;  // null: fpu_execute with `op`
+};
+extern const FpuCell fpu_main_table[64];
 
 // Arithmetic and compares (ops_arith.cpp).
 enum : int { ROW_D8 = 0, ROW_D9, ROW_DA, ROW_DB, ROW_DC, ROW_DD, ROW_DE, ROW_DF };
 template <int Row, int Reg>
 void op_arith(FpuCall* c);
+// The entries of add, subtract and multiply (reg fields 0, 1, 4 and 5) of
+// the D8, DC and DE rows: two `Valid` registers are computed at once.
+template <int Row, int Reg>
+FPU_ENTRY_CALL int arith_entry(Env* env, u32 insn);
 template <int Row, bool Pop>
 void op_compare(FpuCall* c);
 void op_fucom(FpuCall* c);
@@ -68,3 +80,5 @@ void op_frndint(FpuCall* c);
 void op_fscale(FpuCall* c);
 void op_fsin(FpuCall* c);
 void op_fcos(FpuCall* c);
+
+#pragma GCC visibility pop

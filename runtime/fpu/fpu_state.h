@@ -7,6 +7,10 @@
 
 #include "ext_value.h"
 
+struct Env;  // the caller's record (trevik.h)
+
+#pragma GCC visibility push(hidden)
+
 struct FpuState {
   u32 control;       // low 16 bits used
   ExtValue regs[8];  // physical registers
@@ -28,13 +32,27 @@ struct FpuCall {
   u32 opcode;       // the opcode byte
   u32 modrm;        // the ModRM byte
   u32 address;      // operand address of a memory form
-  struct Env* env;  // the caller's record; FNSTSW AX changes the low half of its EAX
+  Env* env;  // the caller's record; FNSTSW AX changes the low half of its EAX
   bool abandoned;   // set when the instruction is given up without an exception
   bool resumable;   // `resume` is armed
   jmp_buf resume;   // where an unmasked exception abandons the instruction
 };
 
 typedef void (*FpuOp)(FpuCall* call);
+
+// An entry of its own for an instruction of the main table: executes the
+// instruction whose opcode byte is at `insn` (past any prefix) and gives
+// Emu87's result. Emu87 jumps to it with nothing left to do afterwards, so
+// on i386 the arguments travel in registers and the jump needs no frame.
+#if defined(__i386__)
+#define FPU_ENTRY_CALL __attribute__((regparm(3)))
+#else
+#define FPU_ENTRY_CALL
+#endif
+typedef int (*FpuEntry)(Env* env, u32 insn) FPU_ENTRY_CALL;
+// The general entry: builds the instruction record (ModRM, operand
+// address, end of the instruction), runs `op` and advances EIP.
+int fpu_execute(Env* env, u32 insn, FpuOp op) FPU_ENTRY_CALL;
 
 static inline ExtValue* fpu_st(u32 i) { return &fpu_state.regs[(fpu_state.top + i) & 7]; }
 static inline u32 fpu_rm(const FpuCall* c) { return c->modrm & 7; }
@@ -81,3 +99,5 @@ void fpu_dump_state(void);
 
 // The current call of this thread, for fpu_raise.
 extern thread_local FpuCall* fpu_current_call;
+
+#pragma GCC visibility pop

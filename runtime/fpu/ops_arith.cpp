@@ -2,6 +2,8 @@
 // unordered compares.
 #include "ext_core.h"
 #include "fpu_dispatch.h"
+#include "fpu_memory.h"
+#include "trevik.h"
 
 // The memory operand of an arithmetic row.
 template <int Row>
@@ -19,11 +21,10 @@ static void fucompp(FpuCall* c);
 // inline, with no other test (products: the common case only). Returns
 // false, having changed nothing, for every other case.
 template <int Row, int Reg>
-static inline bool arith_valid_registers(const FpuCall* c) {
-  if (Row == ROW_DA || Reg > 5) return false;
+static inline bool arith_valid_registers(u32 modrm) {
   u32 top = fpu_state.top;
   ExtValue* s0 = &fpu_state.regs[top & 7];
-  ExtValue* si = &fpu_state.regs[(top + fpu_rm(c)) & 7];
+  ExtValue* si = &fpu_state.regs[(top + modrm) & 7];
   ExtValue* dst = Row == ROW_D8 ? s0 : si;
   if (Reg == 1) {
     if (!(Row == ROW_D8 ? ext_mul_common(s0, si, dst) : ext_mul_common(si, s0, dst))) return false;
@@ -44,8 +45,17 @@ static inline bool arith_valid_registers(const FpuCall* c) {
 }
 
 template <int Row, int Reg>
+int arith_entry(Env* env, u32 insn) {
+  u32 modrm = mem_read8(insn + 1);
+  if (modrm >= 0xC0 && arith_valid_registers<Row, Reg>(modrm)) {
+    env->EIP = insn + 2;
+    return 0;
+  }
+  return fpu_execute(env, insn, op_arith<Row, Reg>);
+}
+
+template <int Row, int Reg>
 void op_arith(FpuCall* c) {
-  if (fpu_is_register_form(c) && arith_valid_registers<Row, Reg>(c)) return;
   if (!fpu_check(0)) return;
   ExtValue* s0 = fpu_st(0);
   if (!fpu_is_register_form(c)) {
@@ -94,6 +104,14 @@ void op_arith(FpuCall* c) {
   template void op_arith<Row, 5>(FpuCall*);                                                         \
   template void op_arith<Row, 6>(FpuCall*);                                                         \
   template void op_arith<Row, 7>(FpuCall*);
+#define ARITH_ENTRIES(Row)                                                                          \
+  template int arith_entry<Row, 0>(Env*, u32);                                                      \
+  template int arith_entry<Row, 1>(Env*, u32);                                                      \
+  template int arith_entry<Row, 4>(Env*, u32);                                                      \
+  template int arith_entry<Row, 5>(Env*, u32);
+ARITH_ENTRIES(ROW_D8)
+ARITH_ENTRIES(ROW_DC)
+ARITH_ENTRIES(ROW_DE)
 ARITH_ROW(ROW_D8)
 ARITH_ROW(ROW_DA)
 ARITH_ROW(ROW_DC)
