@@ -1,16 +1,8 @@
 #include "test_support.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "wce/device.h"
-
-std::string log_text() {
-  std::ifstream in(device_root() + "/trevik.txt", std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::vector<std::string> log_lines() {
   std::vector<std::string> lines;
