@@ -93,6 +93,11 @@ int fpu_execute(Env* env, u32 insn, FpuOp op) {
   return 0;
 }
 
+int fpu_execute_cell(Env* env, u32 insn) {
+  u32 index = (mem_read8(insn + 1) & 0x38) | (mem_read8(insn) & 7);
+  return fpu_execute(env, insn, fpu_main_table[index].op);
+}
+
 FPU_EXPORT int Emu87(Env* env) {
   u32 p = env->EIP;
   u32 opcode = mem_read8(p);
@@ -103,7 +108,7 @@ FPU_EXPORT int Emu87(Env* env) {
   }
   u32 modrm = mem_read8(p + 1);
   const FpuCell& cell = fpu_main_table[(modrm & 0x38) | (opcode & 7)];
-  if (cell.entry) return cell.entry(env, p);
+  if (cell.entry) return cell.entry(p, &fpu_state, env);
   return fpu_execute(env, p, cell.op);
 }
 

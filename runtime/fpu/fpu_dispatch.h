@@ -21,7 +21,7 @@ void op_arith(FpuCall* c);
 // The entries of add, subtract and multiply (reg fields 0, 1, 4 and 5) of
 // the D8, DC and DE rows: two `Valid` registers are computed at once.
 template <int Row, int Reg>
-FPU_ENTRY_CALL int arith_entry(Env* env, u32 insn);
+FPU_CELL_CALL int arith_entry(u32 insn, FpuState* state, Env* env);
 template <int Row, bool Pop>
 void op_compare(FpuCall* c);
 void op_fucom(FpuCall* c);

@@ -42,17 +42,25 @@ typedef void (*FpuOp)(FpuCall* call);
 
 // An entry of its own for an instruction of the main table: executes the
 // instruction whose opcode byte is at `insn` (past any prefix) and gives
-// Emu87's result. Emu87 jumps to it with nothing left to do afterwards, so
-// on i386 the arguments travel in registers and the jump needs no frame.
+// Emu87's result. Emu87 jumps to it with nothing left to do afterwards.
+// The state comes as an argument, so that the entry's common case needs
+// no address of its own (no GOT base in position-independent code). On
+// i386 the first two arguments travel in registers and `env` stays where
+// Emu87 received it, which leaves a register for the jump's target.
 #if defined(__i386__)
 #define FPU_ENTRY_CALL __attribute__((regparm(3)))
+#define FPU_CELL_CALL __attribute__((regparm(2)))
 #else
 #define FPU_ENTRY_CALL
+#define FPU_CELL_CALL
 #endif
-typedef int (*FpuEntry)(Env* env, u32 insn) FPU_ENTRY_CALL;
+typedef int (*FpuEntry)(u32 insn, FpuState* state, Env* env) FPU_CELL_CALL;
 // The general entry: builds the instruction record (ModRM, operand
 // address, end of the instruction), runs `op` and advances EIP.
 int fpu_execute(Env* env, u32 insn, FpuOp op) FPU_ENTRY_CALL;
+// The same with the operation of the instruction's table cell: where an
+// entry of its own leaves its common case.
+int fpu_execute_cell(Env* env, u32 insn) FPU_ENTRY_CALL;
 
 static inline ExtValue* fpu_st(u32 i) { return &fpu_state.regs[(fpu_state.top + i) & 7]; }
 static inline u32 fpu_rm(const FpuCall* c) { return c->modrm & 7; }

@@ -21,10 +21,10 @@ static void fucompp(FpuCall* c);
 // inline, with no other test (products: the common case only). Returns
 // false, having changed nothing, for every other case.
 template <int Row, int Reg>
-static inline bool arith_valid_registers(u32 modrm) {
-  u32 top = fpu_state.top;
-  ExtValue* s0 = &fpu_state.regs[top & 7];
-  ExtValue* si = &fpu_state.regs[(top + modrm) & 7];
+static inline bool arith_valid_registers(FpuState* state, u32 modrm) {
+  u32 top = state->top;
+  ExtValue* s0 = &state->regs[top & 7];
+  ExtValue* si = &state->regs[(top + modrm) & 7];
   ExtValue* dst = Row == ROW_D8 ? s0 : si;
   if (Reg == 1) {
     if (!(Row == ROW_D8 ? ext_mul_common(s0, si, dst) : ext_mul_common(si, s0, dst))) return false;
@@ -39,19 +39,19 @@ static inline bool arith_valid_registers(u32 modrm) {
   }
   if (Row == ROW_DE) {
     s0->tag = TAG_EMPTY;
-    fpu_state.top = top + 1;
+    state->top = top + 1;
   }
   return true;
 }
 
 template <int Row, int Reg>
-int arith_entry(Env* env, u32 insn) {
+int arith_entry(u32 insn, FpuState* state, Env* env) {
   u32 modrm = mem_read8(insn + 1);
-  if (modrm >= 0xC0 && arith_valid_registers<Row, Reg>(modrm)) {
+  if (modrm >= 0xC0 && arith_valid_registers<Row, Reg>(state, modrm)) {
     env->EIP = insn + 2;
     return 0;
   }
-  return fpu_execute(env, insn, op_arith<Row, Reg>);
+  return fpu_execute_cell(env, insn);
 }
 
 template <int Row, int Reg>
@@ -105,10 +105,10 @@ void op_arith(FpuCall* c) {
   template void op_arith<Row, 6>(FpuCall*);                                                         \
   template void op_arith<Row, 7>(FpuCall*);
 #define ARITH_ENTRIES(Row)                                                                          \
-  template int arith_entry<Row, 0>(Env*, u32);                                                      \
-  template int arith_entry<Row, 1>(Env*, u32);                                                      \
-  template int arith_entry<Row, 4>(Env*, u32);                                                      \
-  template int arith_entry<Row, 5>(Env*, u32);
+  template int arith_entry<Row, 0>(u32, FpuState*, Env*);                                                      \
+  template int arith_entry<Row, 1>(u32, FpuState*, Env*);                                                      \
+  template int arith_entry<Row, 4>(u32, FpuState*, Env*);                                                      \
+  template int arith_entry<Row, 5>(u32, FpuState*, Env*);
 ARITH_ENTRIES(ROW_D8)
 ARITH_ENTRIES(ROW_DC)
 ARITH_ENTRIES(ROW_DE)
