@@ -65,6 +65,25 @@ _edge_fault:
     mov eax, [0]
     ret
 
+; (p): adds up words from p upwards until a read faults, and counts every
+; eighth word in ECX. The block at edge_loop_pass reads and jumps back to
+; itself; the counting block touches no memory.
+export edge_loop_fault
+global _edge_loop_fault
+_edge_loop_fault:
+    mov esi, [esp + 4]
+    xor ecx, ecx
+    xor edx, edx
+export edge_loop_pass
+global _edge_loop_pass
+_edge_loop_pass:
+    add edx, [esi]
+    add esi, 4
+    test esi, 0x1c
+    jnz _edge_loop_pass
+    inc ecx
+    jmp _edge_loop_pass
+
 ; (a, b) -> a / b, signed.
 export edge_divide
 global _edge_divide

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstring>
+#include <sys/mman.h>
 
 #include "guest_call.h"
 #include "wce/seh.h"
@@ -78,6 +79,27 @@ TEST(ChunkConventions, HostFaultReportsTheLastBlockBoundary) {
   const u32 start = export_address(mi, "edge_fault");
   EXPECT_GT(env.EIP, start);
   EXPECT_LT(env.EIP, start + 32);
+}
+
+TEST(ChunkConventions, HostFaultInALoopReportsTheLastPass) {
+  // Words 1..1024 on a page with an inaccessible page after it: the read
+  // of the 1025th word faults at the start of a pass of the loop.
+  ModuleInfo* mi = edges();
+  const u32 page = 4096;
+  uint8_t* block = static_cast<uint8_t*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(block, MAP_FAILED);
+  ASSERT_EQ(mprotect(block + page, page, PROT_NONE), 0);
+  for (u32 i = 0; i < page / 4; i++) {
+    const u32 word = i + 1;
+    memcpy(block + 4 * i, &word, 4);
+  }
+  Env env;
+  EXPECT_EQ(faulting_call(mi, "edge_loop_fault", {addr(block)}, &env), 0xC0000005u);
+  EXPECT_EQ(env.ESI, addr(block + page));
+  EXPECT_EQ(env.EDX, 1024u * 1025u / 2);
+  EXPECT_EQ(env.ECX, 1024u / 8);
+  EXPECT_EQ(env.EIP, export_address(mi, "edge_loop_pass"));
+  munmap(block, 2 * page);
 }
 
 TEST(ChunkConventions, DivideErrorsBecomeHostExceptions) {
