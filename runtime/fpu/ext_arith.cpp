@@ -71,6 +71,7 @@ void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 }
 
 void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  if (ext_mul_common(a, b, r)) return;
   ExtValue x = *a, y = *b, res;
   if (x.tag == TAG_ZERO || y.tag == TAG_ZERO) {
     const ExtValue* other = x.tag == TAG_ZERO ? &y : &x;

@@ -5,53 +5,11 @@
 
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
+#include "fpu_operand.h"
 #include "fpu_state.h"
 #include "trevik.h"
 
 #define FPU_EXPORT extern "C" __attribute__((visibility("default")))
-
-// Guest register by x86 number (EAX, ECX, EDX, EBX, ESP, EBP, ESI, EDI):
-// its offset in the Env record, so that the decoder reads it without a
-// branch.
-static const u8 register_offsets[8] = {offsetof(Env, EAX), offsetof(Env, ECX), offsetof(Env, EDX),
-                                       offsetof(Env, EBX), offsetof(Env, ESP), offsetof(Env, EBP),
-                                       offsetof(Env, ESI), offsetof(Env, EDI)};
-static inline u32 guest_register(const Env* env, u32 n) {
-  u32 v;
-  memcpy(&v, reinterpret_cast<const char*>(env) + register_offsets[n & 7], sizeof v);
-  return v;
-}
-
-// Operand address of a memory form (ModRM below 0xC0), 32-bit addressing;
-// `p` is advanced past the SIB byte and the displacement.
-static inline u32 decode_address(const Env* env, u32 modrm, u32* p) {
-  u32 mod = modrm >> 6, rm = modrm & 7;
-  u32 address;
-  if (rm == 4) {
-    u32 sib = mem_read8((*p)++);
-    u32 base = sib & 7, index = (sib >> 3) & 7;
-    address = (mod == 0 && base == 5) ? 0 : guest_register(env, base);
-    if (index != 4) address += guest_register(env, index) << (sib >> 6);
-    if (mod == 0 && base == 5) {
-      address += mem_read32(*p);
-      *p += 4;
-    }
-  } else if (mod == 0 && rm == 5) {
-    address = mem_read32(*p);
-    *p += 4;
-    return address;
-  } else {
-    address = guest_register(env, rm);
-  }
-  if (mod == 1) {
-    address += (u32)(i32)(int8_t)mem_read8(*p);
-    *p += 1;
-  } else if (mod == 2) {
-    address += mem_read32(*p);
-    *p += 4;
-  }
-  return address;
-}
 
 // The path taken while some exception is unmasked: the resumption point
 // is armed around the operation, and this thread's current call points at
@@ -78,7 +36,7 @@ int fpu_execute(Env* env, u32 insn, FpuOp op) {
   u32 modrm = mem_read8(insn + 1);
   call.modrm = modrm;
   u32 p = insn + 2;
-  if (modrm < 0xC0) call.address = decode_address(env, modrm, &p);
+  if (modrm < 0xC0) call.address = fpu_operand_address(env, modrm, &p);
   call.abandoned = false;
   call.resumable = false;
   // Only an unmasked exception can abandon an instruction through the

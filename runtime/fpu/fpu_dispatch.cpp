@@ -57,22 +57,24 @@ static void dd_5(FpuCall* c) {
 
 #define OP(op) \
   { op, nullptr }
+#define DOUBLE(op, reg) \
+  { op, double_entry<reg> }
 #define ARITH(row, reg) \
   { op_arith<row, reg>, arith_entry<row, reg> }
 
 const FpuCell fpu_main_table[64] = {
     // reg 0: D8, D9, DA, DB, DC, DD, DE, DF
     ARITH(ROW_D8, 0), OP(op_fld_m32_or_st), OP((op_arith<ROW_DA, 0>)), OP(op_fild_m32),
-    ARITH(ROW_DC, 0), OP(op_fld_m64_or_ffree), ARITH(ROW_DE, 0), OP(op_fild_m16),
+    ARITH(ROW_DC, 0), DOUBLE(op_fld_m64_or_ffree, 0), ARITH(ROW_DE, 0), OP(op_fild_m16),
     // reg 1
     ARITH(ROW_D8, 1), OP(op_fxch), OP((op_arith<ROW_DA, 1>)), OP(unimplemented),
     ARITH(ROW_DC, 1), OP(unimplemented), ARITH(ROW_DE, 1), OP(unimplemented),
     // reg 2
     OP((op_compare<ROW_D8, false>)), OP(op_fst_m32_or_fnop), OP((op_compare<ROW_DA, false>)), OP(op_fist_m32),
-    OP((op_compare<ROW_DC, false>)), OP(op_fst_m64_or_st), OP((op_compare<ROW_DE, false>)), OP(op_fist_m16),
+    OP((op_compare<ROW_DC, false>)), DOUBLE(op_fst_m64_or_st, 2), OP((op_compare<ROW_DE, false>)), OP(op_fist_m16),
     // reg 3
     OP((op_compare<ROW_D8, true>)), OP(op_fstp_m32), OP((op_compare<ROW_DA, true>)), OP(op_fistp_m32),
-    OP((op_compare<ROW_DC, true>)), OP(op_fstp_m64_or_st), OP((op_compare<ROW_DE, true>)), OP(op_fistp_m16),
+    OP((op_compare<ROW_DC, true>)), DOUBLE(op_fstp_m64_or_st, 3), OP((op_compare<ROW_DE, true>)), OP(op_fistp_m16),
     // reg 4
     ARITH(ROW_D8, 4), OP(d9_4), OP((op_arith<ROW_DA, 4>)), OP(db_4),
     ARITH(ROW_DC, 4), OP(dd_4), ARITH(ROW_DE, 4), OP(df_4),

@@ -38,6 +38,9 @@ void op_fistp_m32(FpuCall* c);
 void op_fld_m80(FpuCall* c);
 void op_fstp_m80(FpuCall* c);
 void op_fld_m64_or_ffree(FpuCall* c);
+// The entries of FLD, FST and FSTP with a double operand (reg 0, 2, 3 of DD).
+template <int Reg>
+FPU_CELL_CALL int double_entry(u32 insn, FpuState* state, Env* env);
 void op_fst_m64_or_st(FpuCall* c);
 void op_fstp_m64_or_st(FpuCall* c);
 void op_fild_m16(FpuCall* c);

@@ -1,5 +1,7 @@
 // Loads, stores, register moves and constants.
+#include "ext_double.h"
 #include "fpu_dispatch.h"
+#include "fpu_operand.h"
 
 typedef void (*Loader)(u32, ExtValue*);
 typedef void (*Storer)(const ExtValue*, u32);
@@ -149,3 +151,42 @@ void op_load_constant(FpuCall* c) {
   *fpu_st(0) = *constants[rm];
   fpu_clear_c1();
 }
+
+// Entries of their own for FLD, FST and FSTP with a double operand (DD /0,
+// /2 and /3): the stack check and the common conversions inline. A full
+// stack, an empty ST(0), other values and the register forms of these
+// cells go to the general entry, which then finds the same state.
+template <int Reg>
+int double_entry(u32 insn, FpuState* state, Env* env) {
+  u32 modrm = mem_read8(insn + 1);
+  if (modrm < 0xC0) {
+    u32 top = state->top;
+    u32 p = insn + 2;
+    if (Reg == 0) {
+      ExtValue* dst = &state->regs[(top - 1) & 7];
+      if (dst->tag == TAG_EMPTY) {
+        u32 address = fpu_operand_address(env, modrm, &p);
+        state->top = top - 1;
+        ext_load_double(address, dst);
+        env->EIP = p;
+        return 0;
+      }
+    } else {
+      ExtValue* s0 = &state->regs[top & 7];
+      if (s0->tag != TAG_EMPTY) {
+        u32 address = fpu_operand_address(env, modrm, &p);
+        ext_store_double(s0, address);
+        if (Reg == 3) {
+          s0->tag = TAG_EMPTY;
+          state->top = top + 1;
+        }
+        env->EIP = p;
+        return 0;
+      }
+    }
+  }
+  return fpu_execute_cell(env, insn);
+}
+template int double_entry<0>(u32, FpuState*, Env*);
+template int double_entry<2>(u32, FpuState*, Env*);
+template int double_entry<3>(u32, FpuState*, Env*);

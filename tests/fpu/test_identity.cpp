@@ -103,6 +103,57 @@ TEST_F(Identity, ArithmeticInstructionsMatchTheReference) {
   }
 }
 
+// FLD, FST and FSTP with a double operand convert inline in their common
+// cases: through Emu87 in every rounding mode, against the reference store
+// and the general load, with a full stack and an empty ST(0) as well.
+TEST_F(Identity, DoubleLoadsAndStoresThroughTheInstructions) {
+  const u32 modes[4] = {RC_NEAREST, RC_DOWN, RC_UP, RC_CHOP};
+  Rng rng(12);
+  u8 memory[8];
+  Env env = {};
+  env.ESI = guest_addr(memory);
+  for (int i = 0; i < 8000; i++) {
+    int center = i % 3 == 0 ? 16383 - 1022 : i % 3 == 1 ? 16383 + 1023 : 16383;
+    ExtValue v = random_ext(rng, i % 5 == 0 ? -1 : center);
+    if (i % 2) ext_set_mant(&v, ext_mant(&v) & ~0x7FFull);  // exact in a double
+    u32 rc = modes[i % 4];
+    for (u8 modrm : {0x16, 0x1E}) {  // FST, FSTP qword [ESI]
+      fpu_reset();
+      fpu_state.control = FPU_CONTROL_DEFAULT | rc;
+      fpu_state.top = 7;
+      fpu_state.regs[7] = v;
+      Outcome o = run_bytes({0xDD, modrm}, env);
+      ASSERT_EQ(2u, o.advanced);
+      ASSERT_EQ(mem_read64(guest_addr(memory)), ref_store_real8(&v, rc)) << show(v) << " mode " << rc;
+      ASSERT_EQ(modrm == 0x1E ? 0u : 7u, fpu_state.top & 7);
+    }
+    u64 bits = rng.next();
+    if (i % 4 == 0) bits &= 0x800FFFFFFFFFFFFFull;  // zeros and denormals
+    if (i % 4 == 1) bits |= 0x7FF0000000000000ull;  // infinities and NaNs
+    mem_write64(guest_addr(memory), bits);
+    ExtValue want;
+    load_real8(guest_addr(memory), &want);
+    fpu_reset();
+    run_bytes({0xDD, 0x06}, env);  // FLD qword [ESI]
+    ASSERT_TRUE(same_bits(*fpu_st(0), want)) << std::hex << bits << " " << show(*fpu_st(0));
+  }
+  // Full stack: the masked overflow pushes the indefinite. Empty ST(0):
+  // the masked underflow, and the store does not happen.
+  fpu_reset();
+  for (int k = 0; k < 8; k++) run_bytes({0xD9, 0xE8});
+  Outcome o = run_bytes({0xDD, 0x06}, env);
+  EXPECT_EQ(2u, o.advanced);
+  EXPECT_TRUE(same_bits(ext_indefinite, *fpu_st(0)));
+  EXPECT_EQ(FPU_EX_STACK_OVERFLOW, fpu_state.status & 0x2FF);
+  fpu_reset();
+  mem_write64(guest_addr(memory), 0x0123456789ABCDEFull);
+  o = run_bytes({0xDD, 0x1E}, env);
+  EXPECT_EQ(2u, o.advanced);
+  EXPECT_EQ(0x0123456789ABCDEFull, mem_read64(guest_addr(memory)));
+  EXPECT_EQ(0u, fpu_state.top);
+  EXPECT_EQ(FPU_EX_STACK_UNDERFLOW, fpu_state.status & 0x2FF);
+}
+
 TEST_F(Identity, ComparisonNormalisesLikeTheReference) {
   Rng rng(5);
   for (int i = 0; i < 20000; i++) {
