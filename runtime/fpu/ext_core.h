@@ -147,11 +147,15 @@ EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r
   u64 x = (u64)a0 * b1 + (u32)(((u64)a0 * b0) >> 32);
   u64 y = (u64)a1 * b0 + (u32)x;
   u64 m = (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
-  // Below 2: one place left (m + m), and one less in the exponent.
+  // Below 2: one place left (m + m), and one less in the exponent; in
+  // 32-bit halves, so that nothing leaves the registers.
   u32 hi = (u32)(m >> 32), lo = (u32)m;
   u32 below = ~(u32)((i32)hi >> 31);
-  m += (u64)(hi & below) << 32 | (lo & below);
+  u32 lo_masked = lo & below;
+  hi += (hi & below) + (lo_masked >> 31);
+  lo += lo_masked;
   head += below << 16;
+  m = (u64)hi << 32 | lo;
   ext_put_head(r, head);
   ext_set_mant(r, m);
   return true;

@@ -59,10 +59,12 @@ int fpu_execute_cell(Env* env, u32 insn) {
 FPU_EXPORT int Emu87(Env* env) {
   u32 p = env->EIP;
   u32 opcode = mem_read8(p);
-  if (__builtin_expect(opcode == 0x66, 0)) opcode = mem_read8(++p);
-  if (__builtin_expect(opcode == 0x9B, 0)) {  // FWAIT: nothing is pending in this FPU
-    env->EIP = p + 1;
-    return 0;
+  if (__builtin_expect((opcode & 0xF8) != 0xD8, 0)) {  // not an escape byte itself
+    if (opcode == 0x66) opcode = mem_read8(++p);
+    if (opcode == 0x9B) {  // FWAIT: nothing is pending in this FPU
+      env->EIP = p + 1;
+      return 0;
+    }
   }
   u32 modrm = mem_read8(p + 1);
   const FpuCell& cell = fpu_main_table[(modrm & 0x38) | (opcode & 7)];
