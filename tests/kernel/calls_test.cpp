@@ -74,7 +74,7 @@ std::vector<u32> harmless_arguments(const char* name, u32 count) {
   return args;
 }
 
-// Part 3.1's kernel family with each function's number of arguments.
+// The kernel family of the API table with each function's number of arguments.
 const Case kFamily[] = {
     // Files and handles.
     {"CloseHandle", 1, false}, {"CreateDirectoryA", 2, false}, {"CreateFileA", 7, false},
