@@ -24,15 +24,15 @@ constexpr u32 SW_C0 = 0x100, SW_C1 = 0x200, SW_C2 = 0x400, SW_C3 = 0x4000;
 constexpr u32 SW_CC = SW_C0 | SW_C1 | SW_C2 | SW_C3;
 constexpr u32 SW_TOP = 0x3800;
 
-// One instruction in progress. It lives on the stack of the Emu87 call
-// that decodes it, so threads executing x87 code at the same time never
-// see each other's instruction or resumption point.
+// One instruction in progress. It lives on the stack of the general entry
+// (fpu_execute) that decodes it, so threads executing x87 code at the same
+// time never see each other's instruction or resumption point.
 struct FpuCall {
   u32 insn;         // guest address of the opcode byte
   u32 opcode;       // the opcode byte
   u32 modrm;        // the ModRM byte
   u32 address;      // operand address of a memory form
-  Env* env;  // the caller's record; FNSTSW AX changes the low half of its EAX
+  Env* env;         // the caller's record; FNSTSW AX changes the low half of its EAX
   bool abandoned;   // set when the instruction is given up without an exception
   bool resumable;   // `resume` is armed
   jmp_buf resume;   // where an unmasked exception abandons the instruction
