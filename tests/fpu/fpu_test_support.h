@@ -99,3 +99,21 @@ class Fpu : public ::testing::Test {
     fpu_reset();
   }
 };
+
+// Instruction tests: values pushed straight onto the register stack, and
+// the condition codes checked.
+class FpuStack : public Fpu {
+ protected:
+  void push(const ExtValue& v) {
+    fpu_state.top--;
+    *fpu_st(0) = v;
+  }
+  ExtValue num(int v) {
+    ExtValue r;
+    ext_from_i32(v, &r);
+    return r;
+  }
+  void expect_cc(u32 cc) { EXPECT_EQ(cc, fpu_state.status & SW_CC) << std::hex << fpu_state.status; }
+};
+
+const u64 ONE = 0x8000000000000000ull;

@@ -4,7 +4,6 @@
 
 namespace {
 
-const u64 ONE = 0x8000000000000000ull;
 class Arith : public Fpu {};
 
 TEST_F(Arith, AdditionAlignmentLimits) {

@@ -6,20 +6,7 @@
 
 namespace {
 
-const u64 ONE = 0x8000000000000000ull;
-class Trans : public Fpu {
- protected:
-  void push(const ExtValue& v) {
-    fpu_state.top--;
-    *fpu_st(0) = v;
-  }
-  ExtValue num(int v) {
-    ExtValue r;
-    ext_from_i32(v, &r);
-    return r;
-  }
-  void expect_cc(u32 cc) { EXPECT_EQ(cc, fpu_state.status & SW_CC) << std::hex << fpu_state.status; }
-};
+using Trans = FpuStack;
 
 // Distance in units of the last place between values of equal sign.
 i64 ulps(const ExtValue& a, const ExtValue& b) {
