@@ -107,3 +107,55 @@ _edge_strlen:
     sub eax, ecx
     pop edi
     ret
+
+; (case): one instruction on [ecx], first plain and then with LOCK on the
+; next word, each from the case's EAX, EDX and EFLAGS; the registers and
+; flags each form leaves go back into the case (LockCase in the test).
+%macro lock_pair 2+
+export %1
+global _%1
+_%1:
+    mov ecx, [esp + 4]
+    mov eax, [ecx + 8]
+    mov edx, [ecx + 12]
+    push dword [ecx + 16]
+    popfd
+    %2
+    pushfd
+    pop dword [ecx + 28]
+    mov [ecx + 20], eax
+    mov [ecx + 24], edx
+    lea ecx, [ecx + 4]
+    mov eax, [ecx + 4]
+    mov edx, [ecx + 8]
+    push dword [ecx + 12]
+    popfd
+    lock %2
+    pushfd
+    pop dword [ecx + 36]
+    mov [ecx + 28], eax
+    mov [ecx + 32], edx
+    ret
+%endmacro
+
+lock_pair edge_lock_xadd32, xadd [ecx], edx
+lock_pair edge_lock_xadd16, xadd [ecx], dx
+lock_pair edge_lock_xadd8, xadd [ecx], dl
+lock_pair edge_lock_cmpxchg32, cmpxchg [ecx], edx
+lock_pair edge_lock_cmpxchg16, cmpxchg [ecx], dx
+lock_pair edge_lock_cmpxchg8, cmpxchg [ecx], dl
+lock_pair edge_lock_add16, add word [ecx], 0x7FFF
+lock_pair edge_lock_sub32, sub [ecx], edx
+lock_pair edge_lock_and8, and [ecx], dl
+lock_pair edge_lock_or32, or dword [ecx], 0x80
+lock_pair edge_lock_xor16, xor [ecx], dx
+lock_pair edge_lock_adc32, adc [ecx], edx
+lock_pair edge_lock_sbb8, sbb [ecx], dl
+lock_pair edge_lock_inc16, inc word [ecx]
+lock_pair edge_lock_dec32, dec dword [ecx]
+lock_pair edge_lock_neg32, neg dword [ecx]
+lock_pair edge_lock_neg8, neg byte [ecx]
+lock_pair edge_lock_not16, not word [ecx]
+lock_pair edge_lock_bts32, bts [ecx], edx
+lock_pair edge_lock_btr16, btr [ecx], dx
+lock_pair edge_lock_btc32, btc dword [ecx], 7

@@ -77,11 +77,17 @@ void emit_lookup(Emitter& e);               // sync, then the decision tree on `
 void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at `guest`
 void emit_untranslated(Emitter& e);         // leave at the current instruction, unreported
 
+// Bit instructions (BT, BTS, BTR, BTC) on `d` with bit offset `s`: moves a
+// memory operand to the word a register offset reaches and writes `n`,
+// the bit within it.
+void bit_operand(Emitter& e, Loc& d, const Loc& s);
+
 // Condition code of a jcc/setcc/cmovcc (0..15 in x86 order), or -1.
 int condition_of(ZydisMnemonic m);
 std::string condition_text(Emitter& e, int cc);
 
 // Instruction translators: return false when the instruction is not handled.
+bool emit_locked(Emitter& e);  // first: the locked forms of what emit_alu does plainly
 bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);
 bool emit_misc(Emitter& e);

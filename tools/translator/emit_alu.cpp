@@ -118,18 +118,7 @@ void imul(Emitter& e) {
 // BT, BTS, BTR, BTC: CF = the bit; `op` changes it (empty: only test).
 void bit_test(Emitter& e, const char* op) {
   Loc d = op_loc(e, 0), s = op_loc(e, 1);
-  std::string w = w_of(d);
-  std::string bit = op_read(e, s);
-  if (d.kind == Loc::MEM && s.kind == Loc::REG) {
-    // A register bit offset reaches beyond the addressed word.
-    std::string shift = d.width == 16 ? "4" : "5", bytes = d.width == 16 ? "2" : "4";
-    std::string t = new_temp(e);
-    e.out += "const i32 off = x_sx<" + w + ">(" + bit + ");\n";
-    e.out += "const u32 " + t + " = " + d.text + " + static_cast<u32>(off >> " + shift + ") * " + bytes + "u;\n";
-    d.text = t;
-    d.aligned = false;
-  }
-  e.out += "const u32 n = " + bit + " & " + std::to_string(d.width - 1) + "u;\n";
+  bit_operand(e, d, s);
   e.out += "const u32 a = " + op_read(e, d) + ";\n";
   e.out += "fl.cf = (a >> n) & 1;\n";
   e.dirty |= D_CF;
@@ -140,6 +129,20 @@ void bit_test(Emitter& e, const char* op) {
 }
 
 }  // namespace
+
+void bit_operand(Emitter& e, Loc& d, const Loc& s) {
+  const std::string bit = op_read(e, s);
+  if (d.kind == Loc::MEM && s.kind == Loc::REG) {
+    // A register bit offset reaches beyond the addressed word.
+    std::string shift = d.width == 16 ? "4" : "5", bytes = d.width == 16 ? "2" : "4";
+    std::string t = new_temp(e);
+    e.out += "const i32 off = x_sx<" + w_of(d) + ">(" + bit + ");\n";
+    e.out += "const u32 " + t + " = " + d.text + " + static_cast<u32>(off >> " + shift + ") * " + bytes + "u;\n";
+    d.text = t;
+    d.aligned = false;
+  }
+  e.out += "const u32 n = " + bit + " & " + std::to_string(d.width - 1) + "u;\n";
+}
 
 bool emit_alu(Emitter& e) {
   const ZydisMnemonic m = e.in->d.mnemonic;

@@ -123,7 +123,7 @@ void write_module(const PeImage& pe, const CodeMap& map, const std::vector<Chunk
   size_t next = 0;
   for (u32 f = 0; f < opt.files; f++) {
     std::string out = kBanner;
-    out += "#include \"xlat_ops.h\"\n\n";
+    out += "#include \"xlat_ops.h\"\n#include \"xlat_atomic.h\"\n\n";
     size_t taken = 0;
     while (next < chunks.size() && (taken < share || f + 1 == opt.files)) {
       emit_chunk(pe, map, chunks[next], out, untranslated);

@@ -22,4 +22,14 @@ WIN_IMPORT BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, void* block);
 WIN_IMPORT void WINAPI OutputDebugStringA(const char* text);
 WIN_IMPORT int __cdecl wsprintfA(char* out, const char* format, ...);
 
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(void* parameter);
+#define INFINITE 0xFFFFFFFFu
+WIN_IMPORT HANDLE WINAPI CreateThread(void* attributes, DWORD stack_size, LPTHREAD_START_ROUTINE start,
+                                      void* parameter, DWORD flags, DWORD* thread_id);
+WIN_IMPORT DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+WIN_IMPORT DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL wait_all,
+                                               DWORD milliseconds);
+WIN_IMPORT BOOL WINAPI CloseHandle(HANDLE object);
+WIN_IMPORT void WINAPI Sleep(DWORD milliseconds);
+
 #endif

@@ -1,6 +1,7 @@
 // The conventions of generated code, seen from outside a chunk: flags kept
 // across a run, returns inside a chunk, string instructions, host faults
-// and divide errors reaching the runtime.
+// and divide errors reaching the runtime, locked instructions leaving what
+// their plain forms leave.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -109,4 +110,84 @@ TEST(ChunkConventions, DivideErrorsBecomeHostExceptions) {
   EXPECT_EQ(faulting_call(mi, "edge_divide", {7, 0}, &env), 0xC0000094u);
   // The quotient does not fit: the x86 raises the same divide error.
   EXPECT_EQ(faulting_call(mi, "edge_divide", {static_cast<u32>(INT_MIN), static_cast<u32>(-1)}, &env), 0xC0000095u);
+}
+
+namespace {
+
+// The record of TREDGE's lock_pair functions: one instruction run plain on
+// `plain` and with LOCK on `locked`, each from the same registers and flags.
+struct LockCase {
+  u32 plain, locked;
+  u32 eax, edx, eflags;
+  u32 plain_eax, plain_edx, plain_eflags;
+  u32 locked_eax, locked_edx, locked_eflags;
+};
+
+// Runs lock_pair functions on one guest stack: every InitEnv takes a new one.
+struct LockRunner {
+  ModuleInfo* mi;
+  Env env;
+  u32 top;
+  explicit LockRunner(ModuleInfo* m) : mi(m) {
+    prepare_call(&env, mi, 0, {0});
+    top = env.ESP;
+  }
+  void run(const char* name, LockCase* c) {
+    c->locked = c->plain;
+    const u32 frame[2] = {RETURN_SENTINEL, addr(c)};
+    memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(top)), frame, sizeof frame);
+    env.ESP = top;
+    env.EIP = export_address(mi, name);
+    mi->Dispatch(&env, mi);
+  }
+};
+
+}  // namespace
+
+TEST(ChunkConventions, LockedFormsLeaveWhatThePlainFormsLeave) {
+  LockRunner runner(edges());
+  static const char* const kNames[] = {
+      "edge_lock_xadd32", "edge_lock_xadd16", "edge_lock_xadd8", "edge_lock_cmpxchg32", "edge_lock_cmpxchg16",
+      "edge_lock_cmpxchg8", "edge_lock_add16", "edge_lock_sub32", "edge_lock_and8", "edge_lock_or32",
+      "edge_lock_xor16", "edge_lock_adc32", "edge_lock_sbb8", "edge_lock_inc16", "edge_lock_dec32",
+      "edge_lock_neg32", "edge_lock_neg8", "edge_lock_not16", "edge_lock_bts32", "edge_lock_btr16",
+      "edge_lock_btc32"};
+  const u32 values[] = {0, 1, 0x7F, 0x80, 0xFF, 0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0x12345678};
+  for (const char* name : kNames) {
+    ASSERT_NE(export_address(runner.mi, name), 0u) << name;
+    const bool bits = strstr(name, "_bt") != nullptr;  // a register bit offset stays inside the word
+    bool same = true;
+    for (u32 mem : values)
+      for (u32 src : values)
+        for (u32 flags : {0x0002u, 0x08D7u})
+          for (int equal = 0; equal < 2 && same; equal++) {
+            // EAX: the operand or not, in every width (CMPXCHG's two ways).
+            LockCase c{mem, 0, equal ? mem : mem ^ 0x10101u, bits ? src & 15 : src, flags, 0, 0, 0, 0, 0, 0};
+            runner.run(name, &c);
+            same = c.locked == c.plain && c.locked_eax == c.plain_eax && c.locked_edx == c.plain_edx &&
+                   c.locked_eflags == c.plain_eflags;
+            EXPECT_TRUE(same) << std::hex << name << " operand " << mem << " eax " << c.eax << " edx " << c.edx
+                              << " eflags " << flags << ": plain " << c.plain << "/" << c.plain_eax << "/"
+                              << c.plain_edx << "/" << c.plain_eflags << ", locked " << c.locked << "/"
+                              << c.locked_eax << "/" << c.locked_edx << "/" << c.locked_eflags;
+          }
+  }
+  // What the locked forms leave, in the cases lock-free code relies on.
+  LockCase c{5, 0, 5, 9, 0x0002u};  // CMPXCHG that stores: ZF set
+  runner.run("edge_lock_cmpxchg32", &c);
+  EXPECT_EQ(c.locked, 9u);
+  EXPECT_EQ(c.locked_eflags & (FLAG_ZF | FLAG_CF), FLAG_ZF);
+  c = {5, 0, 6, 9, 0x0002u};  // one that does not: EAX takes the value found
+  runner.run("edge_lock_cmpxchg32", &c);
+  EXPECT_EQ(c.locked, 5u);
+  EXPECT_EQ(c.locked_eax, 5u);
+  EXPECT_EQ(c.locked_eflags & FLAG_ZF, 0u);
+  c = {0xFFFFFFFFu, 0, 0, 1, 0x0002u};  // XADD: the old value, and the carry out of the sum
+  runner.run("edge_lock_xadd32", &c);
+  EXPECT_EQ(c.locked, 0u);
+  EXPECT_EQ(c.locked_edx, 0xFFFFFFFFu);
+  EXPECT_EQ(c.locked_eflags & (FLAG_ZF | FLAG_CF), FLAG_ZF | FLAG_CF);
+  c = {7, 0, 0, 1, 0x0003u};  // ADC with the carry in
+  runner.run("edge_lock_adc32", &c);
+  EXPECT_EQ(c.locked, 9u);
 }
