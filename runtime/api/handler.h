@@ -65,9 +65,8 @@ struct BridgeState {
 extern BridgeState g_bridge;
 
 // Puts the display back as the window bridge found it: the saved
-// orientation (ChangeDisplaySettingsEx with the 192-byte DEVMODE of Part
-// 3.2), then the taskbar and Start icon shown again on `window`
-// (SHFullScreen 0x11). Used at WM_DESTROY / WM_CLOSE and by ExitProcess.
+// orientation (ChangeDisplaySettingsEx with the 192-byte DEVMODE), then
+// the taskbar and Start icon shown again on `window` (SHFullScreen 0x11). Used at WM_DESTROY / WM_CLOSE and by ExitProcess.
 void RestoreDisplay(HWND window);
 
 // The thread bridge: the platform's start routine for every

@@ -1,6 +1,5 @@
-// Kernel services, the process and its environment, and errors (Part
-// 3.3): what the guest is told about the emulated machine, and the
-// orderly way out.
+// Kernel services, the process and its environment, and errors: what the
+// guest is told about the emulated machine, and the orderly way out.
 #include <cstring>
 
 #include "handler.h"

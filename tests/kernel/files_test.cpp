@@ -62,9 +62,9 @@ TEST(FileHandlers, SharingAndDispositionsReachTheGuest) {
   u32 first = GuestCall("CreateFileA", {guest_addr(name), 0x40000000, 0, 0, 1 /* CREATE_NEW */, 0, 0}).eax();
   ASSERT_NE(first, 0xFFFFFFFFu);
   // Refused by the sharing rules, then by the existing file. Zentrix tries
-  // an absolute name that fails again under the program's folder (Part
-  // 4.1), which lies outside this test's device root, so the guest is told
-  // that retry's error.
+  // an absolute name that fails again under the program's folder, which
+  // lies outside this test's device root, so the guest is told that
+  // retry's error.
   EXPECT_EQ(GuestCall("CreateFileA", {guest_addr(name), 0x80000000, 3, 0, 3, 0, 0}).eax(), 0xFFFFFFFFu);
   EXPECT_EQ(GuestCall("GetLastError", {}).eax(), 3u);  // ERROR_PATH_NOT_FOUND
   EXPECT_EQ(GuestCall("CreateFileA", {guest_addr(name), 0x40000000, 0, 0, 1, 0, 0}).eax(), 0xFFFFFFFFu);
