@@ -2,7 +2,8 @@
 # The translated pair through the real launcher: a copy of the device
 # folder where the launcher is named TrAccept.exe, so it loads
 # TrAccept.em.dll, which binds TRDLL.em.dll (entered first) and the API
-# table. Checks the exit code and the log.
+# table, and TRMOVED.em.dll, which wants TRDLL's base and is moved.
+# Checks the exit code and the log.
 # Usage: run_accept.sh DEVICE_DIR RUNNER
 set -u
 device=$1 runner=$2
@@ -24,9 +25,13 @@ line_of() { grep -nE -- "$1" "$log" | head -1 | cut -d: -f1; }
 for pattern in "^TrAccept\.em: [0-9A-F]{8} - " "^TRACCEPT located at preferred address 00400000$" \
   "^TRDLL\.em: [0-9A-F]{8} - " "^TRDLL located at preferred address 10000000$" \
   "^Module: 'TRDLL', Base: 10000000, Len: [0-9A-F]{8}, Fixup: 00000000$" \
-  "^Module: 'TRACCEPT', Base: 00400000, Len: [0-9A-F]{8}, Fixup: 00000000$"; do
+  "^Module: 'TRACCEPT', Base: 00400000, Len: [0-9A-F]{8}, Fixup: 00000000$" \
+  "^Relocating TRMOVED\.$" "^Module: 'TRMOVED', Base: [0-9A-F]{8}, Len: [0-9A-F]{8}, Fixup: [0-9A-F]{8}$"; do
   [ -n "$(line_of "$pattern")" ] || fail "log lacks /$pattern/"
 done
+# The moved DLL really moved: its base and fixup are not the preferred ones.
+! grep -qE "^Module: 'TRMOVED', Base: 10000000|^Module: 'TRMOVED', .*Fixup: 00000000$" "$log" ||
+  fail "TRMOVED was not moved"
 dll=$(line_of "^Module: 'TRDLL'") exe=$(line_of "^Module: 'TRACCEPT'")
 [ -n "$dll" ] && [ -n "$exe" ] && [ "$dll" -lt "$exe" ] || fail "the DLL was not bound before the executable"
 ! grep -qE "unknown function|Cannot load DLL 'TRDLL|Unhandled exception|not translated" "$log" || fail "unexpected log lines"
