@@ -7,6 +7,7 @@
 #include "guest_word.h"
 #include "test_support.h"
 #include "wce/kernel.h"
+#include "wce/wstr.h"
 
 namespace {
 u32 tib_word(const GuestTib* tib, u32 offset) { return guest_read32(guest_addr(tib) + offset); }
@@ -26,6 +27,8 @@ TEST(Env, FirstModuleGetsAWinMainFrame) {
   EXPECT_EQ(guest_read32(env.ESP + 8), 0u);
   const char* cmdline = reinterpret_cast<const char*>(static_cast<uintptr_t>(guest_read32(env.ESP + 12)));
   ASSERT_NE(cmdline, nullptr);
+  EXPECT_STREQ(cmdline, wstr_to_utf8(GetCommandLineW()).c_str());  // the test's arguments are plain ASCII
+  EXPECT_NE(std::string(cmdline).find("--gtest"), std::string::npos);
   EXPECT_EQ(guest_read32(env.ESP + 16), 1u);
   // The stack: ESP 0x20 below the top of a 1 MiB region, which the thread
   // block describes.

@@ -8,6 +8,7 @@
 #include "guest_word.h"
 #include "trevik.h"
 #include "wce/kernel.h"
+#include "wce/locale.h"
 #include "wce/wstr.h"
 
 static DWORD g_tib_index = 0xFFFFFFFF;
@@ -40,13 +41,16 @@ extern "C" GuestTib* FS_Base(void) {
   return tib;
 }
 
-// The 8-bit form of the device's command line, made anew on every call.
+// The 8-bit form of the device's command line, in the device's code page,
+// made anew on every call. The buffer holds one byte per wide character: a
+// character that needs more in a multi-byte code page cuts the line there.
 static char* command_line8() {
   const WCHAR* wide = GetCommandLineW();
   size_t length = wstr_len(wide);
   char* line = static_cast<char*>(malloc(length + 1));
   if (!line) fatal_box("Not enough memory for the command line.");
-  for (size_t i = 0; i <= length; i++) line[i] = wide[i] < 0x100 ? static_cast<char>(wide[i]) : '?';
+  size_t written = ce_wcstombs(line, wide, length + 1);
+  line[written == static_cast<size_t>(-1) ? 0 : written < length ? written : length] = 0;
   return line;
 }
 
