@@ -13,11 +13,15 @@ WCHAR* wstr_copy(WCHAR* dst, const WCHAR* src) {
   return dst;
 }
 
-static WCHAR fold(WCHAR c) { return (c >= u'a' && c <= u'z') ? WCHAR(c - 32) : c; }
+std::u16string wstr_folded(const WCHAR* s) {
+  std::u16string key;
+  for (; *s; s++) key += wstr_fold(*s);
+  return key;
+}
 
 int wstr_icmp(const WCHAR* a, const WCHAR* b) {
   for (;; a++, b++) {
-    WCHAR x = fold(*a), y = fold(*b);
+    WCHAR x = wstr_fold(*a), y = wstr_fold(*b);
     if (x != y || !x) return int(x) - int(y);
   }
 }

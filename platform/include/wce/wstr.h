@@ -6,6 +6,12 @@
 
 #include "wce/types.h"
 
+// ASCII letters in upper case, everything else as it is: how the device
+// compares file, class, property and resource names.
+static inline WCHAR wstr_fold(WCHAR c) { return (c >= u'a' && c <= u'z') ? WCHAR(c - 32) : c; }
+// The whole name folded, as a key for look-ups that ignore case.
+std::u16string wstr_folded(const WCHAR* s);
+
 size_t wstr_len(const WCHAR* s);
 WCHAR* wstr_copy(WCHAR* dst, const WCHAR* src);
 int wstr_icmp(const WCHAR* a, const WCHAR* b);

@@ -26,8 +26,6 @@ struct Search {
 void destroy_search(KObject* object) { delete reinterpret_cast<Search*>(object); }
 const KObjectOps kSearchOps = {destroy_search, nullptr, nullptr};
 
-char16_t fold(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
-
 bool glob(const char16_t* pattern, const char16_t* name) {
   // Iterative wildcard match with one backtracking point per '*'.
   const char16_t* star = nullptr;
@@ -36,7 +34,7 @@ bool glob(const char16_t* pattern, const char16_t* name) {
     if (*pattern == u'*') {
       star = pattern++;
       resume = name;
-    } else if (*pattern == u'?' || (*pattern && fold(*pattern) == fold(*name))) {
+    } else if (*pattern == u'?' || (*pattern && wstr_fold(*pattern) == wstr_fold(*name))) {
       pattern++;
       name++;
     } else if (star) {

@@ -8,12 +8,6 @@
 
 namespace {
 
-std::u16string folded(const WCHAR* name) {
-  std::u16string key;
-  for (; *name; name++) key += (*name >= u'a' && *name <= u'z') ? WCHAR(*name - 32) : *name;
-  return key;
-}
-
 std::map<std::u16string, WindowClass>& classes() {
   static std::map<std::u16string, WindowClass> table;
   return table;
@@ -24,7 +18,7 @@ std::map<std::u16string, WindowClass>& classes() {
 const WindowClass* wm_class(const WCHAR* name) {
   wm_init_system_classes();
   if (reinterpret_cast<uintptr_t>(name) < 0x10000) return nullptr;
-  auto it = classes().find(folded(name));
+  auto it = classes().find(wstr_folded(name));
   return it == classes().end() ? nullptr : &it->second;
 }
 
@@ -43,7 +37,7 @@ extern "C" WORD RegisterClassW(const WNDCLASSW* cls) {
   }
   std::lock_guard<std::mutex> hold(wm_lock());
   wm_init_system_classes();
-  std::u16string key = folded(cls->lpszClassName);
+  std::u16string key = wstr_folded(cls->lpszClassName);
   if (classes().count(key)) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;

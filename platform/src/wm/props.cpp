@@ -5,6 +5,7 @@
 #include <string>
 
 #include "wce/kernel.h"
+#include "wce/wstr.h"
 #include "wm.h"
 
 namespace {
@@ -19,9 +20,7 @@ std::map<HWND, std::map<std::u16string, HANDLE>>& props() {
 std::u16string key_of(LPCWSTR name) {
   uintptr_t value = reinterpret_cast<uintptr_t>(name);
   if (value < 0x10000) return std::u16string(1, u'\0') + static_cast<char16_t>(value);
-  std::u16string key;
-  for (; *name; name++) key += (*name >= u'a' && *name <= u'z') ? WCHAR(*name - 32) : *name;
-  return key;
+  return wstr_folded(name);
 }
 
 }  // namespace

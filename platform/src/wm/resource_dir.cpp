@@ -10,6 +10,7 @@
 
 #include "resources.h"
 #include "wce/kernel.h"
+#include "wce/wstr.h"
 
 namespace {
 
@@ -49,9 +50,7 @@ bool name_equal(const unsigned char* root, uint32_t offset, LPCWSTR name) {
   const unsigned char* s = root + offset;
   uint16_t n = word16(s);
   for (uint16_t i = 0; i < n; i++, name++) {
-    WCHAR a = word16(s + 2 + 2 * i), b = *name;
-    if (a >= u'a' && a <= u'z') a -= 32;
-    if (b >= u'a' && b <= u'z') b -= 32;
+    WCHAR a = wstr_fold(word16(s + 2 + 2 * i)), b = wstr_fold(*name);
     if (!b || a != b) return false;
   }
   return *name == 0;
