@@ -5,12 +5,20 @@
 
 #include "wce/wce.h"
 
-TEST(Modules, LoadLibraryFindsAnyCaseBesideTheProgramOrInTheRoot) {
-  // The test program's folder has no modules; the device folder is on the
-  // search path through the root only when a test sets it so. Use the
-  // runtime-free platform library itself by a device path in another case.
-  HMODULE missing = LoadLibraryW(u"NoSuchModule.em.dll");
-  EXPECT_EQ(missing, nullptr);
+TEST(Modules, LoadLibraryFindsAnyCaseInTheRoot) {
+  // A module file in the device root, asked for by a name in other case,
+  // bare and as a device path.
+  std::string root = device_root();
+  ASSERT_EQ(system(("cp '" NO_ENTRY_MODULE "' '" + root + "/MixedCase.Em.Dll'").c_str()), 0);
+  HMODULE bare = LoadLibraryW(u"mixedcase.em.dll");
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(LoadLibraryW(u"\\MIXEDCASE.EM.DLL"), bare);  // loaded once, same handle
+  EXPECT_NE(GetProcAddressW(bare, u"NotTheEntryPoint"), nullptr);
+  EXPECT_EQ(GetProcAddressA(bare, "EntryPoint"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(GetModuleHandleW(u"MIXEDCASE.EM.DLL"), bare);
+
+  EXPECT_EQ(LoadLibraryW(u"NoSuchModule.em.dll"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
 
