@@ -22,9 +22,7 @@ static ModuleInfo* LoadEmModule(const char* dllName) {
   // The host file: stem, ".em.", extension (PLINTH32.dll -> PLINTH32.em.dll).
   std::string file = std::string(name) + ".em." + (dot + 1);
   if (file.size() >= 260) return nullptr;
-  std::u16string wide;
-  for (char c : file) wide += static_cast<unsigned char>(c);
-  HMODULE module = LoadLibraryW(wide.c_str());
+  HMODULE module = LoadLibraryW(utf8_to_wstr(file.c_str()).c_str());
   DWORD error = GetLastError();
   if (!module) {
     log_printf("Cannot load DLL '%s', Err %x\n", file.c_str(), error);

@@ -12,9 +12,7 @@ void fatal_exit() {
 }
 
 void fatal_box(const char* text) {
-  std::u16string wide;
-  for (const char* p = text; *p; p++) wide += static_cast<unsigned char>(*p);
-  MessageBoxW(nullptr, wide.c_str(), u"Error", MB_ICONERROR);
+  MessageBoxW(nullptr, utf8_to_wstr(text).c_str(), u"Error", MB_ICONERROR);
   fatal_exit();
 }
 
