@@ -134,30 +134,69 @@ EXT_INLINE void ext_mul_valid(const ExtValue* a, const ExtValue* b, ExtValue* r)
 // the signs (0, 1 or 2) in its lower half, whose bit 0 is the product's
 // sign. Only the result's head and address stay live across the product,
 // and the one normalising shift is made without a branch on its bits.
-EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+EXT_INLINE bool ext_mul_common_head(const ExtValue* a, const ExtValue* b, u32* head) {
   u32 ha = ext_head(a), hb = ext_head(b);
   if ((ha | hb) & 0x8000FF00u) return false;  // a tag other than `Valid`, or a negative exponent
   u32 sum = ha + hb;
   // Biased result exponent sum - 0x3FFE in 1..EXT_EXP_MAX.
   if (sum - ((u32)EXT_BIAS << 16) >= (u32)EXT_EXP_MAX << 16) return false;
-  u32 a1 = a->mant_hi, b1 = b->mant_hi;
-  if (!((a1 & b1) >> 31)) return false;
-  u32 head = (sum - ((u32)(EXT_BIAS - 1) << 16)) & ~2u;
-  u32 a0 = a->mant_lo, b0 = b->mant_lo;
+  if (!((a->mant_hi & b->mant_hi) >> 31)) return false;
+  *head = (sum - ((u32)(EXT_BIAS - 1) << 16)) & ~2u;
+  return true;
+}
+// The product of a pair accepted by ext_mul_common_head, written to r
+// (which may be a or b).
+EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32 head, ExtValue* r) {
+  u32 hi, lo;
+#if defined(__i386__)
+  // The same columns with the carries in the flags; GCC spills the 64-bit
+  // sums of the portable form on i386.
+  u32 t0, t1, t2;
+  asm("movl %[a0], %%eax\n\t"
+      "mull %[b0]\n\t"
+      "movl %%edx, %[t0]\n\t"          // high word of a0 * b0
+      "movl %[a0], %%eax\n\t"
+      "mull %[b1]\n\t"
+      "addl %[t0], %%eax\n\t"
+      "adcl $0, %%edx\n\t"             // x = a0 * b1 + that (no carry out)
+      "movl %%eax, %[t0]\n\t"
+      "movl %%edx, %[t1]\n\t"
+      "movl %[a1], %%eax\n\t"
+      "mull %[b0]\n\t"                 // y = a1 * b0
+      "addl %%eax, %[t0]\n\t"          // middle column: its carry ...
+      "adcl %%edx, %[t1]\n\t"          // ... and both high words
+      "sbbl %[t2], %[t2]\n\t"          // minus the carry out of those
+      "movl %[a1], %%eax\n\t"
+      "mull %[b1]\n\t"
+      "addl %[t1], %%eax\n\t"
+      "adcl $0, %%edx\n\t"
+      "subl %[t2], %%edx"
+      : "=&a"(lo), "=&d"(hi), [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2)
+      : [a0] "m"(a->mant_lo), [a1] "m"(a->mant_hi), [b0] "m"(b->mant_lo), [b1] "m"(b->mant_hi)
+      : "cc");
+#else
+  u32 a0 = a->mant_lo, a1 = a->mant_hi, b0 = b->mant_lo, b1 = b->mant_hi;
   u64 x = (u64)a0 * b1 + (u32)(((u64)a0 * b0) >> 32);
   u64 y = (u64)a1 * b0 + (u32)x;
   u64 m = (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
+  hi = (u32)(m >> 32);
+  lo = (u32)m;
+#endif
   // Below 2: one place left (m + m), and one less in the exponent; in
   // 32-bit halves, so that nothing leaves the registers.
-  u32 hi = (u32)(m >> 32), lo = (u32)m;
   u32 below = ~(u32)((i32)hi >> 31);
   u32 lo_masked = lo & below;
   hi += (hi & below) + (lo_masked >> 31);
   lo += lo_masked;
   head += below << 16;
-  m = (u64)hi << 32 | lo;
   ext_put_head(r, head);
-  ext_set_mant(r, m);
+  r->mant_lo = lo;
+  r->mant_hi = hi;
+}
+EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  u32 head;
+  if (!ext_mul_common_head(a, b, &head)) return false;
+  ext_mul_common_product(a, b, head, r);
   return true;
 }
 

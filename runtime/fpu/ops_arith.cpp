@@ -44,9 +44,36 @@ static inline bool arith_valid_registers(FpuState* state, u32 modrm) {
   return true;
 }
 
+// The register forms of multiply: the result goes to the first operand,
+// and EIP is advanced (and a pop made) before the product, so that only
+// the operands' addresses and the head stay live across it. FMULP
+// ST(0), ST(0) pops its own result and takes the general path.
+template <int Row>
+static inline bool mul_valid_registers(u32 insn, FpuState* state, Env* env, u32 modrm) {
+  u32 top = state->top;
+  ExtValue* s0 = &state->regs[top & 7];
+  ExtValue* si = &state->regs[(top + modrm) & 7];
+  ExtValue* a = Row == ROW_D8 ? s0 : si;
+  const ExtValue* b = Row == ROW_D8 ? si : s0;
+  u32 head;
+  if (!ext_mul_common_head(a, b, &head)) return false;
+  if (Row == ROW_DE) {
+    if ((modrm & 7) == 0) return false;
+    s0->tag = TAG_EMPTY;
+    state->top = top + 1;
+  }
+  env->EIP = insn + 2;
+  ext_mul_common_product(a, b, head, a);
+  return true;
+}
+
 template <int Row, int Reg>
 int arith_entry(u32 insn, FpuState* state, Env* env) {
   u32 modrm = mem_read8(insn + 1);
+  if (Reg == 1) {
+    if (modrm >= 0xC0 && mul_valid_registers<Row>(insn, state, env, modrm)) return 0;
+    return fpu_execute_cell(env, insn);
+  }
   if (modrm >= 0xC0 && arith_valid_registers<Row, Reg>(state, modrm)) {
     env->EIP = insn + 2;
     return 0;

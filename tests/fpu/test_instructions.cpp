@@ -63,6 +63,18 @@ TEST_F(Insn, PoppingIntoStZeroEmptiesTheResult) {
   r.tag = TAG_VALID;
   EXPECT_EXT(num(4), r);
   EXPECT_EQ(0u, fpu_state.top & 7);
+  // The same for multiply, and the squares that keep the register.
+  push(num(3));
+  run_bytes({0xD8, 0xC8});  // FMUL ST, ST(0): 9
+  EXPECT_EXT(num(9), *fpu_st(0));
+  run_bytes({0xDC, 0xC8});  // FMUL ST(0), ST: 81
+  EXPECT_EXT(num(81), *fpu_st(0));
+  run_bytes({0xDE, 0xC8});  // FMULP ST(0), ST: 6561 is written, then emptied
+  r = fpu_state.regs[7];
+  EXPECT_EQ(TAG_EMPTY, r.tag);
+  r.tag = TAG_VALID;
+  EXPECT_EXT(num(6561), r);
+  EXPECT_EQ(0u, fpu_state.top & 7);
 }
 
 TEST_F(Insn, NegativeZeroAndClassification) {
