@@ -96,33 +96,59 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 
 // The quotient loop: the remainder stays in place while the divisor and
 // the quotient bit move right one place per step, so the low quotient bits
-// are decided against a divisor that has lost its low bits. Runs of steps
-// whose divisor still exceeds the remainder yield zero bits and are skipped.
+// are decided against a divisor that has lost its low bits. Each step is
+// a trial subtraction kept or dropped by its borrow, with no branch on the
+// quotient bit: the chain from one remainder to the next is the
+// subtraction and the select.
 static u64 divide_loop(u64 r, u64 d) {
+#if defined(__i386__)
+  u32 rh = (u32)(r >> 32), rl = (u32)r, dh = (u32)(d >> 32), dl = (u32)d;
+  u32 qh = 0, count = 32;
+  // 32 steps give the high quotient word, then 32 the low one; the
+  // divisor has shifted below 2^32 by then, and its free high word
+  // collects the low quotient word.
+  asm("1:\n\t"
+      "movl %[rl], %%eax\n\t"
+      "movl %[rh], %%edx\n\t"
+      "subl %[dl], %%eax\n\t"
+      "sbbl %[dh], %%edx\n\t"
+      "cmovael %%eax, %[rl]\n\t"
+      "cmovael %%edx, %[rh]\n\t"
+      "cmc\n\t"
+      "adcl %[qh], %[qh]\n\t"
+      "shrdl $1, %[dh], %[dl]\n\t"
+      "shrl %[dh]\n\t"
+      "decl %[count]\n\t"
+      "jnz 1b\n\t"
+      "movl $32, %[count]\n\t"
+      "xorl %[dh], %[dh]\n"
+      "2:\n\t"
+      "movl %[rl], %%eax\n\t"
+      "movl %[rh], %%edx\n\t"
+      "subl %[dl], %%eax\n\t"
+      "sbbl $0, %%edx\n\t"
+      "cmovael %%eax, %[rl]\n\t"
+      "cmovael %%edx, %[rh]\n\t"
+      "cmc\n\t"
+      "adcl %[dh], %[dh]\n\t"
+      "shrl %[dl]\n\t"
+      "decl %[count]\n\t"
+      "jnz 2b"
+      : [rl] "+r"(rl), [rh] "+r"(rh), [dl] "+r"(dl), [dh] "+r"(dh), [qh] "+r"(qh),
+        [count] "+m"(count)
+      :
+      : "eax", "edx", "cc");
+  return (u64)qh << 32 | dh;
+#else
   u64 q = 0;
-  int i = 0;
-  while (i < 64) {
+  for (int i = 0; i < 64; i++) {
     u64 di = d >> i;
-    if (r >= di) {
-      r -= di;
-      q |= 0x8000000000000000ull >> i;
-      i++;
-      continue;
-    }
-    if (r == 0) {
-      // Only steps whose divisor has shifted down to zero still set bits.
-      int s = 64 - ext_clz64(d);
-      if (s < i) s = i;
-      if (s < 64) q |= ~0ull >> s;
-      break;
-    }
-    // First step j > i with (d >> j) <= r.
-    int j = ext_clz64(r) - ext_clz64(d);
-    if ((d >> j) > r) j++;
-    if (j <= i) j = i + 1;
-    i = j;
+    bool take = r >= di;
+    r = take ? r - di : r;
+    q = q << 1 | take;
   }
   return q;
+#endif
 }
 
 void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
@@ -254,36 +280,66 @@ void ext_round_int_mode(ExtValue* v, u32 rc) {
 
 void ext_round_int(ExtValue* v) { ext_round_int_mode(v, fpu_rounding()); }
 
-// Digit-by-digit square root in base 2 of m * 2^64: two bits of the
-// radicand per step, 64 steps. The first 32 steps fit in one word; the
-// rest carry the remainder's top bits in a second word.
+// The digit-by-digit square root in base 2 of m * 2^64 (two bits of the
+// radicand per step, 64 steps) yields exactly floor(sqrt(m * 2^64)). That
+// integer root is computed here by splitting the radicand in halves: the
+// root of the upper half gives the upper half of the root, one division
+// of the remainder gives the lower half, and one correction makes it
+// exact (the square root with remainder of Zimmermann's "Karatsuba square
+// root"). Applied twice: 32-bit limbs over 16-bit ones over a 32-bit root
+// found bit by bit.
+
+// floor(sqrt(y)) and its remainder for y >= 2^30 (a 16-bit root).
+static u32 sqrt_rem32(u32 y, u32* rem) {
+  u32 root = 0, r = y;
+  for (u32 bit = 1u << 30; bit; bit >>= 2) {
+    u32 t = root + bit;
+    bool take = r >= t;
+    r = take ? r - t : r;
+    root = (root >> 1) + (take ? bit : 0);
+  }
+  *rem = r;
+  return root;
+}
+
+// floor(sqrt(x)) and its remainder (up to 33 bits) for x >= 2^62 (a
+// 32-bit root): x = c3 c2 c1 c0 in 16-bit limbs.
+static u32 sqrt_rem64(u64 x, u64* rem) {
+  u32 r1;
+  u32 s1 = sqrt_rem32((u32)(x >> 32), &r1);  // root of c3 c2: 16 bits
+  u64 n = (u64)r1 << 16 | (u32)(x >> 16 & 0xFFFF);
+  u32 q = (u32)(n / (2 * s1)), u = (u32)(n % (2 * s1));  // q <= 2^16
+  u32 s = (s1 << 16) + q;
+  i64 r = ((i64)u << 16 | (u32)(x & 0xFFFF)) - (i64)q * q;
+  if (r < 0) {
+    r += 2 * (i64)s - 1;
+    s--;
+  }
+  *rem = (u64)r;
+  return s;
+}
+
 u64 ext_sqrt_mant(u64 m) {
-  u64 q = 0, r = 0;
-  for (int k = 0; k < 32; k++) {
-    r = (r << 2) | ((m >> (62 - 2 * k)) & 3);
-    u64 t = (q << 2) | 1;
-    if (r >= t) {
-      r -= t;
-      q = (q << 1) | 1;
-    } else {
-      q <<= 1;
-    }
+  if (m == 0) return 0;
+  // Normalise the radicand by an even shift (m * 4^k); the root then
+  // carries k extra bits, which are cut again at the end.
+  int k = ext_clz64(m) / 2;
+  m <<= 2 * k;
+  u64 r1;
+  u32 s1 = sqrt_rem64(m, &r1);  // root of the upper half: the root's upper word
+  // The lower word: (r1 * 2^32) / (2 * s1), computed as (r1 * 2^31) / s1
+  // (r1 < 2^33); it may reach 2^32.
+  u64 n = r1 << 31;
+  u64 q = n / s1, u = 2 * (n % s1);
+  u64 s = ((u64)s1 << 32) + q;
+  // The remainder u * 2^32 - q^2 is negative: one less.
+  bool negative;
+  if (q >> 32) {
+    negative = u < (1ull << 32);
+  } else {
+    u64 q2 = q * q;
+    negative = u < (q2 >> 32) || (u == (q2 >> 32) && (u32)q2 != 0);
   }
-  u32 rh = 0;
-  u64 rl = r;
-  for (int k = 32; k < 64; k++) {
-    rh = (rh << 2) | (u32)(rl >> 62);
-    rl <<= 2;
-    u32 th = (u32)(q >> 62);
-    u64 tl = (q << 2) | 1;
-    if (rh > th || (rh == th && rl >= tl)) {
-      u32 borrow = rl < tl;
-      rl -= tl;
-      rh = rh - th - borrow;
-      q = (q << 1) | 1;
-    } else {
-      q <<= 1;
-    }
-  }
-  return q;
+  s -= negative;
+  return s >> k;
 }

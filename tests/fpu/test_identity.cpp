@@ -214,11 +214,21 @@ TEST_F(Identity, IntegerLoads) {
 
 TEST_F(Identity, SquareRootDigits) {
   Rng rng(9);
-  for (int i = 0; i < 3000; i++) {
+  for (int i = 0; i < 20000; i++) {
     u64 m = rng.next() | (1ull << 62);
     if (i & 1) m |= 1ull << 63;
+    if (i % 3 == 0) m &= ~0ull << rng.below(64);  // exact and near-exact squares
+    if (i % 5 == 0) m >>= rng.below(64);         // unnormal significands
     ASSERT_EQ(ext_sqrt_mant(m), ref_sqrt_mant(m)) << std::hex << m;
   }
+  // Squares and their neighbours, where the root's last correction decides.
+  for (u64 root : {0x80000000ull, 0xB504F333ull, 0xFFFFFFFFull, 0x8000000000000000ull >> 33, 3ull}) {
+    u64 square = root * root;
+    for (u64 m : {square - 1, square, square + 1, square << 2, (square << 2) - 1})
+      ASSERT_EQ(ext_sqrt_mant(m), ref_sqrt_mant(m)) << std::hex << m;
+  }
+  EXPECT_EQ(ext_sqrt_mant(0), 0u);
+  EXPECT_EQ(ext_sqrt_mant(1), 1ull << 32);
   EXPECT_EQ(ext_sqrt_mant(0x8000000000000000ull), 0xB504F333F9DE6484ull);
   EXPECT_EQ(ext_sqrt_mant(0x4000000000000000ull), 0x8000000000000000ull);
   EXPECT_EQ(ext_sqrt_mant(~0ull), ~0ull);
