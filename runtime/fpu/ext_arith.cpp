@@ -101,7 +101,7 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 // quotient bit: the chain from one remainder to the next is the
 // subtraction and the select.
 static u64 divide_loop(u64 r, u64 d) {
-#if defined(__i386__)
+#if FPU_I386_ASM
   u32 rh = (u32)(r >> 32), rl = (u32)r, dh = (u32)(d >> 32), dl = (u32)d;
   u32 qh = 0, count = 32;
   // 32 steps give the high quotient word, then 32 the low one; the

@@ -147,43 +147,54 @@ EXT_INLINE bool ext_mul_common_head(const ExtValue* a, const ExtValue* b, u32* h
 // The product of a pair accepted by ext_mul_common_head, written to r
 // (which may be a or b).
 EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32 head, ExtValue* r) {
-  u32 hi, lo;
-#if defined(__i386__)
-  // The same columns with the carries in the flags; GCC spills the 64-bit
-  // sums of the portable form on i386.
-  u32 t0, t1, t2;
-  asm("movl %[a0], %%eax\n\t"
-      "mull %[b0]\n\t"
+#if FPU_I386_ASM
+  // The same columns with the carries in the flags, and the normalising
+  // shift by selects; GCC spills the 64-bit sums of the portable form.
+  u32 t0, t1;
+  asm volatile("movl 4(%[a]), %%eax\n\t"
+      "mull 4(%[b])\n\t"
       "movl %%edx, %[t0]\n\t"          // high word of a0 * b0
-      "movl %[a0], %%eax\n\t"
-      "mull %[b1]\n\t"
+      "movl 4(%[a]), %%eax\n\t"
+      "mull 8(%[b])\n\t"
       "addl %[t0], %%eax\n\t"
       "adcl $0, %%edx\n\t"             // x = a0 * b1 + that (no carry out)
       "movl %%eax, %[t0]\n\t"
       "movl %%edx, %[t1]\n\t"
-      "movl %[a1], %%eax\n\t"
-      "mull %[b0]\n\t"                 // y = a1 * b0
+      "movl 8(%[a]), %%eax\n\t"
+      "mull 4(%[b])\n\t"               // y = a1 * b0
       "addl %%eax, %[t0]\n\t"          // middle column: its carry ...
       "adcl %%edx, %[t1]\n\t"          // ... and both high words
-      "sbbl %[t2], %[t2]\n\t"          // minus the carry out of those
-      "movl %[a1], %%eax\n\t"
-      "mull %[b1]\n\t"
+      "sbbl %[t0], %[t0]\n\t"          // minus the carry out of those
+      "movl 8(%[a]), %%eax\n\t"
+      "mull 8(%[b])\n\t"
       "addl %[t1], %%eax\n\t"
       "adcl $0, %%edx\n\t"
-      "subl %[t2], %%edx"
-      : "=&a"(lo), "=&d"(hi), [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2)
-      : [a0] "m"(a->mant_lo), [a1] "m"(a->mant_hi), [b0] "m"(b->mant_lo), [b1] "m"(b->mant_hi)
-      : "cc");
+      "subl %[t0], %%edx\n\t"          // the product's upper half
+      "movl %%eax, %[t0]\n\t"
+      "movl %%edx, %[t1]\n\t"
+      "addl %[t0], %[t0]\n\t"
+      "adcl %[t1], %[t1]\n\t"          // one place left
+      "testl %%edx, %%edx\n\t"
+      "cmovsl %%eax, %[t0]\n\t"
+      "cmovsl %%edx, %[t1]\n\t"        // kept when already at or above 1
+      "sarl $31, %%edx\n\t"
+      "notl %%edx\n\t"
+      "shll $16, %%edx\n\t"
+      "addl %[head], %%edx\n\t"        // one less in the exponent after a shift
+      "movl %%edx, (%[r])\n\t"
+      "movl %[t0], 4(%[r])\n\t"
+      "movl %[t1], 8(%[r])"
+      : [t0] "=&r"(t0), [t1] "=&r"(t1)
+      : [a] "r"(a), [b] "r"(b), [r] "r"(r), [head] "g"(head)
+      : "eax", "edx", "cc", "memory");
 #else
   u32 a0 = a->mant_lo, a1 = a->mant_hi, b0 = b->mant_lo, b1 = b->mant_hi;
   u64 x = (u64)a0 * b1 + (u32)(((u64)a0 * b0) >> 32);
   u64 y = (u64)a1 * b0 + (u32)x;
   u64 m = (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
-  hi = (u32)(m >> 32);
-  lo = (u32)m;
-#endif
   // Below 2: one place left (m + m), and one less in the exponent; in
   // 32-bit halves, so that nothing leaves the registers.
+  u32 hi = (u32)(m >> 32), lo = (u32)m;
   u32 below = ~(u32)((i32)hi >> 31);
   u32 lo_masked = lo & below;
   hi += (hi & below) + (lo_masked >> 31);
@@ -192,6 +203,7 @@ EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32
   ext_put_head(r, head);
   r->mant_lo = lo;
   r->mant_hi = hi;
+#endif
 }
 EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   u32 head;

@@ -18,6 +18,14 @@ typedef int16_t i16;
 typedef int32_t i32;
 typedef int64_t i64;
 
+// The hot paths of products and quotients have i386 assembly beside their
+// portable C; FPU_PORTABLE builds the C on i386 as well (tests).
+#if defined(__i386__) && !defined(FPU_PORTABLE)
+#define FPU_I386_ASM 1
+#else
+#define FPU_I386_ASM 0
+#endif
+
 // Value classes; the numbers are the x87 tag-word encodings.
 enum : int8_t { TAG_VALID = 0, TAG_ZERO = 1, TAG_SPECIAL = 2, TAG_EMPTY = 3 };
 
