@@ -159,3 +159,165 @@ lock_pair edge_lock_not16, not word [ecx]
 lock_pair edge_lock_bts32, bts [ecx], edx
 lock_pair edge_lock_btr16, btr [ecx], dx
 lock_pair edge_lock_btc32, btc dword [ecx], 7
+
+; (kind): one trap instruction after a jump, with EBX and ESI set before
+; the jump and EDI in the trap's own block, 5 bytes before the trap:
+; 0 INT3, 1 UD2, 2 HLT, 3 INT 0x21, 4 INTO with OF set, 5 INTO with OF
+; clear (returns 7), 6 INT1.
+export edge_trap
+global _edge_trap
+_edge_trap:
+    mov ecx, [esp + 4]
+    mov ebx, 0x1234
+    mov esi, 0x5678
+    mov dl, 0x7F
+    add dl, 1                       ; signed overflow: OF for INTO
+    jmp [trap_table + ecx * 4]
+export edge_trap_int3
+global _edge_trap_int3
+_edge_trap_int3:
+    mov edi, 0x9ABC
+    int3
+export edge_trap_ud2
+global _edge_trap_ud2
+_edge_trap_ud2:
+    mov edi, 0x9ABC
+    ud2
+export edge_trap_hlt
+global _edge_trap_hlt
+_edge_trap_hlt:
+    mov edi, 0x9ABC
+    hlt
+export edge_trap_int21
+global _edge_trap_int21
+_edge_trap_int21:
+    mov edi, 0x9ABC
+    int 0x21
+export edge_trap_into
+global _edge_trap_into
+_edge_trap_into:
+    mov edi, 0x9ABC
+    into
+    mov eax, 99
+    ret
+trap_into_clear:
+    xor eax, eax
+    into
+    mov eax, 7
+    ret
+export edge_trap_int1
+global _edge_trap_int1
+_edge_trap_int1:
+    mov edi, 0x9ABC
+    int1
+
+section .data
+align 4
+trap_table:
+    dd _edge_trap_int3, _edge_trap_ud2, _edge_trap_hlt, _edge_trap_int21, _edge_trap_into, trap_into_clear
+    dd _edge_trap_int1
+section .text
+
+; (out): CPUID leaves 0 and 1 and two RDTSC readings into out[0..7]
+; (leaf 0: EAX, EBX, EDX, ECX; leaf 1: EAX, EDX; RDTSC: low words).
+export edge_cpuid
+global _edge_cpuid
+_edge_cpuid:
+    push ebx
+    push edi
+    mov edi, [esp + 12]
+    xor eax, eax
+    cpuid
+    mov [edi], eax
+    mov [edi + 4], ebx
+    mov [edi + 8], edx
+    mov [edi + 12], ecx
+    mov eax, 1
+    cpuid
+    mov [edi + 16], eax
+    mov [edi + 20], edx
+    rdtsc
+    mov [edi + 24], eax
+    mov ecx, 1000
+.spin:
+    dec ecx
+    jnz .spin
+    rdtsc
+    mov [edi + 28], eax
+    pop edi
+    pop ebx
+    ret
+
+; (p, expected_lo, expected_hi): CMPXCHG8B [p] with ECX:EBX = 0x11111111:
+; 0x22222222 (LOCK when expected_hi is odd); returns EAX, with EDX in
+; [p + 8] and ZF in [p + 12].
+export edge_cmpxchg8b
+global _edge_cmpxchg8b
+_edge_cmpxchg8b:
+    push ebx
+    push esi
+    mov esi, [esp + 12]
+    mov eax, [esp + 16]
+    mov edx, [esp + 20]
+    mov ecx, 0x11111111
+    mov ebx, 0x22222222
+    test edx, 1
+    jnz .locked
+    cmpxchg8b [esi]
+    jmp .done
+.locked:
+    lock cmpxchg8b [esi]
+.done:
+    setz cl
+    movzx ecx, cl
+    mov [esi + 8], edx
+    mov [esi + 12], ecx
+    pop esi
+    pop ebx
+    ret
+
+; (a): AAM of a's low byte, then AAD back with base 16 after AAM base 16;
+; returns AX of AAM (base 10) in the low half and AX of AAD 16 of AAM 16
+; in the high half.
+export edge_ascii_adjust
+global _edge_ascii_adjust
+_edge_ascii_adjust:
+    mov eax, [esp + 4]
+    aam
+    movzx ecx, ax
+    mov eax, [esp + 4]
+    aam 16
+    aad 16
+    shl eax, 16
+    or eax, ecx
+    ret
+
+; (a): 16-bit PUSH and POP, and ENTER with nesting level 2; returns
+; (popped word << 16) | (ESP moved by the 16-bit pushes), and the nested
+; frame's copied pointer minus EBP in EDX.
+export edge_push16
+global _edge_push16
+_edge_push16:
+    push ebp
+    push ebx
+    mov ebx, esp
+    mov eax, [esp + 12]
+    push ax
+    push word 0x1234
+    pop cx                          ; 0x1234
+    pop dx                          ; the low half of a
+    mov ecx, ebx
+    sub ecx, esp                    ; 0: balanced
+    shl edx, 16
+    or edx, ecx
+    mov ebp, esp
+    enter 8, 2                      ; copies [ebp - 4], then pushes the new frame
+    mov ecx, [ebp - 8]              ; the new frame pointer itself
+    sub ecx, ebp                    ; 0
+    mov eax, edx
+    mov edx, ecx
+    leave
+    mov esp, ebx
+    pop ebx
+    pop ebp
+    ret

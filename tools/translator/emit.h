@@ -87,7 +87,8 @@ int condition_of(ZydisMnemonic m);
 std::string condition_text(Emitter& e, int cc);
 
 // Instruction translators: return false when the instruction is not handled.
-bool emit_locked(Emitter& e);  // first: the locked forms of what emit_alu does plainly
+bool emit_system(Emitter& e);  // first: traps, CPUID, RDTSC, CMPXCHG8B, AAM/AAD
+bool emit_locked(Emitter& e);  // the locked forms of what emit_alu does plainly
 bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);
 bool emit_misc(Emitter& e);

@@ -81,16 +81,24 @@ bool emit_flow(Emitter& e) {
     case ZYDIS_MNEMONIC_JECXZ: conditional(e, "ecx == 0"); return true;
     case ZYDIS_MNEMONIC_JCXZ: conditional(e, "(ecx & 0xFFFFu) == 0"); return true;
     case ZYDIS_MNEMONIC_PUSH: {
-      if (in.d.operand_width != 32) return false;
+      if (in.d.operand_width != 32 && in.d.operand_width != 16) return false;
       Loc s = op_loc(e, 0);
       e.out += "const u32 v = " + op_read(e, s) + ";\n";
-      push(e, "v");
+      if (in.d.operand_width == 16) {
+        e.out += "esp -= 2; s16(esp, v);\n";
+        e.dirty |= 1u << R_ESP;
+      } else {
+        push(e, "v");
+      }
       return true;
     }
     case ZYDIS_MNEMONIC_POP: {
-      if (in.d.operand_width != 32) return false;
+      if (in.d.operand_width != 32 && in.d.operand_width != 16) return false;
       // The address of a memory destination is formed after ESP moves.
-      e.out += "const u32 v = m32a(esp); esp += 4;\n";
+      if (in.d.operand_width == 16)
+        e.out += "const u32 v = m16(esp); esp += 2;\n";
+      else
+        e.out += "const u32 v = m32a(esp); esp += 4;\n";
       e.dirty |= 1u << R_ESP;
       Loc d = op_loc(e, 0);
       op_write(e, d, "v");
@@ -116,9 +124,21 @@ bool emit_flow(Emitter& e) {
       return true;
     case ZYDIS_MNEMONIC_ENTER: {
       u32 size = static_cast<u32>(in.ops[0].imm.value.u), level = static_cast<u32>(in.ops[1].imm.value.u) & 31;
-      if (level != 0) return false;
+      if (in.d.operand_width != 32) return false;
       push(e, "ebp");
-      e.out += "ebp = esp; esp -= " + hex(size) + ";\n";
+      if (level == 0) {
+        e.out += "ebp = esp;\n";
+      } else {
+        // Nested: the enclosing frames' pointers, then this frame's own.
+        e.out += "const u32 frame = esp;\n";
+        for (u32 i = 1; i < level; i++) {
+          e.out += "ebp -= 4;\n";
+          push(e, "m32(ebp)");
+        }
+        push(e, "frame");
+        e.out += "ebp = frame;\n";
+      }
+      e.out += "esp -= " + hex(size) + ";\n";
       e.dirty |= 1u << R_EBP;
       return true;
     }

@@ -119,7 +119,6 @@ bool emit_locked(Emitter& e) {
     case ZYDIS_MNEMONIC_XCHG: exchange(e); break;
     case ZYDIS_MNEMONIC_XADD: exchange_add(e); break;
     case ZYDIS_MNEMONIC_CMPXCHG: compare_exchange(e); break;
-    // CMPXCHG8B: not translated in either form; the chunk leaves at it.
     default: throw Unsupported{};
   }
   return true;

@@ -191,3 +191,76 @@ TEST(ChunkConventions, LockedFormsLeaveWhatThePlainFormsLeave) {
   runner.run("edge_lock_adc32", &c);
   EXPECT_EQ(c.locked, 9u);
 }
+
+TEST(SystemInstructions, TrapsRaiseTheirExceptionsWithAnExactContext) {
+  ModuleInfo* mi = edges();
+  ASSERT_NE(mi, nullptr);
+  struct {
+    u32 kind, code;
+    const char* at;
+  } traps[] = {
+      {0, 0x80000003u, "edge_trap_int3"}, {1, 0xC000001Du, "edge_trap_ud2"},
+      {2, 0xC0000096u, "edge_trap_hlt"},  {3, 0xC0000005u, "edge_trap_int21"},
+      {4, 0xC0000095u, "edge_trap_into"}, {6, 0x80000004u, "edge_trap_int1"},
+  };
+  for (const auto& t : traps) {
+    Env env;
+    EXPECT_EQ(faulting_call(mi, "edge_trap", {t.kind}, &env), t.code) << t.at;
+    // EIP at the trap itself, inside its block, and the registers set
+    // before it, in that block and in the one before.
+    EXPECT_EQ(env.EIP, export_address(mi, t.at) + 5) << t.at;
+    EXPECT_EQ(env.EBX, 0x1234u) << t.at;
+    EXPECT_EQ(env.ESI, 0x5678u) << t.at;
+    EXPECT_EQ(env.EDI, 0x9ABCu) << t.at;
+  }
+  // INTO without overflow goes on.
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_trap"), {5}), 7u);
+}
+
+TEST(SystemInstructions, ProcessorIdentificationAndTimeStampCounter) {
+  ModuleInfo* mi = edges();
+  u32 out[8] = {};
+  call_guest(mi, export_address(mi, "edge_cpuid"), {addr(out)});
+  EXPECT_EQ(out[0], 1u);  // the highest leaf
+  char vendor[13] = {};
+  memcpy(vendor, &out[1], 12);
+  EXPECT_STREQ(vendor, "GenuineIntel");
+  EXPECT_EQ(out[4] >> 8 & 0xF, 6u);  // family 6
+  // x87, time-stamp counter, CMPXCHG8B and CMOV; no MMX, SSE or SSE2.
+  EXPECT_EQ(out[5] & 0x8111u, 0x8111u);
+  EXPECT_EQ(out[5] & ((1u << 23) | (1u << 25) | (1u << 26)), 0u);
+  EXPECT_NE(out[6], out[7]);  // the counter moves
+}
+
+TEST(SystemInstructions, CompareExchangeOfEightBytes) {
+  ModuleInfo* mi = edges();
+  for (u32 lock : {0u, 1u}) {
+    // expected_hi's low bit selects the LOCK form, so the stored value
+    // carries it too.
+    u32 hi = 0xAAAA0000u | lock;
+    u32 p[4] = {0x55555555u, hi, 0, 9};
+    // Equal: ECX:EBX stored, ZF set, EDX:EAX unchanged.
+    EXPECT_EQ(call_guest(mi, export_address(mi, "edge_cmpxchg8b"), {addr(p), 0x55555555u, hi}), 0x55555555u);
+    EXPECT_EQ(p[0], 0x22222222u);
+    EXPECT_EQ(p[1], 0x11111111u);
+    EXPECT_EQ(p[2], hi);
+    EXPECT_EQ(p[3], 1u);
+    // Different: memory kept, EDX:EAX loaded from it, ZF clear.
+    EXPECT_EQ(call_guest(mi, export_address(mi, "edge_cmpxchg8b"), {addr(p), 0x55555555u, hi}), 0x22222222u);
+    EXPECT_EQ(p[0], 0x22222222u);
+    EXPECT_EQ(p[1], 0x11111111u);
+    EXPECT_EQ(p[2], 0x11111111u);
+    EXPECT_EQ(p[3], 0u);
+  }
+}
+
+TEST(SystemInstructions, AsciiAdjustsSixteenBitStackAndNestedEnter) {
+  ModuleInfo* mi = edges();
+  // AAM: 0x4F = 79 -> AH 7, AL 9; AAM 16 then AAD 16 gives 0x4F back.
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_ascii_adjust"), {0x4F}), 0x004F0709u);
+  Env env;
+  prepare_call(&env, mi, export_address(mi, "edge_push16"), {0xBEEF1234u});
+  mi->Dispatch(&env, mi);
+  EXPECT_EQ(env.EAX, 0x12340000u);  // the low half back from a 16-bit pop, ESP balanced
+  EXPECT_EQ(env.EDX, 0u);           // ENTER 8, 2 stored its own frame pointer
+}

@@ -81,3 +81,11 @@ template <int W>
 XI u32 x_neg_of(XFlags& f, u32 a, u32) {
   return x_neg<W>(f, a);
 }
+
+// CMPXCHG8B: stores `v` when the eight bytes are `expected`; the value found.
+XI uint64_t x_cmpxchg8b(u32 a, uint64_t expected, uint64_t v) {
+  uint64_t found = expected;
+  __atomic_compare_exchange_n(reinterpret_cast<uint64_t*>(x_ptr(a)), &found, v, false, __ATOMIC_SEQ_CST,
+                              __ATOMIC_SEQ_CST);
+  return found;
+}

@@ -274,6 +274,17 @@ XI uint64_t x_mul_wide(XFlags& f, u32 a, u32 b, bool is_signed) {
 // The divide error of the x86, raised as a host exception so that it takes
 // the road of every other fault.
 [[noreturn]] void x_divide_error(u32 guest_eip, bool zero_divisor);
+// The exception of a trap instruction (INT3, UD2, HLT, INT n ...), raised
+// the same way.
+[[noreturn]] void x_guest_trap(u32 guest_eip, u32 code);
+
+// CPUID: the processor the guest sees (a P6-class x87 machine without
+// MMX or SSE), and RDTSC: a counter of nanoseconds since some fixed point.
+struct XCpuid {
+  u32 eax, ebx, ecx, edx;
+};
+XCpuid x_cpuid(u32 leaf, u32 subleaf);
+uint64_t x_rdtsc(void);
 
 // Unsigned and signed division of the double-width dividend hi:lo by d;
 // false when the x86 would raise a divide error.
