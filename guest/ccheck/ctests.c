@@ -173,6 +173,26 @@ static unsigned test_bits(void) {
   return h;
 }
 
+/* Doubles whose arithmetic is exact (eighths of small integers), compared,
+   ordered and converted; compilers for i686 compare with FCOMI/FUCOMI. A
+   NaN compares unordered. */
+static unsigned test_float(void) {
+  static double v[64];
+  for (int i = 0; i < 64; i++) v[i] = (double)((int)(next_random() & 0xFFFF) - 0x8000) / 8.0;
+  unsigned h = 0;
+  double lo = v[0], hi = v[0];
+  for (int i = 1; i < 64; i++) {
+    lo = v[i] < lo ? v[i] : lo;
+    hi = v[i] > hi ? v[i] : hi;
+    h = h * 3 + (v[i] < v[i - 1]) + 2 * (v[i] == v[i - 1]) + 4 * (v[i] >= 0.5);
+  }
+  h += (unsigned)(int)(lo * 8.0) * 7 + (unsigned)(int)(hi * 8.0);
+  volatile double zero = 0.0;
+  double nan = zero / zero;
+  h = h * 5 + (nan < 1.0) + 2 * (nan == nan) + 4 * (nan != nan) + 8 * (nan > 1.0) + 16 * (nan >= nan);
+  return h;
+}
+
 void run_ctests(void) {
   static unsigned char bytes[4096];
   for (int i = 0; i < 4096; i++) bytes[i] = (unsigned char)next_random();
@@ -190,7 +210,8 @@ void run_ctests(void) {
   c_results[8] = test_structs();
   c_results[9] = test_strings();
   c_results[10] = test_bits();
-  c_results[11] = 0xC0FFEE;  /* ran to the end */
+  c_results[11] = test_float();
+  c_results[12] = 0xC0FFEE;  /* ran to the end */
 }
 
 #ifdef _WIN32

@@ -321,3 +321,43 @@ _edge_push16:
     pop ebx
     pop ebp
     ret
+
+; (flags): each FCMOVcc ST(0), ST(1) with ST(0) = 1 and ST(1) = 2, from
+; the flags SAHF takes from bits 8-15 of `flags`; returns a mask with bit k
+; set when the k-th of B, E, BE, U, NB, NE, NBE, NU moved 2 into ST(0).
+%macro fcmov_case 2
+    fld qword [fcmov_two]
+    fld1
+    mov eax, edx
+    sahf
+    %1 st0, st1
+    fstp qword [fcmov_out]
+    fstp st0
+    cmp dword [fcmov_out + 4], 0x40000000
+    jne %%kept
+    or ebx, 1 << %2
+%%kept:
+%endmacro
+export edge_fcmov
+global _edge_fcmov
+_edge_fcmov:
+    push ebx
+    mov edx, [esp + 8]
+    xor ebx, ebx
+    fcmov_case fcmovb, 0
+    fcmov_case fcmove, 1
+    fcmov_case fcmovbe, 2
+    fcmov_case fcmovu, 3
+    fcmov_case fcmovnb, 4
+    fcmov_case fcmovne, 5
+    fcmov_case fcmovnbe, 6
+    fcmov_case fcmovnu, 7
+    mov eax, ebx
+    pop ebx
+    ret
+
+section .data
+align 8
+fcmov_two: dq 2.0
+fcmov_out: dq 0.0
+section .text

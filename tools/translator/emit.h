@@ -92,6 +92,7 @@ bool emit_locked(Emitter& e);  // the locked forms of what emit_alu does plainly
 bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);
 bool emit_misc(Emitter& e);
+bool emit_x87_p6(Emitter& e);  // before emit_misc: FCOMI, FUCOMI, FCMOVcc
 
 // Translates one instruction; false when it could not and the code written
 // leaves the chunk at it instead.

@@ -277,7 +277,7 @@ bool emit_instruction(Emitter& e) {
   int temp = e.temp;
   try {
     e.out += "{\n";
-    if (emit_system(e) || emit_locked(e) || emit_alu(e) || emit_flow(e) || emit_misc(e)) {
+    if (emit_system(e) || emit_locked(e) || emit_alu(e) || emit_flow(e) || emit_x87_p6(e) || emit_misc(e)) {
       e.out += "}\n";
       return true;
     }

@@ -12,6 +12,7 @@ TEST(TranslatedC, MatchesNativeBuild) {
   run_ctests();
   const u32* translated = reinterpret_cast<const u32*>(static_cast<uintptr_t>(guest));
   const char* const names[C_RESULTS] = {"sort",     "crc32",     "fnv1a",   "64-bit low", "64-bit high", "switch",
-                                        "pointers", "recursion", "structs", "strings",    "bits",        "end"};
+                                        "pointers", "recursion", "structs", "strings",    "bits",        "float",
+                                        "end"};
   for (int i = 0; i < C_RESULTS; i++) EXPECT_EQ(translated[i], c_results[i]) << names[i];
 }

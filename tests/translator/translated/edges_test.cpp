@@ -264,3 +264,14 @@ TEST(SystemInstructions, AsciiAdjustsSixteenBitStackAndNestedEnter) {
   EXPECT_EQ(env.EAX, 0x12340000u);  // the low half back from a 16-bit pop, ESP balanced
   EXPECT_EQ(env.EDX, 0u);           // ENTER 8, 2 stored its own frame pointer
 }
+
+TEST(SystemInstructions, FloatingPointConditionalMovesFollowTheFlags) {
+  ModuleInfo* mi = edges();
+  const u32 CF = 0x01, PF = 0x04, ZF = 0x40;
+  for (u32 f : {0u, CF, ZF, PF, CF | ZF, CF | ZF | PF}) {
+    const bool b = f & CF, e = f & ZF, u = f & PF;
+    u32 want = (b ? 1u : 0u) | (e ? 2u : 0u) | (b || e ? 4u : 0u) | (u ? 8u : 0u) | (!b ? 16u : 0u) |
+               (!e ? 32u : 0u) | (!b && !e ? 64u : 0u) | (!u ? 128u : 0u);
+    EXPECT_EQ(call_guest(mi, export_address(mi, "edge_fcmov"), {f << 8}), want) << std::hex << f;
+  }
+}
