@@ -16,24 +16,18 @@ static void load_operand(u32 address, ExtValue* m) {
 
 static void fucompp(FpuCall* c);
 
-// The register forms of add, subtract and multiply when both registers
-// are `Valid` (so neither is empty and no check can fail): the cores
-// inline, with no other test (products: the common case only). Returns
-// false, having changed nothing, for every other case.
+// The register forms of add and subtract when both registers are `Valid`
+// (so neither is empty and no check can fail): the cores inline, with no
+// other test. Returns false, having changed nothing, for every other case.
 template <int Row, int Reg>
 static inline bool arith_valid_registers(FpuState* state, u32 modrm) {
   u32 top = state->top;
   ExtValue* s0 = &state->regs[top & 7];
   ExtValue* si = &state->regs[(top + modrm) & 7];
   ExtValue* dst = Row == ROW_D8 ? s0 : si;
-  if (Reg == 1) {
-    if (!(Row == ROW_D8 ? ext_mul_common(s0, si, dst) : ext_mul_common(si, s0, dst))) return false;
-  } else if (!ext_heads_valid(ext_head(s0), ext_head(si))) {
-    return false;
-  }
+  if (!ext_heads_valid(ext_head(s0), ext_head(si))) return false;
   switch (Reg) {
     case 0: ext_add_valid(s0, si, dst); break;
-    case 1: break;
     case 4: ext_sub_valid(s0, si, dst); break;
     default: ext_sub_valid(si, s0, dst); break;
   }
@@ -44,9 +38,10 @@ static inline bool arith_valid_registers(FpuState* state, u32 modrm) {
   return true;
 }
 
-// The register forms of multiply: the result goes to the first operand,
-// and EIP is advanced (and a pop made) before the product, so that only
-// the operands' addresses and the head stay live across it. FMULP
+// The register forms of multiply (the common product only): the result
+// goes to the first operand, and EIP is advanced (and a pop made) before
+// the product, so that only the operands' addresses and the head stay live
+// across it. FMULP
 // ST(0), ST(0) pops its own result and takes the general path.
 template <int Row>
 static inline bool mul_valid_registers(u32 insn, FpuState* state, Env* env, u32 modrm) {
