@@ -163,7 +163,7 @@ lock_pair edge_lock_btc32, btc dword [ecx], 7
 ; (kind): one trap instruction after a jump, with EBX and ESI set before
 ; the jump and EDI in the trap's own block, 5 bytes before the trap:
 ; 0 INT3, 1 UD2, 2 HLT, 3 INT 0x21, 4 INTO with OF set, 5 INTO with OF
-; clear (returns 7), 6 INT1.
+; clear (returns 7), 6 INT1, 7 INT 3 (the two-byte form), 8 INT 0x29.
 export edge_trap
 global _edge_trap
 _edge_trap:
@@ -210,12 +210,22 @@ global _edge_trap_int1
 _edge_trap_int1:
     mov edi, 0x9ABC
     int1
+export edge_trap_int_3
+global _edge_trap_int_3
+_edge_trap_int_3:
+    mov edi, 0x9ABC
+    db 0xCD, 0x03
+export edge_trap_int29
+global _edge_trap_int29
+_edge_trap_int29:
+    mov edi, 0x9ABC
+    int 0x29
 
 section .data
 align 4
 trap_table:
     dd _edge_trap_int3, _edge_trap_ud2, _edge_trap_hlt, _edge_trap_int21, _edge_trap_into, trap_into_clear
-    dd _edge_trap_int1
+    dd _edge_trap_int1, _edge_trap_int_3, _edge_trap_int29
 section .text
 
 ; (out): CPUID leaves 0 and 1 and two RDTSC readings into out[0..7]

@@ -11,6 +11,19 @@ constexpr u32 kIllegalInstruction = 0xC000001D;
 constexpr u32 kPrivilegedInstruction = 0xC0000096;
 constexpr u32 kAccessViolation = 0xC0000005;  // INT n: a protection fault
 constexpr u32 kIntegerOverflow = 0xC0000095;
+constexpr u32 kFastFail = 0xC0000409;         // INT 0x29
+constexpr u32 kAssertionFailure = 0xC0000420;  // INT 0x2C
+
+// INT n: the software interrupts Windows gives a meaning to, and a
+// protection fault for every other vector.
+u32 interrupt_code(u32 vector) {
+  switch (vector) {
+    case 3: return kBreakpoint;
+    case 0x29: return kFastFail;
+    case 0x2C: return kAssertionFailure;
+    default: return kAccessViolation;
+  }
+}
 
 // Raises `code` at the instruction with the frame up to date and EIP
 // naming the instruction itself, so that the exception's context is exact.
@@ -59,7 +72,7 @@ bool emit_system(Emitter& e) {
   switch (in.d.mnemonic) {
     case ZYDIS_MNEMONIC_INT3: trap(e, kBreakpoint); return true;
     case ZYDIS_MNEMONIC_INT1: trap(e, kSingleStep); return true;
-    case ZYDIS_MNEMONIC_INT: trap(e, kAccessViolation); return true;
+    case ZYDIS_MNEMONIC_INT: trap(e, interrupt_code(static_cast<u32>(in.ops[0].imm.value.u) & 0xFF)); return true;
     case ZYDIS_MNEMONIC_UD0:
     case ZYDIS_MNEMONIC_UD1:
     case ZYDIS_MNEMONIC_UD2: trap(e, kIllegalInstruction); return true;

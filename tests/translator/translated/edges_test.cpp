@@ -202,6 +202,7 @@ TEST(SystemInstructions, TrapsRaiseTheirExceptionsWithAnExactContext) {
       {0, 0x80000003u, "edge_trap_int3"}, {1, 0xC000001Du, "edge_trap_ud2"},
       {2, 0xC0000096u, "edge_trap_hlt"},  {3, 0xC0000005u, "edge_trap_int21"},
       {4, 0xC0000095u, "edge_trap_into"}, {6, 0x80000004u, "edge_trap_int1"},
+      {7, 0x80000003u, "edge_trap_int_3"}, {8, 0xC0000409u, "edge_trap_int29"},
   };
   for (const auto& t : traps) {
     Env env;
