@@ -32,4 +32,96 @@ WIN_IMPORT DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* object
 WIN_IMPORT BOOL WINAPI CloseHandle(HANDLE object);
 WIN_IMPORT void WINAPI Sleep(DWORD milliseconds);
 
+/* Files. */
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define FILE_BEGIN 0
+#define FILE_END 2
+#define INVALID_HANDLE_VALUE ((HANDLE)-1)
+typedef struct {
+  DWORD low, high;
+} FILETIME;
+typedef struct {
+  DWORD attributes;
+  FILETIME created, accessed, written;
+  DWORD size_high, size_low, reserved0, reserved1;
+  char name[260];
+  char alternate[14];
+} WIN32_FIND_DATAA;
+WIN_IMPORT HANDLE WINAPI CreateFileA(const char* name, DWORD access, DWORD share, void* security,
+                                     DWORD disposition, DWORD flags, HANDLE template_file);
+WIN_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* done, void* overlapped);
+WIN_IMPORT BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* done, void* overlapped);
+WIN_IMPORT DWORD WINAPI SetFilePointer(HANDLE file, long distance, long* distance_high, DWORD method);
+WIN_IMPORT DWORD WINAPI GetFileSize(HANDLE file, DWORD* size_high);
+WIN_IMPORT BOOL WINAPI SetEndOfFile(HANDLE file);
+WIN_IMPORT BOOL WINAPI CreateDirectoryA(const char* name, void* security);
+WIN_IMPORT BOOL WINAPI DeleteFileA(const char* name);
+WIN_IMPORT DWORD WINAPI GetFileAttributesA(const char* name);
+WIN_IMPORT HANDLE WINAPI FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found);
+WIN_IMPORT BOOL WINAPI FindNextFileA(HANDLE find, WIN32_FIND_DATAA* found);
+WIN_IMPORT BOOL WINAPI FindClose(HANDLE find);
+WIN_IMPORT DWORD WINAPI GetLastError(void);
+WIN_IMPORT void WINAPI SetLastError(DWORD code);
+
+/* Memory. */
+WIN_IMPORT void* WINAPI HeapReAlloc(HANDLE heap, DWORD flags, void* block, DWORD bytes);
+WIN_IMPORT DWORD WINAPI HeapSize(HANDLE heap, DWORD flags, const void* block);
+WIN_IMPORT BOOL WINAPI HeapDestroy(HANDLE heap);
+WIN_IMPORT HANDLE WINAPI GlobalAlloc(unsigned flags, DWORD bytes);
+WIN_IMPORT void* WINAPI GlobalLock(HANDLE memory);
+WIN_IMPORT HANDLE WINAPI GlobalFree(HANDLE memory);
+
+/* Synchronisation and thread-local storage. */
+typedef struct {
+  DWORD words[6];
+} CRITICAL_SECTION;
+WIN_IMPORT HANDLE WINAPI CreateEventA(void* security, BOOL manual_reset, BOOL initial, const char* name);
+WIN_IMPORT BOOL WINAPI SetEvent(HANDLE event);
+WIN_IMPORT void WINAPI InitializeCriticalSection(CRITICAL_SECTION* section);
+WIN_IMPORT void WINAPI EnterCriticalSection(CRITICAL_SECTION* section);
+WIN_IMPORT void WINAPI LeaveCriticalSection(CRITICAL_SECTION* section);
+WIN_IMPORT void WINAPI DeleteCriticalSection(CRITICAL_SECTION* section);
+WIN_IMPORT DWORD WINAPI TlsAlloc(void);
+WIN_IMPORT void* WINAPI TlsGetValue(DWORD index);
+WIN_IMPORT BOOL WINAPI TlsSetValue(DWORD index, void* value);
+
+/* Time. */
+typedef struct {
+  unsigned short year, month, day_of_week, day, hour, minute, second, milliseconds;
+} SYSTEMTIME;
+WIN_IMPORT BOOL WINAPI QueryPerformanceCounter(long long* count);
+WIN_IMPORT BOOL WINAPI QueryPerformanceFrequency(long long* frequency);
+WIN_IMPORT void WINAPI GetLocalTime(SYSTEMTIME* time);
+
+/* Registry. */
+typedef void* HKEY;
+#define HKEY_CURRENT_USER ((HKEY)0x80000001u)
+#define REG_DWORD 4
+WIN_IMPORT long WINAPI RegCreateKeyA(HKEY key, const char* subkey, HKEY* result);
+WIN_IMPORT long WINAPI RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type,
+                                      const void* data, DWORD size);
+WIN_IMPORT long WINAPI RegQueryValueExA(HKEY key, const char* name, DWORD* reserved, DWORD* type, void* data,
+                                        DWORD* size);
+WIN_IMPORT long WINAPI RegCloseKey(HKEY key);
+
+/* Strings and code pages. */
+WIN_IMPORT int WINAPI lstrlenA(const char* text);
+WIN_IMPORT int WINAPI MultiByteToWideChar(unsigned code_page, DWORD flags, const char* text, int length,
+                                          unsigned short* wide, int wide_length);
+WIN_IMPORT int WINAPI WideCharToMultiByte(unsigned code_page, DWORD flags, const unsigned short* wide,
+                                          int wide_length, char* text, int length, const char* fallback,
+                                          BOOL* used_fallback);
+WIN_IMPORT int WINAPI CompareStringA(DWORD locale, DWORD flags, const char* a, int a_length, const char* b,
+                                     int b_length);
+
+/* Modules and the process. */
+typedef int(WINAPI* FARPROC)();
+WIN_IMPORT HINSTANCE WINAPI LoadLibraryA(const char* name);
+WIN_IMPORT FARPROC WINAPI GetProcAddress(HINSTANCE module, const char* name);
+WIN_IMPORT DWORD WINAPI GetModuleFileNameA(HINSTANCE module, char* name, DWORD size);
+WIN_IMPORT char* WINAPI GetCommandLineA(void);
+
 #endif
