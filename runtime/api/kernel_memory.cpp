@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "handler.h"
-#include "services_pass.h"
 #include "wce/heap.h"
 #include "wce/kernel.h"
 

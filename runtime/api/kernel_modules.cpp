@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "handler.h"
-#include "services_pass.h"
 #include "wce/kernel.h"
 #include "wce/sysinfo.h"
 #include "zentrix.h"

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "handler.h"
-#include "services_pass.h"
 #include "wce/kernel.h"
 #include "wce/sysinfo.h"
 #include "wce/window.h"

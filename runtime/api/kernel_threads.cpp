@@ -2,7 +2,6 @@
 #include <cstdlib>
 
 #include "handler.h"
-#include "services_pass.h"
 #include "wce/kernel.h"
 #include "wce/synch.h"
 #include "zentrix.h"

@@ -3,7 +3,6 @@
 #include <atomic>
 
 #include "handler.h"
-#include "services_pass.h"
 #include "wce/time.h"
 
 using services::pass_through;

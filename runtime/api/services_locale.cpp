@@ -1,6 +1,6 @@
 // Code pages and locale: the wide functions on the platform, the ANSI ones
 // through Zentrix.
-#include "services_pass.h"
+#include "handler.h"
 #include "wce/locale.h"
 #include "zentrix.h"
 

@@ -1,6 +1,6 @@
 // The registry: RegCloseKey on the platform, the ANSI functions through
 // Zentrix, and RegCreateKeyA built from RegCreateKeyExW.
-#include "services_pass.h"
+#include "handler.h"
 #include "wce/locale.h"
 #include "wce/registry.h"
 #include "zentrix.h"

@@ -1,6 +1,6 @@
 // Serial ports: the platform's functions with the guest's arguments; DCB
 // and COMMTIMEOUTS records are used in place.
-#include "services_pass.h"
+#include "handler.h"
 #include "wce/comm.h"
 
 using services::pass_through;

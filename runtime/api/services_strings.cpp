@@ -3,7 +3,7 @@
 // the format are the argument list as they lie on the guest stack, only
 // the return address is removed, and the output stops at 1,024
 // characters, terminator included, as in Win32.
-#include "services_pass.h"
+#include "handler.h"
 #include "wce/locale.h"
 #include "zentrix.h"
 
