@@ -18,6 +18,7 @@ enum KObjectKind : uint32_t {
   KOBJ_REGKEY,
   KOBJ_SNAPSHOT,
   KOBJ_HEAP,
+  KOBJ_SOCKET,
 };
 
 struct KObject;
