@@ -132,3 +132,19 @@ function(guest_module target)
     set_target_properties(${target} PROPERTIES GUEST_IMPLIB ${dir}/lib${G_STEM}.a)
   endif()
 endfunction()
+
+# guest_import_library(<target> DEF <.def> DLL <file name>): an import
+# library for a DLL that is no guest module (a native module standing in for
+# one); guest modules name <target> in DLLS to link it.
+function(guest_import_library target)
+  cmake_parse_arguments(I "" "DEF;DLL" "" ${ARGN})
+  get_filename_component(def ${I_DEF} ABSOLUTE)
+  set(lib ${CMAKE_CURRENT_BINARY_DIR}/${target}/lib${target}.a)
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${target})
+  add_custom_command(OUTPUT ${lib}
+    COMMAND ${GUEST_DLLTOOL} -k -d ${def} -D ${I_DLL} -l ${lib}
+    DEPENDS ${def} VERBATIM)
+  add_custom_target(${target}_implib DEPENDS ${lib})
+  add_custom_target(${target} DEPENDS ${target}_implib)
+  set_target_properties(${target} PROPERTIES GUEST_IMPLIB ${lib})
+endfunction()

@@ -8,14 +8,19 @@
 
 #include "wce/device.h"
 
-GuestApi::GuestApi(const char* module_name, u32 base, std::vector<const char*> names)
-    : module_name_(module_name), base_(base), names_(std::move(names)) {}
+GuestApi::GuestApi(const char* module_name, u32 base, std::vector<const char*> names, const char* dll)
+    : module_name_(module_name), base_(base), dll_(dll), names_(std::move(names)) {}
+
+static std::string key_of(const char* name) {
+  u32 word = guest_addr(name);
+  return word < 0x10000 ? "#" + std::to_string(word) : std::string(name);
+}
 
 void GuestApi::bind() {
   for (const char* n : names_) words_.push_back(guest_addr(n));
   words_.push_back(0);
   // The descriptor and its tables live as long as the registry keeps them.
-  ImportDesc* imports = new ImportDesc[2]{{"KERNEL32.dll", words_.data(), 0x1000}, {nullptr, nullptr, 0}};
+  ImportDesc* imports = new ImportDesc[2]{{dll_, words_.data(), 0x1000}, {nullptr, nullptr, 0}};
   static ExportEntry no_exports[] = {{0, 0}};
   static const u32 no_relocs[] = {0};
   ModuleInfo* mi = new ModuleInfo{};
@@ -26,14 +31,14 @@ void GuestApi::bind() {
   mi->Exports = no_exports;
   mi->Relocs = no_relocs;
   EXPECT_EQ(InitModule(mi, nullptr, 0), 1);
-  for (size_t i = 0; i < names_.size(); i++) slots_[names_[i]] = guest_read32(mi->Base + 0x1000 + 4 * i);
+  for (size_t i = 0; i < names_.size(); i++) slots_[key_of(names_[i])] = guest_read32(mi->Base + 0x1000 + 4 * i);
 }
 
 u32 GuestApi::operator()(const char* name) {
   if (slots_.empty()) bind();
-  auto it = slots_.find(name);
+  auto it = slots_.find(key_of(name));
   if (it == slots_.end()) {
-    ADD_FAILURE() << "the test does not import " << name;
+    ADD_FAILURE() << "the test does not import " << key_of(name);
     return NATIVE_TAG;
   }
   return it->second;

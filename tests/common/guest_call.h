@@ -13,16 +13,18 @@
 
 // The import slot values (handler address | bit 31, or the bare tag) of a
 // list of API names, bound once through the imports of a module
-// registered at `base`.
+// registered at `base`, as imports from `dll`. A name below 0x10000 is an
+// ordinal, looked up as "#<ordinal>".
 class GuestApi {
  public:
-  GuestApi(const char* module_name, u32 base, std::vector<const char*> names);
+  GuestApi(const char* module_name, u32 base, std::vector<const char*> names, const char* dll = "KERNEL32.dll");
   u32 operator()(const char* name);
 
  private:
   void bind();
   const char* module_name_;
   u32 base_;
+  const char* dll_;
   std::vector<const char*> names_;
   std::vector<u32> words_;
   std::map<std::string, u32> slots_;
