@@ -1,7 +1,7 @@
 // The process-wide handle table. Every kernel object (file, event, thread,
-// find handle, serial port, registry key, snapshot) is a KObject reached
-// through a handle value that encodes a slot and a generation, so stale or
-// foreign values fail with ERROR_INVALID_HANDLE.
+// find handle, serial port, registry key, snapshot, waveform output) is a
+// KObject reached through a handle value that encodes a slot and a
+// generation, so stale or foreign values fail with ERROR_INVALID_HANDLE.
 #pragma once
 
 #include <atomic>
@@ -19,6 +19,7 @@ enum KObjectKind : uint32_t {
   KOBJ_SNAPSHOT,
   KOBJ_HEAP,
   KOBJ_SOCKET,
+  KOBJ_WAVEOUT,
 };
 
 struct KObject;
