@@ -3,6 +3,7 @@
 #pragma once
 
 #include "guest_args.h"
+#include "wce/audio.h"
 
 struct ApiEntry {
   const char* ApiName;
@@ -25,6 +26,9 @@ extern const ApiEntry kKernelThreadApis[];
 extern const ApiEntry kKernelProcessApis[];
 extern const ApiEntry kKernelTimeApis[];
 extern const ApiEntry kKernelModuleApis[];
+// Multimedia: waveform output (the MIDI, mixer, auxiliary, timer and MCI
+// functions are stubs).
+extern const ApiEntry kMultimediaApis[];
 
 // Process-wide bridge state, all 0 at start, no locks.
 struct BridgeState {
@@ -47,3 +51,13 @@ void RestoreDisplay(HWND window);
 // address, guest parameter}, freed when the guest routine has returned.
 // Returns the guest's EAX as the thread's exit code.
 DWORD ThreadBridge(LPVOID start);
+
+// The wave bridge: the callback function of every wave device the guest
+// opens with its own callback; `instance` is the device's WaveCallback.
+struct WaveCallback {
+  u32 GuestCallback;
+  u32 GuestInstance;
+  ModuleInfo* Module;  // the module holding GuestCallback, found at the first call
+};
+static_assert(sizeof(WaveCallback) == 12, "WaveCallback is three words");
+void WaveBridge(HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);

@@ -24,7 +24,9 @@ const char* const kNames[] = {
     "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA", "CompareStringA", "CompareStringW", "GetACP",
     "GetCPInfo", "GetLocaleInfoA", "GetLocaleInfoW", "GetOEMCP", "GetStringTypeA", "GetStringTypeW",
     "LCMapStringA", "LCMapStringW", "MultiByteToWideChar", "WideCharToMultiByte", "lstrcatA", "lstrcpyA",
-    "lstrlenA", "wsprintfA", "wsprintfW", "Netbios", "OutputDebugStringA"};
+    "lstrlenA", "wsprintfA", "wsprintfW", "Netbios", "OutputDebugStringA", "waveOutOpen",
+    "waveOutGetDevCapsA", "waveOutClose", "waveOutReset", "waveOutGetID", "waveOutSetVolume",
+    "waveOutPrepareHeader", "waveOutUnprepareHeader", "waveOutWrite", "waveOutGetNumDevs"};
 
 u32 w(const void* p) { return guest_addr(p); }
 
