@@ -1,0 +1,156 @@
+// The device's graphics: the screen (a 16-bit RGB 5-6-5 framebuffer of the
+// device's screen size), device contexts on the screen, on a window's
+// client area and on memory bitmaps, bitmaps, palettes and the block
+// transfers. Records have their Win32 32-bit layouts. With the device
+// setting DEVICE_SCREEN_CAPTURE the screen is written to that file (a
+// 24-bit BMP) after every drawing operation that reaches it, so that tests
+// can look at it.
+#pragma once
+
+#include "wce/types.h"
+
+struct HDC__;
+typedef HDC__* HDC;
+typedef void* HGDIOBJ;
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
+struct HPALETTE__;
+typedef HPALETTE__* HPALETTE;
+typedef DWORD COLORREF;
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  LPVOID bmBits;
+};
+static_assert(sizeof(BITMAP) == 24, "BITMAP layout");
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // positive: bottom-up rows; negative: top-down
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER layout");
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];  // colours, WORD palette indices (DIB_PAL_COLORS) or three BI_BITFIELDS masks
+};
+
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+
+struct LOGPALETTE {
+  WORD palVersion;  // 0x300
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];
+};
+static_assert(offsetof(LOGPALETTE, palPalEntry) == 4, "LOGPALETTE layout");
+
+enum : DWORD {
+  // Raster operations
+  SRCCOPY = 0x00CC0020,
+  SRCPAINT = 0x00EE0086,
+  SRCAND = 0x008800C6,
+  SRCINVERT = 0x00660046,
+  SRCERASE = 0x00440328,
+  NOTSRCCOPY = 0x00330008,
+  NOTSRCERASE = 0x001100A6,
+  MERGEPAINT = 0x00BB0226,
+  PATCOPY = 0x00F00021,
+  PATINVERT = 0x005A0049,
+  DSTINVERT = 0x00550009,
+  BLACKNESS = 0x00000042,
+  WHITENESS = 0x00FF0062,
+  // DIB colour tables and compressions
+  DIB_RGB_COLORS = 0,
+  DIB_PAL_COLORS = 1,
+  BI_RGB = 0,
+  BI_BITFIELDS = 3,
+  // Palette entry flags
+  PC_RESERVED = 0x01,
+  PC_EXPLICIT = 0x02,
+  PC_NOCOLLAPSE = 0x04,
+};
+
+// GetDeviceCaps indices and RASTERCAPS bits.
+enum : int {
+  DRIVERVERSION = 0,
+  TECHNOLOGY = 2,
+  HORZSIZE = 4,
+  VERTSIZE = 6,
+  HORZRES = 8,
+  VERTRES = 10,
+  BITSPIXEL = 12,
+  PLANES = 14,
+  NUMCOLORS = 24,
+  RASTERCAPS = 38,
+  LOGPIXELSX = 88,
+  LOGPIXELSY = 90,
+  SIZEPALETTE = 104,
+  NUMRESERVED = 106,
+  COLORRES = 108,
+  RC_BITBLT = 0x0001,
+  RC_PALETTE = 0x0100,
+  RC_DI_BITMAP = 0x0080,
+  RC_DIBTODEV = 0x0200,
+  RC_STRETCHBLT = 0x0800,
+  RC_STRETCHDIB = 0x2000,
+};
+
+extern "C" {
+// Device contexts. GetDC(null) is the whole screen; GetDC(window) the
+// window's client area (its origin and clip).
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+int GetDeviceCaps(HDC dc, int index);
+// Bitmaps (and palettes for DeleteObject).
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bits_per_pixel, const void* bits);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+// Palettes.
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL background);
+UINT RealizePalette(HDC dc);
+BOOL AnimatePalette(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
+UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
+// Block transfers.
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int swidth, int sheight,
+                DWORD rop);
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int swidth, int sheight,
+                  const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+BOOL OffsetRect(RECT* rect, int dx, int dy);
+
+// For tests and presenters: the screen's pixels (RGB 5-6-5, rows top
+// down, device_screen_width() pixels each), and writing them to a BMP.
+const uint16_t* device_screen_pixels(void);
+BOOL device_write_screen(const char* path);
+}
