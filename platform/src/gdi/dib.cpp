@@ -1,0 +1,156 @@
+// StretchDIBits: device-independent bitmaps from the caller's memory, of 1,
+// 4, 8, 16, 24 or 32 bits a pixel, drawn through the common transfer.
+#include <cstring>
+
+#include "gdi.h"
+#include "wce/kernel.h"
+
+namespace {
+
+constexpr LONG kMaxSide = 16384;
+
+struct Field {
+  uint32_t mask;
+  int shift;
+  uint64_t max;
+};
+
+Field field_of(uint32_t mask) {
+  Field f{mask, 0, 0};
+  if (!mask) return f;
+  while (!((mask >> f.shift) & 1)) ++f.shift;
+  f.max = mask >> f.shift;
+  return f;
+}
+
+uint32_t channel(uint32_t v, const Field& f) {
+  return f.max ? uint32_t(uint64_t((v & f.mask) >> f.shift) * 255 / f.max) : 0;
+}
+
+struct DibFormat {
+  LONG width, height;  // height > 0
+  bool bottom_up;
+  int bpp;
+  size_t stride;
+  const uint8_t* bits;
+  uint32_t table[256];  // 0x00RRGGBB, for 1, 4 and 8 bits
+  Field red, green, blue;
+};
+
+uint32_t dib_pixel(const DibFormat& f, int x, int y) {
+  const uint8_t* row = f.bits + size_t(f.bottom_up ? f.height - 1 - y : y) * f.stride;
+  switch (f.bpp) {
+    case 1: return f.table[(row[x >> 3] >> (7 - (x & 7))) & 1];
+    case 4: return f.table[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+    case 8: return f.table[row[x]];
+    case 16: {
+      uint32_t v = uint32_t(row[2 * x] | row[2 * x + 1] << 8);
+      return channel(v, f.red) << 16 | channel(v, f.green) << 8 | channel(v, f.blue);
+    }
+    case 24: return uint32_t(row[3 * x + 2]) << 16 | uint32_t(row[3 * x + 1]) << 8 | row[3 * x];
+    default: {
+      uint32_t v;
+      memcpy(&v, row + 4 * x, 4);
+      return channel(v, f.red) << 16 | channel(v, f.green) << 8 | channel(v, f.blue);
+    }
+  }
+}
+
+// Reads the header, the colour table or masks; false for anything malformed
+// or unsupported.
+bool read_format(const BITMAPINFO* info, const void* bits, UINT usage, const GdiDc* dc, DibFormat* f) {
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > 124 || h.biPlanes != 1) return false;
+  if (h.biWidth <= 0 || h.biWidth > kMaxSide || h.biHeight == 0 || h.biHeight < -kMaxSide || h.biHeight > kMaxSide)
+    return false;
+  int bpp = h.biBitCount;
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+  bool fields = h.biCompression == BI_BITFIELDS;
+  if (!(h.biCompression == BI_RGB || (fields && (bpp == 16 || bpp == 32)))) return false;
+  if (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS) return false;
+  f->width = h.biWidth;
+  f->height = h.biHeight > 0 ? h.biHeight : -h.biHeight;
+  f->bottom_up = h.biHeight > 0;
+  f->bpp = bpp;
+  f->stride = ((size_t(h.biWidth) * bpp + 31) / 32) * 4;
+  f->bits = static_cast<const uint8_t*>(bits);
+  const uint8_t* after = reinterpret_cast<const uint8_t*>(info) + h.biSize;
+  if (bpp <= 8) {
+    uint32_t size = 1u << bpp, used = h.biClrUsed && h.biClrUsed < size ? h.biClrUsed : size;
+    // Indices past the table are black rather than reads past it.
+    memset(f->table, 0, sizeof f->table);
+    const GdiPalette* pal = dc_palette(dc);
+    for (uint32_t i = 0; i < used; ++i) {
+      if (usage == DIB_RGB_COLORS) {
+        RGBQUAD q;
+        memcpy(&q, after + 4 * i, 4);
+        f->table[i] = uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
+      } else {
+        uint16_t index;
+        memcpy(&index, after + 2 * i, 2);
+        const PALETTEENTRY& e = pal->entries[index < pal->entries.size() ? index : 0];
+        f->table[i] = uint32_t(e.peRed) << 16 | uint32_t(e.peGreen) << 8 | e.peBlue;
+      }
+    }
+  } else if (fields) {
+    // The masks follow a 40-byte header and are part of the longer ones.
+    uint32_t masks[3];
+    memcpy(masks, h.biSize == sizeof(BITMAPINFOHEADER) ? after : reinterpret_cast<const uint8_t*>(info) + 40,
+           sizeof masks);
+    f->red = field_of(masks[0]), f->green = field_of(masks[1]), f->blue = field_of(masks[2]);
+  } else if (bpp == 16) {  // 5-5-5
+    f->red = field_of(0x7C00), f->green = field_of(0x03E0), f->blue = field_of(0x001F);
+  } else if (bpp == 32) {
+    f->red = field_of(0xFF0000), f->green = field_of(0xFF00), f->blue = field_of(0xFF);
+  }
+  return true;
+}
+
+}  // namespace
+
+// The source rectangle is in the image's own coordinates: for a bottom-up
+// DIB its origin is the lower-left corner, so sy counts rows from the
+// bottom. Returns the number of source scan lines, 0 on failure.
+extern "C" int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int swidth, int sheight,
+                             const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+  if (!rop_known(rop)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::lock_guard<std::mutex> hold(g_gdi_lock);
+  GdiDc* d = static_cast<GdiDc*>(gdi_lookup(dc, GDI_DC));
+  if (!d) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  int lines = sheight < 0 ? -sheight : sheight;
+  if (!rop_uses_source(rop)) return stretch_transfer(d, x, y, width, height, nullptr, nullptr, 0, 0, 0, 0, rop) ? lines : 0;
+  static DibFormat f;  // guarded by the lock; too big for a guest's stack
+  if (!bits || !info || !read_format(info, bits, usage, d, &f)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (swidth == 0 || sheight == 0 || width == 0 || height == 0) return 0;
+  // The source rectangle, normalized, in top-down rows.
+  int64_t left = sx, cols = swidth, top = sy, rows = sheight;
+  if (cols < 0) left += cols, cols = -cols;
+  if (rows < 0) top += rows, rows = -rows;
+  if (f.bottom_up) top = f.height - top - rows;
+  // Only the part of it inside the image is decoded.
+  int64_t l = std::max<int64_t>(left, 0), r = std::min<int64_t>(left + cols, f.width);
+  int64_t t = std::max<int64_t>(top, 0), b = std::min<int64_t>(top + rows, f.height);
+  if (l >= r || t >= b) return lines;
+  Surface part{};
+  if (!surface_init(&part, int(r - l), int(b - t), 32)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  for (int py = 0; py < part.height; ++py)
+    for (int px = 0; px < part.width; ++px) surface_put(part, px, py, dib_pixel(f, int(l + px), int(t + py)));
+  RECT clip{0, 0, part.width, part.height};
+  // Keep the caller's signs so that negative sizes still mirror.
+  int64_t src_x = swidth < 0 ? left + cols - l : left - l;
+  int64_t src_y = sheight < 0 ? top + rows - t : top - t;
+  stretch_transfer(d, x, y, width, height, &part, &clip, src_x, src_y, swidth, sheight, rop);
+  return lines;
+}
