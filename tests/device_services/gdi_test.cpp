@@ -1,0 +1,497 @@
+// The device's graphics: DCs on the screen and windows, memory DCs and
+// bitmaps, the raster operations, stretching, DIBs of every depth,
+// palettes, the object rules and the screen capture file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "wce/device.h"
+#include "wce/gdi.h"
+#include "wce/kernel.h"
+#include "wce/synch.h"
+#include "wce/window.h"
+
+namespace {
+
+int W() { return device_screen_width(); }
+uint16_t px(int x, int y) { return device_screen_pixels()[y * W() + x]; }
+
+struct Screen {
+  HDC dc = GetDC(nullptr);
+  Screen() { PatBlt(dc, 0, 0, W(), device_screen_height(), BLACKNESS); }
+  ~Screen() { ReleaseDC(nullptr, dc); }
+};
+
+// A memory DC holding a new bitmap.
+struct Mem {
+  HDC dc;
+  HBITMAP bmp;
+  HGDIOBJ old;
+  Mem(int w, int h, int bpp, const void* bits = nullptr)
+      : dc(CreateCompatibleDC(nullptr)), bmp(CreateBitmap(w, h, 1, bpp, bits)), old(SelectObject(dc, bmp)) {}
+  ~Mem() {
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+  }
+};
+
+// A DIB header with room for a 256-entry table.
+struct Dib {
+  BITMAPINFOHEADER h{};
+  uint32_t table[256]{};
+  Dib(int w, int h_, int bpp, DWORD compression = BI_RGB) {
+    h.biSize = sizeof h, h.biWidth = w, h.biHeight = h_, h.biPlanes = 1, h.biBitCount = WORD(bpp);
+    h.biCompression = compression;
+  }
+  const BITMAPINFO* info() const { return reinterpret_cast<const BITMAPINFO*>(this); }
+};
+
+HWND make_window(int x, int y, int w, int h) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = [](HWND hwnd, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd, m, wp, lp); };
+    cls.lpszClassName = u"GdiTest";
+    RegisterClassW(&cls);
+    registered = true;
+  }
+  return CreateWindowExW(0, u"GdiTest", u"", 0, x, y, w, h, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(Gdi, ScreenAndWindowDcs) {
+  Screen s;
+  EXPECT_EQ(GetDeviceCaps(s.dc, HORZRES), W());
+  EXPECT_EQ(GetDeviceCaps(s.dc, VERTRES), device_screen_height());
+  EXPECT_EQ(GetDeviceCaps(s.dc, BITSPIXEL), 16);
+  EXPECT_EQ(GetDeviceCaps(s.dc, RASTERCAPS) & RC_PALETTE, 0);
+  EXPECT_EQ(GetDeviceCaps(s.dc, NUMCOLORS), -1);
+  EXPECT_EQ(px(0, 0), 0);
+  EXPECT_TRUE(PatBlt(s.dc, 1, 1, 2, 2, WHITENESS));
+  EXPECT_EQ(px(1, 1), 0xFFFF);
+  EXPECT_EQ(px(2, 2), 0xFFFF);
+  EXPECT_EQ(px(3, 3), 0);
+
+  // A window DC draws relative to the window and only inside it.
+  HWND window = make_window(20, 30, 10, 10);
+  ASSERT_TRUE(window);
+  HDC wdc = GetDC(window);
+  ASSERT_TRUE(wdc);
+  EXPECT_TRUE(PatBlt(wdc, -5, -5, 100, 100, WHITENESS));
+  EXPECT_EQ(px(20, 30), 0xFFFF);
+  EXPECT_EQ(px(29, 39), 0xFFFF);
+  EXPECT_EQ(px(19, 30), 0);
+  EXPECT_EQ(px(30, 39), 0);
+  EXPECT_EQ(px(29, 40), 0);
+  EXPECT_TRUE(PatBlt(wdc, 1, 1, 1, 1, DSTINVERT));
+  EXPECT_EQ(px(21, 31), 0);
+  EXPECT_EQ(ReleaseDC(window, wdc), 1);
+  EXPECT_EQ(ReleaseDC(window, wdc), 0);  // already released
+  DestroyWindow(window);
+
+  HDC mem = CreateCompatibleDC(s.dc);
+  EXPECT_EQ(ReleaseDC(nullptr, mem), 0);
+  EXPECT_TRUE(DeleteDC(mem));
+  EXPECT_FALSE(PatBlt(s.dc, 0, 0, 1, 1, SRCCOPY));  // needs a source
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+TEST(Gdi, CompatibleBitmapsAndBitBlt) {
+  Screen s;
+  HDC mem = CreateCompatibleDC(s.dc);
+  EXPECT_EQ(GetDeviceCaps(mem, BITSPIXEL), 1);  // the stock monochrome bitmap
+  HBITMAP mono = CreateCompatibleBitmap(mem, 4, 4);
+  HBITMAP color = CreateCompatibleBitmap(s.dc, 4, 4);
+  HGDIOBJ stock = SelectObject(mem, mono);
+  ASSERT_TRUE(stock);
+  EXPECT_EQ(GetDeviceCaps(mem, BITSPIXEL), 1);
+  EXPECT_EQ(SelectObject(mem, color), mono);
+  EXPECT_EQ(GetDeviceCaps(mem, BITSPIXEL), 16);
+  SelectObject(mem, stock);
+  DeleteObject(color);
+  DeleteObject(mono);
+  DeleteDC(mem);
+
+  const uint16_t bits[] = {0xF800, 0x07E0, 0x001F, 0x1234};  // 2x2, rows of 4 bytes
+  Mem m(2, 2, 16, bits);
+  EXPECT_TRUE(BitBlt(s.dc, 5, 6, 2, 2, m.dc, 0, 0, SRCCOPY));
+  EXPECT_EQ(px(5, 6), 0xF800);
+  EXPECT_EQ(px(6, 6), 0x07E0);
+  EXPECT_EQ(px(5, 7), 0x001F);
+  EXPECT_EQ(px(6, 7), 0x1234);
+  // Clipped to the source: only its pixels arrive.
+  PatBlt(s.dc, 0, 0, 10, 10, BLACKNESS);
+  EXPECT_TRUE(BitBlt(s.dc, 0, 0, 5, 5, m.dc, 1, 1, SRCCOPY));
+  EXPECT_EQ(px(0, 0), 0x1234);
+  EXPECT_EQ(px(1, 0), 0);
+  EXPECT_EQ(px(0, 1), 0);
+  EXPECT_FALSE(BitBlt(s.dc, 0, 0, 1, 1, m.dc, 0, 0, 0x00AA0029));  // a rop not supported
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+TEST(Gdi, RasterOperations) {
+  Screen s;
+  const uint16_t src[] = {0x0000, 0xFFFF, 0x0F0F, 0xF0F0};
+  const uint16_t dst[] = {0xFFFF, 0x0F0F, 0x00FF, 0x3C3C};
+  Mem ms(4, 1, 16, src), md(4, 1, 16, dst);
+  struct Case {
+    DWORD rop;
+    std::function<uint16_t(uint16_t, uint16_t)> f;
+  } cases[] = {
+      {SRCCOPY, [](uint16_t s, uint16_t) { return s; }},
+      {SRCPAINT, [](uint16_t s, uint16_t d) { return uint16_t(s | d); }},
+      {SRCAND, [](uint16_t s, uint16_t d) { return uint16_t(s & d); }},
+      {SRCINVERT, [](uint16_t s, uint16_t d) { return uint16_t(s ^ d); }},
+      {SRCERASE, [](uint16_t s, uint16_t d) { return uint16_t(s & ~d); }},
+      {NOTSRCCOPY, [](uint16_t s, uint16_t) { return uint16_t(~s); }},
+      {NOTSRCERASE, [](uint16_t s, uint16_t d) { return uint16_t(~(s | d)); }},
+      {MERGEPAINT, [](uint16_t s, uint16_t d) { return uint16_t(~s | d); }},
+      {DSTINVERT, [](uint16_t, uint16_t d) { return uint16_t(~d); }},
+      {BLACKNESS, [](uint16_t, uint16_t) { return uint16_t(0); }},
+      {WHITENESS, [](uint16_t, uint16_t) { return uint16_t(0xFFFF); }},
+      {PATCOPY, [](uint16_t, uint16_t) { return uint16_t(0xFFFF); }},
+      {PATINVERT, [](uint16_t, uint16_t d) { return uint16_t(~d); }},
+  };
+  for (const Case& c : cases) {
+    BitBlt(s.dc, 0, 0, 4, 1, md.dc, 0, 0, SRCCOPY);
+    EXPECT_TRUE(BitBlt(s.dc, 0, 0, 4, 1, ms.dc, 0, 0, c.rop)) << std::hex << c.rop;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(px(i, 0), c.f(src[i], dst[i])) << std::hex << c.rop << " at " << i;
+  }
+}
+
+TEST(Gdi, OverlappingBlitsOnOneSurface) {
+  Screen s;
+  uint16_t row[10];
+  for (int i = 0; i < 10; ++i) row[i] = uint16_t(i + 1);
+  Mem m(10, 1, 16, row);
+  for (int shift : {2, -2}) {
+    BitBlt(s.dc, 0, 0, 10, 1, m.dc, 0, 0, SRCCOPY);
+    int from = shift > 0 ? 0 : 2, to = from + shift;
+    EXPECT_TRUE(BitBlt(s.dc, to, 0, 8, 1, s.dc, from, 0, SRCCOPY));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(px(to + i, 0), row[from + i]) << shift << " " << i;
+  }
+  // Within one memory bitmap too, vertically.
+  const uint16_t col[] = {1, 2, 3, 4};
+  Mem v(1, 4, 16), src(1, 4, 16, col);
+  BitBlt(v.dc, 0, 0, 1, 4, src.dc, 0, 0, SRCCOPY);
+  EXPECT_TRUE(BitBlt(v.dc, 0, 1, 1, 3, v.dc, 0, 0, SRCCOPY));
+  BitBlt(s.dc, 0, 1, 1, 4, v.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 1), 1);
+  EXPECT_EQ(px(0, 2), 1);
+  EXPECT_EQ(px(0, 3), 2);
+  EXPECT_EQ(px(0, 4), 3);
+}
+
+TEST(Gdi, StretchScalesAndMirrors) {
+  Screen s;
+  const uint16_t bits[] = {1, 2, 3, 4};
+  Mem m(2, 2, 16, bits);
+  EXPECT_TRUE(StretchBlt(s.dc, 0, 0, 4, 4, m.dc, 0, 0, 2, 2, SRCCOPY));
+  const uint16_t up[4][4] = {{1, 1, 2, 2}, {1, 1, 2, 2}, {3, 3, 4, 4}, {3, 3, 4, 4}};
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(px(x, y), up[y][x]) << x << "," << y;
+  // Negative destination width: mirrored into [x - 2, x).
+  EXPECT_TRUE(StretchBlt(s.dc, 12, 0, -2, 2, m.dc, 0, 0, 2, 2, SRCCOPY));
+  EXPECT_EQ(px(10, 0), 2);
+  EXPECT_EQ(px(11, 0), 1);
+  EXPECT_EQ(px(10, 1), 4);
+  // Negative source height: upside down; both negative: both ways.
+  EXPECT_TRUE(StretchBlt(s.dc, 20, 0, 2, 2, m.dc, 0, 2, 2, -2, SRCCOPY));
+  EXPECT_EQ(px(20, 0), 3);
+  EXPECT_EQ(px(21, 1), 2);
+  EXPECT_TRUE(StretchBlt(s.dc, 32, 2, -2, -2, m.dc, 0, 0, 2, 2, SRCCOPY));
+  EXPECT_EQ(px(30, 0), 4);
+  EXPECT_EQ(px(31, 1), 1);
+  // Shrinking samples the pixel under each destination centre.
+  uint16_t wide[8];
+  for (int i = 0; i < 8; ++i) wide[i] = uint16_t(10 + i);
+  Mem w8(8, 1, 16, wide);
+  EXPECT_TRUE(StretchBlt(s.dc, 0, 5, 2, 1, w8.dc, 0, 0, 8, 1, SRCCOPY));
+  EXPECT_EQ(px(0, 5), 12);
+  EXPECT_EQ(px(1, 5), 16);
+}
+
+TEST(Gdi, MonochromeConversions) {
+  Screen s;
+  const uint16_t bits[] = {0xFFFF, 0xF800, 0x0000, 0xFFDF};  // white, red, black, nearly white
+  Mem color(4, 1, 16, bits);
+  Mem mono(4, 1, 1);
+  EXPECT_TRUE(BitBlt(mono.dc, 0, 0, 4, 1, color.dc, 0, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(s.dc, 0, 0, 4, 1, mono.dc, 0, 0, SRCCOPY));
+  EXPECT_EQ(px(0, 0), 0xFFFF);
+  EXPECT_EQ(px(1, 0), 0);
+  EXPECT_EQ(px(2, 0), 0);
+  EXPECT_EQ(px(3, 0), 0);
+  // Rows of a monochrome bitmap are whole words; bit 7 is the leftmost pixel.
+  const uint8_t pattern[] = {0xA0, 0x00, 0x40, 0x00};
+  Mem given(3, 2, 1, pattern);
+  BitBlt(s.dc, 0, 1, 3, 2, given.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 1), 0xFFFF);
+  EXPECT_EQ(px(1, 1), 0);
+  EXPECT_EQ(px(2, 1), 0xFFFF);
+  EXPECT_EQ(px(1, 2), 0xFFFF);
+  EXPECT_EQ(px(0, 2), 0);
+  // 24 and 32 bits are B, G, R; 8 bits index the default palette.
+  const uint8_t rgb24[] = {0x10, 0x20, 0xFF, 0, 0, 0, 0, 0};
+  const uint32_t rgb32[] = {0x0000FF00};
+  const uint8_t idx8[] = {249, 0};  // bright red
+  Mem b24(1, 1, 24, rgb24), b32(1, 1, 32, rgb32), b8(1, 1, 8, idx8);
+  BitBlt(s.dc, 0, 3, 1, 1, b24.dc, 0, 0, SRCCOPY);
+  BitBlt(s.dc, 1, 3, 1, 1, b32.dc, 0, 0, SRCCOPY);
+  BitBlt(s.dc, 2, 3, 1, 1, b8.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 3), (0xFF >> 3) << 11 | (0x20 >> 2) << 5 | (0x10 >> 3));
+  EXPECT_EQ(px(1, 3), 0x07E0);
+  EXPECT_EQ(px(2, 3), 0xF800);
+}
+
+TEST(Gdi, StretchDIBitsFormats) {
+  Screen s;
+  // Each case: a 2x2 image of red, green / blue, white (top row first on
+  // screen), drawn 1:1 at a new place.
+  const uint16_t want[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+  int at = 0;
+  auto check = [&](const char* what, const void* bits, const Dib& d, UINT usage = DIB_RGB_COLORS) {
+    EXPECT_EQ(StretchDIBits(s.dc, at, 0, 2, 2, 0, 0, 2, 2, bits, d.info(), usage, SRCCOPY), 2) << what;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(px(at + i % 2, i / 2), want[i]) << what << " " << i;
+    at += 3;
+  };
+  // 8 bits, colour table, bottom-up: the last row in memory is the top.
+  Dib d8(2, 2, 8);
+  d8.table[0] = 0xFF0000, d8.table[1] = 0x00FF00, d8.table[2] = 0x0000FF, d8.table[3] = 0xFFFFFF;
+  d8.h.biClrUsed = 4;
+  const uint8_t p8[] = {2, 3, 0, 0, 0, 1, 0, 0};
+  check("8 rgb", p8, d8);
+  // The same, top-down.
+  Dib d8t = d8;
+  d8t.h.biHeight = -2;
+  const uint8_t p8t[] = {0, 1, 0, 0, 2, 3, 0, 0};
+  check("8 top-down", p8t, d8t);
+  // DIB_PAL_COLORS: indices into the DC's palette.
+  uint8_t buf[sizeof(LOGPALETTE) + 4 * sizeof(PALETTEENTRY)];
+  LOGPALETTE* lp = reinterpret_cast<LOGPALETTE*>(buf);
+  lp->palVersion = 0x300, lp->palNumEntries = 4;
+  const PALETTEENTRY pe[4] = {{255, 255, 255, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}};
+  memcpy(lp->palPalEntry, pe, sizeof pe);
+  HPALETTE pal = CreatePalette(lp);
+  HPALETTE old = SelectPalette(s.dc, pal, FALSE);
+  Dib dp(2, -2, 8);
+  uint16_t* words = reinterpret_cast<uint16_t*>(dp.table);
+  words[0] = 3, words[1] = 2, words[2] = 1, words[3] = 0;
+  dp.h.biClrUsed = 4;
+  check("8 pal", p8t, dp, DIB_PAL_COLORS);
+  SelectPalette(s.dc, old, FALSE);
+  DeleteObject(pal);
+  // 4 bits and 1 bit.
+  Dib d4 = d8t;
+  d4.h.biBitCount = 4;
+  const uint8_t p4[] = {0x01, 0, 0, 0, 0x23, 0, 0, 0};
+  check("4", p4, d4);
+  // 16 bits: 5-5-5 by default, or the masks given.
+  Dib d555(2, -2, 16);
+  const uint16_t p555[] = {0x7C00, 0x03E0, 0x001F, 0x7FFF};
+  check("555", p555, d555);
+  Dib d565(2, -2, 16, BI_BITFIELDS);
+  d565.table[0] = 0xF800, d565.table[1] = 0x07E0, d565.table[2] = 0x001F;
+  const uint16_t p565[] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+  check("565", p565, d565);
+  Dib d555f(2, -2, 16, BI_BITFIELDS);
+  d555f.table[0] = 0x7C00, d555f.table[1] = 0x03E0, d555f.table[2] = 0x001F;
+  check("555 fields", p555, d555f);
+  // 24 bits: B, G, R, rows padded to 4 bytes.
+  Dib d24(2, -2, 24);
+  const uint8_t p24[] = {0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0};
+  check("24", p24, d24);
+  Dib d32(2, 2, 32);
+  const uint32_t p32[] = {0x0000FF, 0xFFFFFF, 0xFF0000, 0x00FF00};
+  check("32 bottom-up", p32, d32);
+
+  // Sub-rectangles of a bottom-up image count rows from the bottom.
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 5, 1, 1, 1, 0, 1, 1, p8, d8.info(), DIB_RGB_COLORS, SRCCOPY), 1);
+  EXPECT_EQ(px(0, 5), 0xFFFF);
+  // Indices past the table are black, not read from beyond it.
+  Dib d1(2, -1, 1);
+  d1.table[0] = 0xFFFFFF;
+  d1.h.biClrUsed = 1;
+  const uint8_t p1[] = {0x40, 0, 0, 0};
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 6, 2, 1, 0, 0, 2, 1, p1, d1.info(), DIB_RGB_COLORS, SRCCOPY), 1);
+  EXPECT_EQ(px(0, 6), 0xFFFF);
+  EXPECT_EQ(px(1, 6), 0);
+  // Stretched and mirrored through negative sizes.
+  EXPECT_EQ(StretchDIBits(s.dc, 4, 6, 4, 2, 2, 0, -2, 1, p1, d1.info(), DIB_RGB_COLORS, SRCCOPY), 1);
+  EXPECT_EQ(px(4, 6), 0);
+  EXPECT_EQ(px(5, 7), 0);
+  EXPECT_EQ(px(6, 6), 0xFFFF);
+  EXPECT_EQ(px(7, 7), 0xFFFF);
+
+  // Malformed headers are refused.
+  Dib bad = d24;
+  bad.h.biSize = 12;
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 0, 2, 2, 0, 0, 2, 2, p24, bad.info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  bad = d24, bad.h.biPlanes = 2;
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 0, 2, 2, 0, 0, 2, 2, p24, bad.info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  bad = d8, bad.h.biCompression = 1;  // run-length encoded
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 0, 2, 2, 0, 0, 2, 2, p8, bad.info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  bad = d24, bad.h.biBitCount = 12;
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 0, 2, 2, 0, 0, 2, 2, p24, bad.info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  bad = d24, bad.h.biWidth = 1 << 30;
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 0, 2, 2, 0, 0, 2, 2, p24, bad.info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  EXPECT_EQ(StretchDIBits(s.dc, 0, 0, 2, 2, 0, 0, 2, 2, nullptr, d24.info(), DIB_RGB_COLORS, SRCCOPY), 0);
+  // A source rectangle past the image reads only the image's rows.
+  EXPECT_EQ(StretchDIBits(s.dc, 50, 50, 2, 2, 1, 1, 100, 100, p24, d24.info(), DIB_RGB_COLORS, SRCCOPY), 100);
+}
+
+TEST(Gdi, Palettes) {
+  Screen s;
+  PALETTEENTRY sys[256];
+  EXPECT_EQ(GetSystemPaletteEntries(s.dc, 0, 256, sys), 256u);
+  EXPECT_EQ(sys[0].peRed | sys[0].peGreen | sys[0].peBlue, 0);
+  EXPECT_EQ(sys[255].peRed & sys[255].peGreen & sys[255].peBlue, 255);
+  EXPECT_EQ(sys[10 + 36 * 5].peRed, 255);  // the colour cube, red slowest
+  EXPECT_EQ(sys[10 + 36 * 5].peGreen, 0);
+  EXPECT_EQ(GetSystemPaletteEntries(s.dc, 250, 10, sys), 6u);
+  EXPECT_EQ(GetSystemPaletteEntries(s.dc, 0, 0, nullptr), 256u);
+
+  EXPECT_FALSE(CreatePalette(nullptr));
+  uint8_t buf[sizeof(LOGPALETTE) + 3 * sizeof(PALETTEENTRY)];
+  LOGPALETTE* lp = reinterpret_cast<LOGPALETTE*>(buf);
+  lp->palVersion = 0x200, lp->palNumEntries = 3;
+  EXPECT_FALSE(CreatePalette(lp));
+  lp->palVersion = 0x300;
+  lp->palPalEntry[0] = {1, 2, 3, 0};
+  lp->palPalEntry[1] = {4, 5, 6, PC_RESERVED};
+  lp->palPalEntry[2] = {7, 8, 9, 0};
+  HPALETTE pal = CreatePalette(lp);
+  ASSERT_TRUE(pal);
+  HPALETTE def = SelectPalette(s.dc, pal, FALSE);
+  ASSERT_TRUE(def);
+  EXPECT_FALSE(DeleteObject(def));  // the default palette is a stock object
+  EXPECT_EQ(RealizePalette(s.dc), 3u);
+  EXPECT_EQ(SelectObject(s.dc, pal), nullptr);  // palettes go through SelectPalette
+
+  // Only the PC_RESERVED entry changes; the range must fit.
+  const PALETTEENTRY red[3] = {{255, 0, 0, 0}, {255, 0, 0, 0}, {255, 0, 0, 0}};
+  EXPECT_TRUE(AnimatePalette(pal, 0, 3, red));
+  EXPECT_FALSE(AnimatePalette(pal, 2, 2, red));
+  EXPECT_FALSE(AnimatePalette(pal, 0xFFFFFFFF, 2, red));
+  // See it through a DIB_PAL_COLORS image of indices 0, 1, 2.
+  Dib d(3, -1, 8);
+  uint16_t* words = reinterpret_cast<uint16_t*>(d.table);
+  words[0] = 0, words[1] = 1, words[2] = 2;
+  d.h.biClrUsed = 3;
+  const uint8_t row[] = {0, 1, 2, 0};
+  StretchDIBits(s.dc, 0, 0, 3, 1, 0, 0, 3, 1, row, d.info(), DIB_PAL_COLORS, SRCCOPY);
+  EXPECT_EQ(px(0, 0), (1 >> 3) << 11 | (2 >> 2) << 5 | (3 >> 3));
+  EXPECT_EQ(px(1, 0), 0xF800);
+  EXPECT_EQ(px(2, 0), (7 >> 3) << 11 | (8 >> 2) << 5 | (9 >> 3));
+
+  EXPECT_EQ(SelectPalette(s.dc, def, FALSE), pal);
+  EXPECT_EQ(RealizePalette(s.dc), 0u);
+  EXPECT_TRUE(DeleteObject(pal));
+  EXPECT_FALSE(DeleteObject(pal));
+  EXPECT_FALSE(AnimatePalette(pal, 0, 1, red));
+}
+
+TEST(Gdi, ObjectRulesAndBogusHandles) {
+  HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateBitmap(4, 4, 1, 16, nullptr);
+  ASSERT_TRUE(bmp);
+  HGDIOBJ stock = SelectObject(a, bmp);
+  ASSERT_TRUE(stock);
+  EXPECT_EQ(SelectObject(b, bmp), nullptr);  // already in a
+  EXPECT_FALSE(DeleteObject(bmp));           // still selected
+  EXPECT_FALSE(DeleteObject(stock));
+  EXPECT_TRUE(PatBlt(a, 0, 0, 4, 4, WHITENESS));  // bitmap intact
+  EXPECT_TRUE(DeleteDC(a));
+  EXPECT_EQ(SelectObject(b, bmp), stock);  // free again after DeleteDC
+  EXPECT_EQ(SelectObject(b, stock), bmp);
+  EXPECT_TRUE(DeleteObject(bmp));
+  EXPECT_FALSE(DeleteObject(bmp));
+  EXPECT_EQ(SelectObject(b, bmp), nullptr);
+  EXPECT_FALSE(DeleteDC(a));
+  EXPECT_TRUE(DeleteDC(b));
+
+  // Values that are not GDI objects, including kernel handles.
+  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  for (void* bogus : {static_cast<void*>(event), reinterpret_cast<void*>(0x12345), reinterpret_cast<void*>(-1)}) {
+    EXPECT_FALSE(DeleteObject(bogus));
+    EXPECT_FALSE(DeleteDC(static_cast<HDC>(bogus)));
+    EXPECT_FALSE(PatBlt(static_cast<HDC>(bogus), 0, 0, 1, 1, WHITENESS));
+    EXPECT_EQ(GetDeviceCaps(static_cast<HDC>(bogus), BITSPIXEL), 0);
+  }
+  CloseHandle(event);
+
+  const struct {
+    int w, h, bpp;
+  } bad[] = {{0, 4, 16}, {4, -1, 16}, {100000, 100000, 32}, {16000, 16000, 32}, {4, 4, 7}};
+  for (auto [w, h, bpp] : bad) {
+    SetLastError(0);
+    EXPECT_FALSE(CreateBitmap(w, h, 1, UINT(bpp), nullptr)) << w << "x" << h << "x" << bpp;
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  }
+  HDC screen = GetDC(nullptr);
+  EXPECT_FALSE(CreateCompatibleBitmap(screen, 0, 0));
+  EXPECT_EQ(SelectObject(screen, CreateBitmap(1, 1, 1, 1, nullptr)), nullptr);  // not a memory DC
+  ReleaseDC(nullptr, screen);
+
+  RECT r{1, 2, 3, 4};
+  EXPECT_TRUE(OffsetRect(&r, 10, -2));
+  EXPECT_EQ(r.left, 11);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.bottom, 2);
+  EXPECT_FALSE(OffsetRect(nullptr, 1, 1));
+}
+
+std::vector<uint8_t> read_file(const char* path) {
+  std::vector<uint8_t> data;
+  if (FILE* f = fopen(path, "rb")) {
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) data.insert(data.end(), chunk, chunk + n);
+    fclose(f);
+  }
+  return data;
+}
+
+TEST(Gdi, ScreenCaptureFile) {
+  Screen s;
+  const char* path = "gdi_capture.bmp";
+  remove(path);
+  setenv("DEVICE_SCREEN_CAPTURE", path, 1);
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateCompatibleBitmap(s.dc, 2, 2);
+  SelectObject(mem, bmp);
+  PatBlt(mem, 0, 0, 2, 2, WHITENESS);
+  EXPECT_TRUE(read_file(path).empty());  // memory DCs are not the screen
+  PatBlt(s.dc, 3, 0, 1, 1, WHITENESS);
+  unsetenv("DEVICE_SCREEN_CAPTURE");
+  std::vector<uint8_t> data = read_file(path);
+  int w = W(), h = device_screen_height(), row = (w * 3 + 3) & ~3;
+  ASSERT_EQ(data.size(), size_t(54 + row * h));
+  EXPECT_EQ(data[0], 'B');
+  EXPECT_EQ(data[1], 'M');
+  BITMAPINFOHEADER info;
+  memcpy(&info, data.data() + 14, sizeof info);
+  EXPECT_EQ(info.biWidth, w);
+  EXPECT_EQ(info.biHeight, h);
+  EXPECT_EQ(info.biBitCount, 24);
+  const uint8_t* top = data.data() + 54 + size_t(h - 1) * row;  // bottom-up
+  EXPECT_EQ(top[3 * 3] & top[3 * 3 + 1] & top[3 * 3 + 2], 255);
+  EXPECT_EQ(top[3 * 2] | top[3 * 2 + 1] | top[3 * 2 + 2], 0);
+
+  // On demand, with the setting unset.
+  PatBlt(s.dc, 3, 0, 1, 1, BLACKNESS);
+  EXPECT_TRUE(device_write_screen(path));
+  data = read_file(path);
+  ASSERT_EQ(data.size(), size_t(54 + row * h));
+  EXPECT_EQ(data[54 + size_t(h - 1) * row + 9], 0);
+  EXPECT_FALSE(device_write_screen(nullptr));
+  remove(path);
+  DeleteDC(mem);
+  DeleteObject(bmp);
+}
+
+}  // namespace
