@@ -246,6 +246,14 @@ TEST(Gdi, MonochromeConversions) {
   EXPECT_EQ(px(0, 3), (0xFF >> 3) << 11 | (0x20 >> 2) << 5 | (0x10 >> 3));
   EXPECT_EQ(px(1, 3), 0x07E0);
   EXPECT_EQ(px(2, 3), 0xF800);
+  // Into 8 bits: the nearest default-palette colour; inverting black there
+  // gives white.
+  Mem to8(2, 1, 8);
+  EXPECT_TRUE(BitBlt(to8.dc, 0, 0, 1, 1, s.dc, 2, 3, SRCCOPY));  // red
+  EXPECT_TRUE(PatBlt(to8.dc, 1, 0, 1, 1, DSTINVERT));            // black, as created
+  BitBlt(s.dc, 0, 4, 2, 1, to8.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 4), 0xF800);
+  EXPECT_EQ(px(1, 4), 0xFFFF);
 }
 
 TEST(Gdi, StretchDIBitsFormats) {

@@ -1,5 +1,6 @@
 // StretchDIBits: device-independent bitmaps from the caller's memory, of 1,
 // 4, 8, 16, 24 or 32 bits a pixel, drawn through the common transfer.
+#include <algorithm>
 #include <cstring>
 
 #include "gdi.h"
@@ -93,10 +94,10 @@ bool read_format(const BITMAPINFO* info, const void* bits, UINT usage, const Gdi
       }
     }
   } else if (fields) {
-    // The masks follow a 40-byte header and are part of the longer ones.
+    // The masks follow a 40-byte header and are part of the longer ones
+    // (from 52 bytes on).
     uint32_t masks[3];
-    memcpy(masks, h.biSize == sizeof(BITMAPINFOHEADER) ? after : reinterpret_cast<const uint8_t*>(info) + 40,
-           sizeof masks);
+    memcpy(masks, h.biSize >= 52 ? reinterpret_cast<const uint8_t*>(info) + 40 : after, sizeof masks);
     f->red = field_of(masks[0]), f->green = field_of(masks[1]), f->blue = field_of(masks[2]);
   } else if (bpp == 16) {  // 5-5-5
     f->red = field_of(0x7C00), f->green = field_of(0x03E0), f->blue = field_of(0x001F);
@@ -124,8 +125,11 @@ extern "C" int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx
     return 0;
   }
   int lines = sheight < 0 ? -sheight : sheight;
-  if (!rop_uses_source(rop)) return stretch_transfer(d, x, y, width, height, nullptr, nullptr, 0, 0, 0, 0, rop) ? lines : 0;
-  static DibFormat f;  // guarded by the lock; too big for a guest's stack
+  if (!rop_uses_source(rop)) {
+    stretch_transfer(d, x, y, width, height, nullptr, nullptr, 0, 0, 0, 0, rop);
+    return lines;
+  }
+  DibFormat f;
   if (!bits || !info || !read_format(info, bits, usage, d, &f)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
