@@ -29,6 +29,8 @@ extern const ApiEntry kKernelModuleApis[];
 // Multimedia: waveform output (the MIDI, mixer, auxiliary, timer and MCI
 // functions are stubs).
 extern const ApiEntry kMultimediaApis[];
+// Graphics: device contexts, bitmaps, block transfers, DIBs, palettes.
+extern const ApiEntry kGraphicsApis[];
 
 // Process-wide bridge state, all 0 at start, no locks.
 struct BridgeState {

@@ -26,7 +26,10 @@ const char* const kNames[] = {
     "LCMapStringA", "LCMapStringW", "MultiByteToWideChar", "WideCharToMultiByte", "lstrcatA", "lstrcpyA",
     "lstrlenA", "wsprintfA", "wsprintfW", "Netbios", "OutputDebugStringA", "waveOutOpen",
     "waveOutGetDevCapsA", "waveOutClose", "waveOutReset", "waveOutGetID", "waveOutSetVolume",
-    "waveOutPrepareHeader", "waveOutUnprepareHeader", "waveOutWrite", "waveOutGetNumDevs"};
+    "waveOutPrepareHeader", "waveOutUnprepareHeader", "waveOutWrite", "waveOutGetNumDevs", "GetDC", "ReleaseDC",
+    "CreateCompatibleDC", "DeleteDC", "DeleteObject", "SelectObject", "GetDeviceCaps", "CreateCompatibleBitmap",
+    "CreateBitmapIndirect", "PatBlt", "BitBlt", "StretchBlt", "StretchDIBits", "GetDIBits", "GdiSetBatchLimit",
+    "OffsetRect"};
 
 u32 w(const void* p) { return guest_addr(p); }
 
