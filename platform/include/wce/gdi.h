@@ -16,6 +16,8 @@ struct HBITMAP__;
 typedef HBITMAP__* HBITMAP;
 struct HPALETTE__;
 typedef HPALETTE__* HPALETTE;
+struct HBRUSH__;
+typedef HBRUSH__* HBRUSH;
 typedef DWORD COLORREF;
 
 struct BITMAP {
@@ -55,6 +57,19 @@ struct BITMAPINFO {
   BITMAPINFOHEADER bmiHeader;
   RGBQUAD bmiColors[1];  // colours, WORD palette indices (DIB_PAL_COLORS) or three BI_BITFIELDS masks
 };
+
+// What GetObjectW gives for a DIB section: its BITMAP (bmBits the pixels),
+// its header, the three colour masks (BI_BITFIELDS), the file mapping (none
+// on the device) and its offset.
+struct DIBSECTION {
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  DWORD dsBitfields[3];
+  HANDLE dshSection;
+  DWORD dsOffset;
+};
+static_assert(sizeof(DIBSECTION) == 84 && offsetof(DIBSECTION, dsBmih) == 24 && offsetof(DIBSECTION, dsBitfields) == 64,
+              "DIBSECTION layout");
 
 struct PALETTEENTRY {
   BYTE peRed;
@@ -148,6 +163,20 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int swidth, int sheight,
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 BOOL OffsetRect(RECT* rect, int dx, int dy);
+
+// DIB sections: bitmaps whose pixels (rows padded to 4 bytes, top-down
+// when biHeight < 0) the caller reads and writes directly at *bits; 1, 4
+// and 8-bit ones carry their own colour table, which Get/SetDIBColorTable
+// reach through a DC the section is selected into.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
+// The object's record: BITMAP (24 bytes) for a bitmap, DIBSECTION (84) for
+// a DIB section when size allows, the entry count (a WORD) for a palette,
+// LOGBRUSH (12) for a brush; returns the bytes written, 0 for a bad handle.
+int GetObjectW(HGDIOBJ object, int size, void* out);
+// Solid brushes: SelectObject puts one into a DC for PatBlt and the PAT rops.
+HBRUSH CreateSolidBrush(COLORREF color);
 
 // For tests and presenters: the screen's pixels (RGB 5-6-5, rows top
 // down, device_screen_width() pixels each), and writing them to a BMP.
