@@ -1,6 +1,7 @@
 // The device's graphics: DCs on the screen and windows, memory DCs and
 // bitmaps, the raster operations, stretching, DIBs of every depth,
-// palettes, the object rules and the screen capture file.
+// palettes, DIB sections, GetObjectW, solid brushes, the object rules and
+// the screen capture file.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -451,6 +452,305 @@ TEST(Gdi, ObjectRulesAndBogusHandles) {
   EXPECT_EQ(r.top, 0);
   EXPECT_EQ(r.bottom, 2);
   EXPECT_FALSE(OffsetRect(nullptr, 1, 1));
+}
+
+// A DIB section selected into a memory DC.
+struct Section {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp;
+  HGDIOBJ old = nullptr;
+  uint8_t* bits = nullptr;
+  Section(const Dib& d, UINT usage = DIB_RGB_COLORS) {
+    bmp = CreateDIBSection(dc, d.info(), usage, reinterpret_cast<void**>(&bits), nullptr, 0);
+    if (bmp) old = SelectObject(dc, bmp);
+  }
+  ~Section() {
+    if (old) SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+  }
+};
+
+TEST(Gdi, DibSectionPixelsAreTheCallersMemory) {
+  Screen s;
+  // 8 bits, 3 wide: rows of 4 bytes. Top-down: row 0 first in memory;
+  // bottom-up: row 0 last.
+  Dib d(3, -2, 8);
+  d.table[0] = 0x000000, d.table[1] = 0xFF0000, d.table[2] = 0x00FF00, d.table[3] = 0x0000FF;
+  d.h.biClrUsed = 4;
+  for (LONG height : {-2, 2}) {
+    d.h.biHeight = height;
+    Section sec(d);
+    ASSERT_TRUE(sec.bmp && sec.bits) << height;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(sec.bits[i], 0) << "zero-filled";
+    uint8_t* top = sec.bits + (height < 0 ? 0 : 4), *bottom = sec.bits + (height < 0 ? 4 : 0);
+    top[0] = 1, top[1] = 2, top[2] = 3, bottom[0] = 3;
+    EXPECT_TRUE(BitBlt(s.dc, 0, 0, 3, 2, sec.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(px(0, 0), 0xF800) << height;
+    EXPECT_EQ(px(1, 0), 0x07E0) << height;
+    EXPECT_EQ(px(2, 0), 0x001F) << height;
+    EXPECT_EQ(px(0, 1), 0x001F) << height;
+    EXPECT_EQ(px(1, 1), 0) << height;
+    // A later write is seen by the next blit: nothing is cached.
+    bottom[1] = 2;
+    EXPECT_TRUE(StretchBlt(s.dc, 0, 0, 3, 2, sec.dc, 0, 0, 3, 2, SRCCOPY));
+    EXPECT_EQ(px(1, 1), 0x07E0) << height;
+  }
+
+  // Blits into sections land in their memory, in the section's format.
+  PatBlt(s.dc, 0, 0, 2, 1, WHITENESS);
+  PatBlt(s.dc, 0, 0, 1, 1, BLACKNESS);
+  Dib d8 = d;
+  d8.h.biHeight = 1, d8.h.biClrUsed = 0, d8.table[255] = 0xFFFFFF;  // 256 entries, white the last
+  Section s8(d8);
+  EXPECT_TRUE(BitBlt(s8.dc, 0, 0, 3, 1, s.dc, 0, 0, SRCCOPY));
+  EXPECT_EQ(s8.bits[0], 0);    // black: entry 0
+  EXPECT_EQ(s8.bits[1], 255);  // white: the nearest entry
+  Dib d555(2, 2, 16);          // bottom-up 5-5-5
+  Section s16(d555);
+  const uint16_t red565 = 0xF800;
+  Mem m(1, 1, 16, &red565);
+  EXPECT_TRUE(BitBlt(s16.dc, 1, 0, 1, 1, m.dc, 0, 0, SRCCOPY));
+  uint16_t got;
+  memcpy(&got, s16.bits + 4 + 2, 2);  // top row is the second in memory
+  EXPECT_EQ(got, 0x7C00);
+  // 1, 4, 24 and 32 bits through the pointer to the screen.
+  Dib d1(9, -1, 1);
+  d1.table[1] = 0xFFFFFF;
+  Section s1(d1);
+  s1.bits[1] = 0x80;  // pixel 8
+  Dib d4(3, -1, 4);
+  d4.table[5] = 0x0000FF;
+  Section s4(d4);
+  s4.bits[0] = 0x05, s4.bits[1] = 0x50;
+  Dib d24(2, -1, 24), d32(1, -1, 32);
+  Section s24(d24), s32(d32);
+  s24.bits[3 + 1] = 0xFF;  // pixel 1 green
+  s32.bits[2] = 0xFF;      // red
+  BitBlt(s.dc, 0, 2, 9, 1, s1.dc, 0, 0, SRCCOPY);
+  BitBlt(s.dc, 0, 3, 3, 1, s4.dc, 0, 0, SRCCOPY);
+  BitBlt(s.dc, 0, 4, 2, 1, s24.dc, 0, 0, SRCCOPY);
+  BitBlt(s.dc, 0, 5, 1, 1, s32.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(7, 2), 0);
+  EXPECT_EQ(px(8, 2), 0xFFFF);
+  EXPECT_EQ(px(0, 3), 0);
+  EXPECT_EQ(px(1, 3), 0x001F);
+  EXPECT_EQ(px(2, 3), 0x001F);
+  EXPECT_EQ(px(1, 4), 0x07E0);
+  EXPECT_EQ(px(0, 5), 0xF800);
+}
+
+TEST(Gdi, DibSectionCreationRules) {
+  Dib d(4, 4, 8);
+  void* bits = reinterpret_cast<void*>(1);
+  HANDLE mapping = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  EXPECT_FALSE(CreateDIBSection(nullptr, d.info(), DIB_RGB_COLORS, &bits, mapping, 0));  // no file mappings
+  EXPECT_EQ(bits, nullptr);
+  CloseHandle(mapping);
+  HBITMAP ok = CreateDIBSection(nullptr, d.info(), DIB_RGB_COLORS, nullptr, nullptr, 64);  // offset ignored
+  EXPECT_TRUE(ok);
+  EXPECT_TRUE(DeleteObject(ok));
+  Dib bad = d;
+  const struct {
+    LONG w, h;
+    WORD bpp;
+    DWORD compression;
+  } cases[] = {{1 << 30, 4, 8, BI_RGB}, {16000, 16000, 32, BI_RGB}, {0, 4, 8, BI_RGB}, {4, 0, 8, BI_RGB},
+               {4, 4, 12, BI_RGB},      {4, 4, 8, BI_BITFIELDS},     {4, 4, 8, 1}};
+  for (auto c : cases) {
+    bad.h.biWidth = c.w, bad.h.biHeight = c.h, bad.h.biBitCount = c.bpp, bad.h.biCompression = c.compression;
+    SetLastError(0);
+    EXPECT_FALSE(CreateDIBSection(nullptr, bad.info(), DIB_RGB_COLORS, &bits, nullptr, 0)) << c.w << "x" << c.h;
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  }
+  Dib nomask(4, 4, 16, BI_BITFIELDS);  // masks all zero
+  EXPECT_FALSE(CreateDIBSection(nullptr, nomask.info(), DIB_RGB_COLORS, &bits, nullptr, 0));
+  EXPECT_FALSE(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, &bits, nullptr, 0));
+  EXPECT_FALSE(CreateDIBSection(nullptr, d.info(), 7, &bits, nullptr, 0));
+  EXPECT_FALSE(CreateDIBSection(reinterpret_cast<HDC>(0x12346), d.info(), DIB_RGB_COLORS, &bits, nullptr, 0));
+
+  // DIB_PAL_COLORS: indices into the DC's palette, copied at creation.
+  Screen s;
+  uint8_t buf[sizeof(LOGPALETTE) + sizeof(PALETTEENTRY)];
+  LOGPALETTE* lp = reinterpret_cast<LOGPALETTE*>(buf);
+  lp->palVersion = 0x300, lp->palNumEntries = 2;
+  lp->palPalEntry[0] = {0, 0, 0, 0}, lp->palPalEntry[1] = {0, 255, 0, 0};
+  HPALETTE pal = CreatePalette(lp);
+  HDC mem = CreateCompatibleDC(nullptr);
+  HPALETTE oldpal = SelectPalette(mem, pal, FALSE);
+  Dib dp(1, 1, 8);
+  reinterpret_cast<uint16_t*>(dp.table)[0] = 1;
+  dp.h.biClrUsed = 1;
+  HBITMAP sec = CreateDIBSection(mem, dp.info(), DIB_PAL_COLORS, &bits, nullptr, 0);
+  ASSERT_TRUE(sec);
+  SelectPalette(mem, oldpal, FALSE);
+  EXPECT_TRUE(DeleteObject(pal));
+  HGDIOBJ stock = SelectObject(mem, sec);
+  BitBlt(s.dc, 0, 0, 1, 1, mem, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 0), 0x07E0);
+  EXPECT_FALSE(DeleteObject(sec));  // selected
+  SelectObject(mem, stock);
+  EXPECT_TRUE(DeleteObject(sec));
+  DeleteDC(mem);
+}
+
+TEST(Gdi, DibColorTables) {
+  Screen s;
+  Dib d(2, -1, 4);
+  d.table[0] = 0xFF0000, d.table[1] = 0x00FF00;
+  d.h.biClrUsed = 3;
+  Section sec(d);
+  sec.bits[0] = 0x01;
+  RGBQUAD q[4] = {};
+  EXPECT_EQ(GetDIBColorTable(sec.dc, 0, 4, q), 3u);  // clipped to the table
+  EXPECT_EQ(q[0].rgbRed, 255);
+  EXPECT_EQ(q[1].rgbGreen, 255);
+  EXPECT_EQ(q[0].rgbReserved, 0);
+  BitBlt(s.dc, 0, 0, 2, 1, sec.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 0), 0xF800);
+  const RGBQUAD blue_white[2] = {{255, 0, 0, 0}, {255, 255, 255, 0}};
+  EXPECT_EQ(SetDIBColorTable(sec.dc, 0, 2, blue_white), 2u);
+  EXPECT_EQ(SetDIBColorTable(sec.dc, 2, 5, blue_white), 1u);
+  EXPECT_EQ(SetDIBColorTable(sec.dc, 3, 1, blue_white), 0u);
+  BitBlt(s.dc, 0, 0, 2, 1, sec.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 0), 0x001F);
+  EXPECT_EQ(px(1, 0), 0xFFFF);
+  EXPECT_EQ(GetDIBColorTable(sec.dc, 2, 1, q), 1u);
+  EXPECT_EQ(q[0].rgbBlue, 255);
+  // Drawing into it picks the nearest of the new entries.
+  HBRUSH white = CreateSolidBrush(0xF0F0F0);
+  HGDIOBJ old = SelectObject(sec.dc, white);
+  EXPECT_TRUE(PatBlt(sec.dc, 0, 0, 1, 1, PATCOPY));
+  EXPECT_EQ(sec.bits[0] >> 4, 1);
+  SelectObject(sec.dc, old);
+  DeleteObject(white);
+
+  // No section with a table: the screen, a device bitmap, a 16-bit section.
+  Mem m(1, 1, 8);
+  Dib d16(1, 1, 16);
+  Section s16(d16);
+  for (HDC dc : {s.dc, m.dc, s16.dc, static_cast<HDC>(nullptr)}) {
+    EXPECT_EQ(GetDIBColorTable(dc, 0, 1, q), 0u);
+    EXPECT_EQ(SetDIBColorTable(dc, 0, 1, q), 0u);
+  }
+  EXPECT_EQ(GetDIBColorTable(sec.dc, 0, 1, nullptr), 0u);
+}
+
+TEST(Gdi, GetObjectRecords) {
+  HBITMAP dev = CreateBitmap(3, 2, 1, 16, nullptr);
+  BITMAP bm{};
+  EXPECT_EQ(GetObjectW(dev, sizeof bm, &bm), 24);
+  EXPECT_EQ(bm.bmWidth, 3);
+  EXPECT_EQ(bm.bmHeight, 2);
+  EXPECT_EQ(bm.bmWidthBytes, 6);
+  EXPECT_EQ(bm.bmBitsPixel, 16);
+  EXPECT_EQ(bm.bmBits, nullptr);
+  EXPECT_EQ(GetObjectW(dev, 23, &bm), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(GetObjectW(dev, 100, nullptr), 24);
+  DeleteObject(dev);
+
+  Dib d(3, 5, 16, BI_BITFIELDS);
+  d.table[0] = 0xF800, d.table[1] = 0x07E0, d.table[2] = 0x001F;
+  void* bits;
+  HBITMAP sec = CreateDIBSection(nullptr, d.info(), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_TRUE(sec);
+  DIBSECTION ds;
+  memset(&ds, 0xCC, sizeof ds);
+  EXPECT_EQ(GetObjectW(sec, sizeof ds + 4, &ds), 84);
+  EXPECT_EQ(ds.dsBm.bmBits, bits);
+  EXPECT_EQ(ds.dsBm.bmWidthBytes, 8);  // DIB rows: whole 32-bit words
+  EXPECT_EQ(ds.dsBm.bmHeight, 5);
+  EXPECT_EQ(ds.dsBmih.biHeight, 5);
+  EXPECT_EQ(ds.dsBmih.biSizeImage, 40u);
+  EXPECT_EQ(ds.dsBmih.biCompression, DWORD(BI_BITFIELDS));
+  EXPECT_EQ(ds.dsBitfields[0], 0xF800u);
+  EXPECT_EQ(ds.dsBitfields[2], 0x001Fu);
+  EXPECT_EQ(ds.dshSection, nullptr);
+  EXPECT_EQ(ds.dsOffset, 0u);
+  memset(&bm, 0, sizeof bm);
+  EXPECT_EQ(GetObjectW(sec, 60, &bm), 24);  // only the BITMAP, with its pixels
+  EXPECT_EQ(bm.bmBits, bits);
+  EXPECT_EQ(GetObjectW(sec, 0, nullptr), 24);
+  EXPECT_EQ(GetObjectW(sec, 84, nullptr), 84);
+  DeleteObject(sec);
+  Dib d555(1, 1, 16), d8(1, 1, 8);
+  HBITMAP s555 = CreateDIBSection(nullptr, d555.info(), DIB_RGB_COLORS, nullptr, nullptr, 0);
+  HBITMAP s8 = CreateDIBSection(nullptr, d8.info(), DIB_RGB_COLORS, nullptr, nullptr, 0);
+  GetObjectW(s555, sizeof ds, &ds);
+  EXPECT_EQ(ds.dsBitfields[0], 0x7C00u);
+  GetObjectW(s8, sizeof ds, &ds);
+  EXPECT_EQ(ds.dsBitfields[0], 0u);
+  DeleteObject(s555);
+  DeleteObject(s8);
+
+  uint8_t buf[sizeof(LOGPALETTE) + 4 * sizeof(PALETTEENTRY)] = {};
+  LOGPALETTE* lp = reinterpret_cast<LOGPALETTE*>(buf);
+  lp->palVersion = 0x300, lp->palNumEntries = 5;
+  HPALETTE pal = CreatePalette(lp);
+  WORD count = 0;
+  EXPECT_EQ(GetObjectW(pal, sizeof count, &count), 2);
+  EXPECT_EQ(count, 5);
+  EXPECT_EQ(GetObjectW(pal, 1, &count), 0);
+  DeleteObject(pal);
+
+  HBRUSH brush = CreateSolidBrush(0x00336699);
+  uint32_t lb[3] = {9, 9, 9};
+  EXPECT_EQ(GetObjectW(brush, sizeof lb, lb), 12);
+  EXPECT_EQ(lb[0], 0u);  // BS_SOLID
+  EXPECT_EQ(lb[1], 0x00336699u);
+  EXPECT_EQ(lb[2], 0u);
+  EXPECT_EQ(GetObjectW(brush, 11, lb), 0);
+  EXPECT_TRUE(DeleteObject(brush));
+
+  HDC dc = CreateCompatibleDC(nullptr);
+  for (HGDIOBJ bogus : {static_cast<HGDIOBJ>(brush), static_cast<HGDIOBJ>(dc), reinterpret_cast<HGDIOBJ>(0x12345),
+                        static_cast<HGDIOBJ>(nullptr)}) {
+    SetLastError(0);
+    EXPECT_EQ(GetObjectW(bogus, 100, lb), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  }
+  DeleteDC(dc);
+}
+
+TEST(Gdi, SolidBrushes) {
+  Screen s;
+  HBRUSH red = CreateSolidBrush(0x000000FF), green = CreateSolidBrush(0x0000FF00);
+  ASSERT_TRUE(red && green);
+  HGDIOBJ stock = SelectObject(s.dc, red);
+  ASSERT_TRUE(stock);
+  EXPECT_TRUE(PatBlt(s.dc, 0, 0, 2, 1, PATCOPY));
+  EXPECT_EQ(px(0, 0), 0xF800);
+  EXPECT_EQ(SelectObject(s.dc, green), red);
+  EXPECT_TRUE(PatBlt(s.dc, 1, 0, 1, 1, PATINVERT));
+  EXPECT_EQ(px(1, 0), 0xF800 ^ 0x07E0);
+  const uint16_t src = 0x1234;
+  Mem m(1, 1, 16, &src);
+  EXPECT_TRUE(BitBlt(s.dc, 2, 0, 1, 1, m.dc, 0, 0, PATCOPY));  // the source is not used
+  EXPECT_EQ(px(2, 0), 0x07E0);
+  // Converted to a memory bitmap's format: 8 bits, default palette.
+  Mem m8(1, 1, 8);
+  SelectObject(m8.dc, red);
+  PatBlt(m8.dc, 0, 0, 1, 1, PATCOPY);
+  BitBlt(s.dc, 3, 0, 1, 1, m8.dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(3, 0), 0xF800);
+
+  // Deletion: refused while in any DC; the stock brush never.
+  EXPECT_FALSE(DeleteObject(green));
+  EXPECT_FALSE(DeleteObject(red));  // in m8
+  EXPECT_EQ(SelectObject(s.dc, stock), green);
+  EXPECT_TRUE(DeleteObject(green));
+  EXPECT_FALSE(DeleteObject(green));
+  EXPECT_EQ(SelectObject(s.dc, green), nullptr);
+  EXPECT_FALSE(DeleteObject(stock));
+  HDC extra = CreateCompatibleDC(nullptr);
+  SelectObject(extra, red);
+  SelectObject(m8.dc, stock);
+  EXPECT_FALSE(DeleteObject(red));
+  EXPECT_TRUE(DeleteDC(extra));  // lets go of it
+  EXPECT_TRUE(DeleteObject(red));
+  EXPECT_TRUE(PatBlt(s.dc, 0, 0, 1, 1, PATCOPY));  // the stock white again
+  EXPECT_EQ(px(0, 0), 0xFFFF);
 }
 
 std::vector<uint8_t> read_file(const char* path) {

@@ -1,4 +1,4 @@
-// Bitmaps, selecting objects into DCs and deleting objects.
+// Bitmaps, selecting objects (bitmaps, brushes) into DCs and deleting objects.
 #include <cstring>
 
 #include "gdi.h"
@@ -74,6 +74,11 @@ extern "C" HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (GdiBrush* brush = static_cast<GdiBrush*>(gdi_lookup(object, GDI_BRUSH))) {
+    HGDIOBJ previous = d->brush->handle;
+    dc_set_brush(d, brush);
+    return previous;
+  }
   GdiBitmap* b = static_cast<GdiBitmap*>(gdi_lookup(object, GDI_BITMAP));
   if (!b) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -99,6 +104,13 @@ extern "C" BOOL DeleteObject(HGDIOBJ object) {
   if (GdiBitmap* b = static_cast<GdiBitmap*>(gdi_lookup(object, GDI_BITMAP))) {
     // A bitmap still in a DC would leave the DC drawing into freed memory.
     if (b->stock || b->selected_in) return FALSE;
+    gdi_remove(object);
+    delete b;
+    return TRUE;
+  }
+  if (GdiBrush* b = static_cast<GdiBrush*>(gdi_lookup(object, GDI_BRUSH))) {
+    // As with bitmaps: a DC must not paint with a freed brush.
+    if (b->stock || b->selections) return FALSE;
     gdi_remove(object);
     delete b;
     return TRUE;

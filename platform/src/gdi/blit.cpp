@@ -1,15 +1,15 @@
 // Block transfers: the raster operations and the nearest-neighbour
 // transfer that BitBlt, StretchBlt, PatBlt and StretchDIBits share.
 #include <algorithm>
+#include <cstring>
 
 #include "gdi.h"
 #include "wce/kernel.h"
 
 namespace {
 
-// The brush is always the default white one, so the pattern is all ones.
-uint32_t apply_rop(DWORD rop, uint32_t s, uint32_t d) {
-  const uint32_t p = 0xFFFFFFFF;
+// `p` is the DC's brush colour as a raw pixel of the destination.
+uint32_t apply_rop(DWORD rop, uint32_t s, uint32_t d, uint32_t p) {
   switch (rop) {
     case SRCCOPY: return s;
     case SRCPAINT: return s | d;
@@ -37,6 +37,20 @@ bool normalize(int64_t* pos, int64_t* len, bool* flip) {
   if (*len < 0) *pos += *len, *len = -*len, *flip = !*flip;
   return *len > 0;
 }
+
+// Colours to destination pixels, remembering recent answers: matching a
+// colour table is a search, and blits repeat colours.
+struct Converter {
+  const Surface& dst;
+  uint32_t keys[1024], values[1024];
+  explicit Converter(const Surface& d) : dst(d) { memset(keys, 0xFF, sizeof keys); }
+  uint32_t operator()(uint32_t rgb) {
+    if (dst.colors.empty()) return surface_from_rgb(dst, rgb);
+    uint32_t slot = (rgb * 2654435761u) >> 22;
+    if (keys[slot] != rgb) keys[slot] = rgb, values[slot] = surface_from_rgb(dst, rgb);
+    return values[slot];
+  }
+};
 
 int64_t source_of(int64_t i, int64_t n, int64_t pos, int64_t len, bool flip) {
   if (flip) i = n - 1 - i;
@@ -86,8 +100,12 @@ bool stretch_transfer(GdiDc* dst, int x, int y, int w, int h, const Surface* src
   // Source pixels are all read before any is written, so a source that
   // overlaps the destination reads as it was.
   const uint32_t kSkip = 0xFFFFFFFF, mask = raw_mask(ds.bpp);
+  Converter convert(ds);
+  const COLORREF brush = dst->brush->color;
+  const uint32_t pattern = convert((brush & 0xFF) << 16 | (brush & 0xFF00) | ((brush >> 16) & 0xFF));
   std::vector<uint32_t> values(size_t(cols) * rows, 0);
   if (src) {
+    bool same = same_format(*src, ds);
     for (int r = 0; r < rows; ++r)
       for (int c = 0; c < cols; ++c) {
         uint32_t& v = values[size_t(r) * cols + c];
@@ -96,7 +114,7 @@ bool stretch_transfer(GdiDc* dst, int x, int y, int w, int h, const Surface* src
           continue;
         }
         v = surface_get(*src, src_x[c], src_y[r]);
-        if (src->bpp != ds.bpp) v = rgb_to_raw(ds.bpp, raw_to_rgb(src->bpp, v));
+        if (!same) v = convert(surface_to_rgb(*src, v));
       }
   }
   bool changed = false;
@@ -105,7 +123,7 @@ bool stretch_transfer(GdiDc* dst, int x, int y, int w, int h, const Surface* src
       uint32_t s = values[size_t(r) * cols + c];
       if (s == kSkip) continue;
       int px_ = int(x0 + c), py_ = int(y0 + r);
-      surface_put(ds, px_, py_, apply_rop(rop, s, surface_get(ds, px_, py_)) & mask);
+      surface_put(ds, px_, py_, apply_rop(rop, s, surface_get(ds, px_, py_), pattern) & mask);
       changed = true;
     }
   if (changed && !dst->memory) screen_changed();

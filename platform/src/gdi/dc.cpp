@@ -17,6 +17,7 @@ HDC register_dc(GdiDc* d) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
+  dc_set_brush(d, stock_brush());
   return static_cast<HDC>(d->handle);
 }
 
@@ -49,6 +50,7 @@ extern "C" int ReleaseDC(HWND, HDC dc) {
   std::lock_guard<std::mutex> hold(g_gdi_lock);
   GdiDc* d = static_cast<GdiDc*>(gdi_lookup(dc, GDI_DC));
   if (!d || d->memory) return 0;
+  dc_set_brush(d, nullptr);
   gdi_remove(dc);
   delete d;
   return 1;
@@ -77,6 +79,7 @@ extern "C" BOOL DeleteDC(HDC dc) {
     return FALSE;
   }
   if (d->bitmap) d->bitmap->selected_in = nullptr;
+  dc_set_brush(d, nullptr);
   gdi_remove(dc);
   delete d;
   return TRUE;

@@ -57,53 +57,18 @@ uint32_t dib_pixel(const DibFormat& f, int x, int y) {
   }
 }
 
-// Reads the header, the colour table or masks; false for anything malformed
-// or unsupported.
+// The fields and table StretchDIBits decodes with.
 bool read_format(const BITMAPINFO* info, const void* bits, UINT usage, const GdiDc* dc, DibFormat* f) {
-  const BITMAPINFOHEADER& h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > 124 || h.biPlanes != 1) return false;
-  if (h.biWidth <= 0 || h.biWidth > kMaxSide || h.biHeight == 0 || h.biHeight < -kMaxSide || h.biHeight > kMaxSide)
-    return false;
-  int bpp = h.biBitCount;
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
-  bool fields = h.biCompression == BI_BITFIELDS;
-  if (!(h.biCompression == BI_RGB || (fields && (bpp == 16 || bpp == 32)))) return false;
-  if (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS) return false;
-  f->width = h.biWidth;
-  f->height = h.biHeight > 0 ? h.biHeight : -h.biHeight;
-  f->bottom_up = h.biHeight > 0;
-  f->bpp = bpp;
-  f->stride = ((size_t(h.biWidth) * bpp + 31) / 32) * 4;
+  DibHeader h;
+  if (!dib_read_header(info, usage, dc, &h)) return false;
+  f->width = h.width;
+  f->height = h.height;
+  f->bottom_up = h.bottom_up;
+  f->bpp = h.bpp;
+  f->stride = h.stride;
   f->bits = static_cast<const uint8_t*>(bits);
-  const uint8_t* after = reinterpret_cast<const uint8_t*>(info) + h.biSize;
-  if (bpp <= 8) {
-    uint32_t size = 1u << bpp, used = h.biClrUsed && h.biClrUsed < size ? h.biClrUsed : size;
-    // Indices past the table are black rather than reads past it.
-    memset(f->table, 0, sizeof f->table);
-    const GdiPalette* pal = dc_palette(dc);
-    for (uint32_t i = 0; i < used; ++i) {
-      if (usage == DIB_RGB_COLORS) {
-        RGBQUAD q;
-        memcpy(&q, after + 4 * i, 4);
-        f->table[i] = uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
-      } else {
-        uint16_t index;
-        memcpy(&index, after + 2 * i, 2);
-        const PALETTEENTRY& e = pal->entries[index < pal->entries.size() ? index : 0];
-        f->table[i] = uint32_t(e.peRed) << 16 | uint32_t(e.peGreen) << 8 | e.peBlue;
-      }
-    }
-  } else if (fields) {
-    // The masks follow a 40-byte header and are part of the longer ones
-    // (from 52 bytes on).
-    uint32_t masks[3];
-    memcpy(masks, h.biSize >= 52 ? reinterpret_cast<const uint8_t*>(info) + 40 : after, sizeof masks);
-    f->red = field_of(masks[0]), f->green = field_of(masks[1]), f->blue = field_of(masks[2]);
-  } else if (bpp == 16) {  // 5-5-5
-    f->red = field_of(0x7C00), f->green = field_of(0x03E0), f->blue = field_of(0x001F);
-  } else if (bpp == 32) {
-    f->red = field_of(0xFF0000), f->green = field_of(0xFF00), f->blue = field_of(0xFF);
-  }
+  memcpy(f->table, h.colors, sizeof f->table);
+  f->red = field_of(h.masks[0]), f->green = field_of(h.masks[1]), f->blue = field_of(h.masks[2]);
   return true;
 }
 
@@ -157,4 +122,54 @@ extern "C" int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx
   int64_t src_y = sheight < 0 ? top + rows - t : top - t;
   stretch_transfer(d, x, y, width, height, &part, &clip, src_x, src_y, swidth, sheight, rop);
   return lines;
+}
+
+// Reads the header, the colour table or masks; false for anything malformed
+// or unsupported.
+bool dib_read_header(const BITMAPINFO* info, UINT usage, const GdiDc* dc, DibHeader* f) {
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > 124 || h.biPlanes != 1) return false;
+  if (h.biWidth <= 0 || h.biWidth > kMaxSide || h.biHeight == 0 || h.biHeight < -kMaxSide || h.biHeight > kMaxSide)
+    return false;
+  int bpp = h.biBitCount;
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+  bool fields = h.biCompression == BI_BITFIELDS;
+  if (!(h.biCompression == BI_RGB || (fields && (bpp == 16 || bpp == 32)))) return false;
+  if (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS) return false;
+  f->width = h.biWidth;
+  f->height = h.biHeight > 0 ? h.biHeight : -h.biHeight;
+  f->bottom_up = h.biHeight > 0;
+  f->bpp = bpp;
+  f->stride = ((size_t(h.biWidth) * bpp + 31) / 32) * 4;
+  f->used = 0;
+  // Indices past the table are black rather than reads past it.
+  memset(f->colors, 0, sizeof f->colors);
+  memset(f->masks, 0, sizeof f->masks);
+  const uint8_t* after = reinterpret_cast<const uint8_t*>(info) + h.biSize;
+  if (bpp <= 8) {
+    uint32_t size = 1u << bpp;
+    f->used = h.biClrUsed && h.biClrUsed < size ? h.biClrUsed : size;
+    const GdiPalette* pal = dc_palette(dc);
+    for (uint32_t i = 0; i < f->used; ++i) {
+      if (usage == DIB_RGB_COLORS) {
+        RGBQUAD q;
+        memcpy(&q, after + 4 * i, 4);
+        f->colors[i] = uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
+      } else {
+        uint16_t index;
+        memcpy(&index, after + 2 * i, 2);
+        const PALETTEENTRY& e = pal->entries[index < pal->entries.size() ? index : 0];
+        f->colors[i] = uint32_t(e.peRed) << 16 | uint32_t(e.peGreen) << 8 | e.peBlue;
+      }
+    }
+  } else if (fields) {
+    // The masks follow a 40-byte header and are part of the longer ones
+    // (from 52 bytes on).
+    memcpy(f->masks, h.biSize >= 52 ? reinterpret_cast<const uint8_t*>(info) + 40 : after, sizeof f->masks);
+  } else if (bpp == 16) {  // 5-5-5
+    f->masks[0] = 0x7C00, f->masks[1] = 0x03E0, f->masks[2] = 0x001F;
+  } else if (bpp == 32) {
+    f->masks[0] = 0xFF0000, f->masks[1] = 0xFF00, f->masks[2] = 0xFF;
+  }
+  return true;
 }

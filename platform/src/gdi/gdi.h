@@ -9,19 +9,24 @@
 
 #include "wce/gdi.h"
 
-enum GdiKind : uint32_t { GDI_NONE = 0, GDI_BITMAP, GDI_PALETTE, GDI_DC };
+enum GdiKind : uint32_t { GDI_NONE = 0, GDI_BITMAP, GDI_PALETTE, GDI_DC, GDI_BRUSH };
 
 struct GdiDc;
 
-// Pixels of one format, rows top down, `stride` bytes apart. Formats: 1
-// (monochrome, bit 7 leftmost), 8 (default-palette indices), 16 (5-6-5),
-// 24 (B, G, R) and 32 (B, G, R, unused).
+// Pixels of one format, `stride` bytes a row. Formats: 1 (bit 7 leftmost),
+// 4 (high nibble leftmost), 8, 16 (5-6-5), 24 (B, G, R) and 32 (B, G, R,
+// unused). Indexed pixels go through `colors` when it is set (a DIB
+// section's table) and otherwise mean black/white (1) or the default
+// palette (8); `masks` (DIB sections only) replaces 5-6-5 or B, G, R.
 struct Surface {
   int width;
   int height;
   int bpp;
   int stride;
-  std::vector<uint8_t> bits;
+  bool bottom_up;                // row 0 is the last one in memory (DIBs)
+  uint32_t masks[3];             // red, green, blue; all zero for the native layout
+  std::vector<uint32_t> colors;  // 0x00RRGGBB; indices past it are black
+  std::vector<uint8_t> bits;     // never resized after creation: DIB sections hand out its address
 };
 
 struct GdiBitmap {
@@ -29,6 +34,17 @@ struct GdiBitmap {
   void* handle;
   Surface surface;
   GdiDc* selected_in;  // the one memory DC holding it (null when none)
+  bool stock;
+  bool section;              // from CreateDIBSection
+  BITMAPINFOHEADER header;   // sections: as created, biSizeImage filled in
+  DWORD fields[3];           // sections: the masks GetObjectW reports
+};
+
+struct GdiBrush {
+  GdiKind kind;
+  void* handle;
+  COLORREF color;
+  int selections;  // DCs holding it; it cannot be deleted before they let go
   bool stock;
 };
 
@@ -48,6 +64,7 @@ struct GdiDc {
   RECT clip;      // surface coordinates
   GdiBitmap* bitmap;  // memory DCs: the selected bitmap
   HPALETTE palette;
+  GdiBrush* brush;  // never null; the stock white brush to begin with
 };
 
 extern std::mutex g_gdi_lock;
@@ -60,14 +77,36 @@ void* gdi_insert(void* object, GdiKind kind);
 void* gdi_lookup(const void* handle, GdiKind kind);  // null when not a live handle of that kind
 void gdi_remove(const void* handle);
 
-// Surfaces.
-bool surface_init(Surface* s, int width, int height, int bpp);  // false for absurd sizes
+// Surfaces. Rows are padded to `align` bytes (2 for bitmaps, 4 for DIBs).
+bool surface_init(Surface* s, int width, int height, int bpp, int align = 2);  // false for absurd sizes
 uint32_t surface_get(const Surface& s, int x, int y);
 void surface_put(Surface& s, int x, int y, uint32_t raw);
 uint32_t raw_mask(int bpp);
-// Raw pixel <-> 0x00RRGGBB.
+// Raw pixel <-> 0x00RRGGBB in the native layouts.
 uint32_t raw_to_rgb(int bpp, uint32_t raw);
 uint32_t rgb_to_raw(int bpp, uint32_t rgb);
+// The same for a particular surface (its colour table or masks).
+uint32_t surface_to_rgb(const Surface& s, uint32_t raw);
+uint32_t surface_from_rgb(const Surface& s, uint32_t rgb);
+// Whether raw pixels of one mean the same colours in the other.
+bool same_format(const Surface& a, const Surface& b);
+
+// A DIB header, checked and read: what StretchDIBits and CreateDIBSection
+// share. Colours are 0x00RRGGBB; masks are filled in for 16 and 32 bits.
+struct DibHeader {
+  int width, height;  // height > 0
+  bool bottom_up;
+  int bpp;
+  size_t stride;
+  uint32_t used;  // colour table entries given (1, 4, 8 bits)
+  uint32_t colors[256];
+  uint32_t masks[3];
+};
+bool dib_read_header(const BITMAPINFO* info, UINT usage, const GdiDc* dc, DibHeader* out);
+
+// Brushes: the stock white one, and moving a DC's selection.
+GdiBrush* stock_brush();
+void dc_set_brush(GdiDc* dc, GdiBrush* brush);
 
 // The screen (created on first use) and the surface behind a DC.
 Surface& gdi_screen();

@@ -18,7 +18,10 @@ std::vector<uint8_t>& nearest_table() {
     for (int key = 0; key < 32768; ++key) {
       int r = ((key >> 10) & 31) * 255 / 31, g = ((key >> 5) & 31) * 255 / 31, b = (key & 31) * 255 / 31;
       int best = 0, best_d = 1 << 30;
-      for (int i = 0; i < 256; ++i) {
+      // Static colours first, so that ties go to them: white is 255 and
+      // black 0, which inverting indices relies on.
+      for (int n = 0; n < 256; ++n) {
+        int i = n < 20 ? (n < 10 ? n : 236 + n) : n - 10;
         int dr = r - pal[i].peRed, dg = g - pal[i].peGreen, db = b - pal[i].peBlue;
         int d = dr * dr + dg * dg + db * db;
         if (d < best_d) best = i, best_d = d;
@@ -31,10 +34,10 @@ std::vector<uint8_t>& nearest_table() {
 
 }  // namespace
 
-bool surface_init(Surface* s, int width, int height, int bpp) {
+bool surface_init(Surface* s, int width, int height, int bpp, int align) {
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return false;
-  // Rows are whole 16-bit words, as Win32 bitmaps are.
-  uint64_t stride = ((uint64_t(width) * bpp + 15) / 16) * 2;
+  // Bitmap rows are whole 16-bit words, DIB rows whole 32-bit ones.
+  uint64_t stride = ((uint64_t(width) * bpp + 8 * align - 1) / (8 * align)) * align;
   if (stride * height > kMaxBytes) return false;
   s->width = width;
   s->height = height;
@@ -44,10 +47,13 @@ bool surface_init(Surface* s, int width, int height, int bpp) {
   return true;
 }
 
+static size_t row_offset(const Surface& s, int y) { return size_t(s.bottom_up ? s.height - 1 - y : y) * s.stride; }
+
 uint32_t surface_get(const Surface& s, int x, int y) {
-  const uint8_t* row = s.bits.data() + size_t(y) * s.stride;
+  const uint8_t* row = s.bits.data() + row_offset(s, y);
   switch (s.bpp) {
     case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
     case 8: return row[x];
     case 16: return uint32_t(row[2 * x] | row[2 * x + 1] << 8);
     case 24: return uint32_t(row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16);
@@ -60,11 +66,16 @@ uint32_t surface_get(const Surface& s, int x, int y) {
 }
 
 void surface_put(Surface& s, int x, int y, uint32_t raw) {
-  uint8_t* row = s.bits.data() + size_t(y) * s.stride;
+  uint8_t* row = s.bits.data() + row_offset(s, y);
   switch (s.bpp) {
     case 1: {
       uint8_t bit = uint8_t(0x80 >> (x & 7));
       row[x >> 3] = (raw & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
+      break;
+    }
+    case 4: {
+      int shift = (x & 1) ? 0 : 4;
+      row[x >> 1] = uint8_t((row[x >> 1] & ~(15 << shift)) | (raw & 15) << shift);
       break;
     }
     case 8: row[x] = uint8_t(raw); break;
@@ -77,6 +88,7 @@ void surface_put(Surface& s, int x, int y, uint32_t raw) {
 uint32_t raw_mask(int bpp) {
   switch (bpp) {
     case 1: return 1;
+    case 4: return 15;
     case 8: return 0xFF;
     case 16: return 0xFFFF;
     default: return 0xFFFFFF;
@@ -108,4 +120,53 @@ uint32_t rgb_to_raw(int bpp, uint32_t rgb) {
     case 16: return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
     default: return rgb & 0xFFFFFF;
   }
+}
+
+namespace {
+
+// One channel of a masked pixel scaled to 0-255, and back (truncating, as
+// the native 5-6-5 conversion does).
+uint32_t from_mask(uint32_t v, uint32_t mask) {
+  if (!mask) return 0;
+  int shift = __builtin_ctz(mask);
+  return uint32_t(uint64_t((v & mask) >> shift) * 255 / (mask >> shift));
+}
+
+uint32_t to_mask(uint32_t c, uint32_t mask) {
+  if (!mask) return 0;
+  int shift = __builtin_ctz(mask);
+  return uint32_t(uint64_t(c) * ((mask >> shift) + 1) / 256) << shift & mask;
+}
+
+}  // namespace
+
+uint32_t surface_to_rgb(const Surface& s, uint32_t raw) {
+  if (s.bpp <= 8 && !s.colors.empty()) return raw < s.colors.size() ? s.colors[raw] : 0;
+  if ((s.bpp == 16 || s.bpp == 32) && (s.masks[0] | s.masks[1] | s.masks[2]))
+    return from_mask(raw, s.masks[0]) << 16 | from_mask(raw, s.masks[1]) << 8 | from_mask(raw, s.masks[2]);
+  return raw_to_rgb(s.bpp, raw);
+}
+
+uint32_t surface_from_rgb(const Surface& s, uint32_t rgb) {
+  if (s.bpp <= 8 && !s.colors.empty()) {
+    // The nearest entry; the first of equals.
+    int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    uint32_t best = 0;
+    int best_d = 1 << 30;
+    for (uint32_t i = 0; i < s.colors.size(); ++i) {
+      uint32_t c = s.colors[i];
+      int dr = r - int((c >> 16) & 0xFF), dg = g - int((c >> 8) & 0xFF), db = b - int(c & 0xFF);
+      int d = dr * dr + dg * dg + db * db;
+      if (d < best_d) best = i, best_d = d;
+    }
+    return best;
+  }
+  if ((s.bpp == 16 || s.bpp == 32) && (s.masks[0] | s.masks[1] | s.masks[2]))
+    return to_mask((rgb >> 16) & 0xFF, s.masks[0]) | to_mask((rgb >> 8) & 0xFF, s.masks[1]) |
+           to_mask(rgb & 0xFF, s.masks[2]);
+  return rgb_to_raw(s.bpp, rgb);
+}
+
+bool same_format(const Surface& a, const Surface& b) {
+  return a.bpp == b.bpp && memcmp(a.masks, b.masks, sizeof a.masks) == 0 && a.colors == b.colors;
 }
