@@ -625,6 +625,22 @@ TEST(Gdi, DibColorTables) {
   SelectObject(sec.dc, old);
   DeleteObject(white);
 
+  // A compatible bitmap takes the section's format, table included.
+  HBITMAP like = CreateCompatibleBitmap(sec.dc, 2, 1);
+  ASSERT_TRUE(like);
+  HDC ldc = CreateCompatibleDC(nullptr);
+  HGDIOBJ lstock = SelectObject(ldc, like);
+  EXPECT_EQ(GetDeviceCaps(ldc, BITSPIXEL), 4);
+  sec.bits[0] = 0x10;  // white, blue
+  BitBlt(ldc, 0, 0, 2, 1, sec.dc, 0, 0, SRCCOPY);
+  PatBlt(s.dc, 0, 0, 2, 1, BLACKNESS);
+  BitBlt(s.dc, 0, 0, 2, 1, ldc, 0, 0, SRCCOPY);
+  EXPECT_EQ(px(0, 0), 0xFFFF);
+  EXPECT_EQ(px(1, 0), 0x001F);
+  SelectObject(ldc, lstock);
+  DeleteDC(ldc);
+  DeleteObject(like);
+
   // No section with a table: the screen, a device bitmap, a 16-bit section.
   Mem m(1, 1, 8);
   Dib d16(1, 1, 16);

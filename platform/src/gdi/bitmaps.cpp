@@ -49,18 +49,26 @@ extern "C" HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bits_pe
 
 // In the format of the DC's surface; a null DC means the screen. A memory
 // DC still holding the stock bitmap gives a monochrome bitmap, as on Win32.
+// A DIB section's table or masks come along: without them its pixels (4-bit
+// ones above all) would mean no colour.
 extern "C" HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
   std::lock_guard<std::mutex> hold(g_gdi_lock);
-  int bpp = 16;
+  const Surface* like = &gdi_screen();
   if (dc) {
     GdiDc* d = static_cast<GdiDc*>(gdi_lookup(dc, GDI_DC));
     if (!d) {
       SetLastError(ERROR_INVALID_HANDLE);
       return nullptr;
     }
-    bpp = dc_surface(d)->bpp;
+    like = dc_surface(d);
   }
-  return make_bitmap(width, height, bpp, nullptr);
+  HBITMAP handle = make_bitmap(width, height, like->bpp, nullptr);
+  if (handle) {
+    Surface& s = static_cast<GdiBitmap*>(gdi_lookup(handle, GDI_BITMAP))->surface;
+    memcpy(s.masks, like->masks, sizeof s.masks);
+    s.colors = like->colors;
+  }
+  return handle;
 }
 
 extern "C" HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
