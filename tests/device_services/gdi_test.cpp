@@ -819,3 +819,36 @@ TEST(Gdi, ScreenCaptureFile) {
 }
 
 }  // namespace
+
+// SetDIBitsToDevice: the source origin counted from the DIB's last row for
+// both row orders, and a band of scan lines of a bottom-up DIB.
+TEST(Gdi, SetDIBitsToDeviceOriginsAndBands) {
+  Screen s;
+  // 2 x 4 8-bit rows (top to bottom): colours 1, 2, 3, 4.
+  struct {
+    BITMAPINFOHEADER h;
+    RGBQUAD c[5];
+  } info = {{40, 2, -4, 1, 8, BI_RGB, 0, 0, 0, 5, 0},
+            {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {255, 255, 255, 0}}};
+  uint8_t top_down[4][4] = {{1, 1}, {2, 2}, {3, 3}, {4, 4}};
+  // Rows 1-2 of the picture: the rectangle's lower-left corner is 1 row up
+  // from the last row.
+  EXPECT_EQ(SetDIBitsToDevice(s.dc, 10, 10, 2, 2, 0, 1, 0, 4, top_down, reinterpret_cast<BITMAPINFO*>(&info),
+                              DIB_RGB_COLORS),
+            4);
+  EXPECT_EQ(px(10, 10), 0x07E0);  // row 1: green
+  EXPECT_EQ(px(10, 11), 0x001F);  // row 2: blue
+  // The same picture bottom-up, given as the band of scan lines 0-1 (the
+  // picture's last two rows, blue then white from the top).
+  info.h.biHeight = 4;
+  uint8_t band[2][4] = {{4, 4}, {3, 3}};  // scan line 0 (bottom) first
+  EXPECT_EQ(SetDIBitsToDevice(s.dc, 20, 10, 2, 4, 0, 0, 0, 2, band, reinterpret_cast<BITMAPINFO*>(&info),
+                              DIB_RGB_COLORS),
+            2);
+  EXPECT_EQ(px(20, 12), 0x001F);  // the band's rows land at the rectangle's bottom
+  EXPECT_EQ(px(20, 13), 0xFFFF);
+  EXPECT_EQ(px(20, 10), 0x0000);  // rows outside the band are not drawn
+  EXPECT_EQ(SetDIBitsToDevice(s.dc, 0, 0, 2, 2, 0, 0, 0, 4, nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+                              DIB_RGB_COLORS),
+            0);
+}

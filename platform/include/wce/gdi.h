@@ -162,6 +162,12 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
                 DWORD rop);
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int swidth, int sheight,
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+// A DIB unscaled at (x, y): (sx, sy) is the lower-left corner of the
+// source rectangle counted from the DIB's last row, and `bits` holds
+// `lines` scan lines from scan line `start` (counted from the bottom; a
+// band only of a bottom-up DIB). Returns the scan lines set, 0 on failure.
+int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int sx, int sy, UINT start, UINT lines,
+                      const void* bits, const BITMAPINFO* info, UINT usage);
 BOOL OffsetRect(RECT* rect, int dx, int dy);
 
 // DIB sections: bitmaps whose pixels (rows padded to 4 bytes, top-down

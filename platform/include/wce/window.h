@@ -110,6 +110,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL GetWindowRect(HWND window, RECT* rect);
+// The device's windows have no frame: the client area is the whole window.
+BOOL GetClientRect(HWND window, RECT* rect);
 int GetWindowTextW(HWND window, LPWSTR buffer, int size);
 DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

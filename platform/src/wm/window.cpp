@@ -111,6 +111,13 @@ extern "C" BOOL GetWindowRect(HWND hwnd, RECT* rect) {
   return TRUE;
 }
 
+extern "C" BOOL GetClientRect(HWND hwnd, RECT* rect) {
+  RECT window;
+  if (!GetWindowRect(hwnd, &window)) return FALSE;
+  *rect = RECT{0, 0, window.right - window.left, window.bottom - window.top};
+  return TRUE;
+}
+
 extern "C" int GetWindowTextW(HWND hwnd, LPWSTR buffer, int size) {
   std::lock_guard<std::mutex> hold(g_wm_lock);
   Window* w = wm_window(hwnd);
