@@ -6,17 +6,9 @@
 # device's capture holds exactly the samples the program wrote.
 # Usage: audio.sh DEVICE_DIR RUNNER
 set -u
-device=$1 runner=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -a "$device"/. "$work"/
-rm -f "$work/trevik.txt"
-cp "$device/TavrinW.exe" "$work/WaveCheck.exe"
-(cd "$work" && DEVICE_ROOT=$work DEVICE_AUDIO_CAPTURE=$work/played.wav DEVICE_MSGBOX_LOG=$work/boxes.txt \
-  timeout 60 "$runner" ./WaveCheck.exe) >"$work/out.txt" 2>&1
-status=$?
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/guest_run.sh"
+guest_setup "$1" WaveCheck
+guest_run "$2" DEVICE_AUDIO_CAPTURE="$work/played.wav"
 [ "$status" = 0 ] || fail "exit code $status (a mask of the failed checks)"
 python3 - "$work/played.wav" <<'PY' || fail "the captured sound is not what the program played"
 import struct, sys, wave
@@ -27,10 +19,6 @@ got = struct.unpack("<%dh" % (len(frames) // 2), frames)
 want = [((i * 37 - 20000 + 32768) % 65536) - 32768 for i in range(3 * 800)]
 assert list(got) == want, (len(got), got[:8])
 PY
-! grep -qE "unknown function|Unhandled exception|not translated" "$work/trevik.txt" || fail "unexpected log lines"
-[ ! -s "$work/boxes.txt" ] || fail "unexpected boxes: $(cat "$work/boxes.txt")"
-if [ "$failures" != 0 ]; then
-  echo "--- log"; cat "$work/trevik.txt"; echo "--- output"; cat "$work/out.txt"
-  exit 1
-fi
+guest_check_clean
+guest_finish
 echo "audio run passed"
