@@ -4,36 +4,6 @@
    with a bit mask of the calls that failed (0 when all succeeded). */
 #include <win32.h>
 
-typedef void* HDC;
-typedef void* HGDIOBJ;
-typedef struct {
-  unsigned long size;
-  long width, height;
-  unsigned short planes, bits;
-  unsigned long compression, image_size;
-  long x_ppm, y_ppm;
-  unsigned long used, important;
-  unsigned char colours[4][4]; /* blue, green, red, reserved */
-} DIB_INFO;
-WIN_IMPORT HDC WINAPI GetDC(void* window);
-WIN_IMPORT int WINAPI ReleaseDC(void* window, HDC dc);
-WIN_IMPORT HDC WINAPI CreateCompatibleDC(HDC dc);
-WIN_IMPORT BOOL WINAPI DeleteDC(HDC dc);
-WIN_IMPORT HGDIOBJ WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
-WIN_IMPORT HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
-WIN_IMPORT BOOL WINAPI DeleteObject(HGDIOBJ object);
-WIN_IMPORT BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, unsigned long rop);
-WIN_IMPORT BOOL WINAPI BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
-                              unsigned long rop);
-WIN_IMPORT int WINAPI StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int swidth,
-                                    int sheight, const void* bits, const DIB_INFO* info, unsigned usage,
-                                    unsigned long rop);
-WIN_IMPORT int WINAPI GetDeviceCaps(HDC dc, int index);
-
-#define SRCCOPY 0x00CC0020
-#define BLACKNESS 0x00000042
-#define WHITENESS 0x00FF0062
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, int show) {
   unsigned failed = 0;
   HDC screen = GetDC(0);
@@ -42,8 +12,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
   if (!PatBlt(screen, 0, 0, width, height, BLACKNESS)) failed |= 1;
   /* 4 x 4, top-down, each row red, green, blue, yellow. */
   static const unsigned char pixels[4][4] = {{0, 1, 2, 3}, {0, 1, 2, 3}, {0, 1, 2, 3}, {0, 1, 2, 3}};
-  DIB_INFO info = {40, 4, -4, 1, 8, 0, 0, 0, 0, 4, 0,
-                   {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {0, 255, 255, 0}}};
+  static DIB_INFO info = {40, 4, -4, 1, 8, 0, 0, 0, 0, 4, 0,
+                          {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {0, 255, 255, 0}}};
   if (StretchDIBits(screen, 10, 10, 32, 32, 0, 0, 4, 4, pixels, &info, 0, SRCCOPY) != 4) failed |= 2;
   HDC memory = CreateCompatibleDC(screen);
   HGDIOBJ bitmap = CreateCompatibleBitmap(screen, 64, 64);

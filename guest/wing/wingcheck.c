@@ -5,17 +5,6 @@
 #include <string.h>
 #include <win32.h>
 
-typedef void* HDC;
-typedef void* HGDIOBJ;
-typedef struct {
-  unsigned long size;
-  long width, height;
-  unsigned short planes, bits;
-  unsigned long compression, image_size;
-  long x_ppm, y_ppm;
-  unsigned long used, important;
-  unsigned char colours[256][4]; /* blue, green, red, reserved */
-} DIB_INFO;
 WIN_IMPORT BOOL WINAPI WinGRecommendDIBFormat(DIB_INFO* format);
 WIN_IMPORT HDC WINAPI WinGCreateDC(void);
 WIN_IMPORT HGDIOBJ WINAPI WinGCreateBitmap(HDC dc, const DIB_INFO* info, void** bits);
@@ -23,12 +12,6 @@ WIN_IMPORT void* WINAPI WinGGetDIBPointer(HGDIOBJ bitmap, DIB_INFO* info);
 WIN_IMPORT BOOL WINAPI WinGBitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy);
 WIN_IMPORT BOOL WINAPI WinGStretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
                                       int swidth, int sheight);
-WIN_IMPORT HDC WINAPI GetDC(void* window);
-WIN_IMPORT int WINAPI ReleaseDC(void* window, HDC dc);
-WIN_IMPORT HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
-WIN_IMPORT BOOL WINAPI DeleteObject(HGDIOBJ object);
-WIN_IMPORT BOOL WINAPI DeleteDC(HDC dc);
-WIN_IMPORT BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, unsigned long rop);
 
 static DIB_INFO info, seen;
 

@@ -124,4 +124,34 @@ WIN_IMPORT FARPROC WINAPI GetProcAddress(HINSTANCE module, const char* name);
 WIN_IMPORT DWORD WINAPI GetModuleFileNameA(HINSTANCE module, char* name, DWORD size);
 WIN_IMPORT char* WINAPI GetCommandLineA(void);
 
+/* Graphics. */
+typedef void* HDC;
+typedef void* HGDIOBJ;
+typedef struct {
+  unsigned long size;
+  long width, height;
+  unsigned short planes, bits;
+  unsigned long compression, image_size;
+  long x_ppm, y_ppm;
+  unsigned long used, important;
+  unsigned char colours[256][4]; /* blue, green, red, reserved */
+} DIB_INFO;
+#define SRCCOPY 0x00CC0020
+#define BLACKNESS 0x00000042
+#define WHITENESS 0x00FF0062
+WIN_IMPORT HDC WINAPI GetDC(void* window);
+WIN_IMPORT int WINAPI ReleaseDC(void* window, HDC dc);
+WIN_IMPORT HDC WINAPI CreateCompatibleDC(HDC dc);
+WIN_IMPORT BOOL WINAPI DeleteDC(HDC dc);
+WIN_IMPORT HGDIOBJ WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
+WIN_IMPORT HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+WIN_IMPORT BOOL WINAPI DeleteObject(HGDIOBJ object);
+WIN_IMPORT BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, unsigned long rop);
+WIN_IMPORT BOOL WINAPI BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
+                              unsigned long rop);
+WIN_IMPORT int WINAPI StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int swidth,
+                                    int sheight, const void* bits, const DIB_INFO* info, unsigned usage,
+                                    unsigned long rop);
+WIN_IMPORT int WINAPI GetDeviceCaps(HDC dc, int index);
+
 #endif
