@@ -31,6 +31,8 @@ extern const ApiEntry kKernelModuleApis[];
 extern const ApiEntry kMultimediaApis[];
 // Graphics: device contexts, bitmaps, block transfers, DIBs, palettes.
 extern const ApiEntry kGraphicsApis[];
+// Timers: SetTimer (the guest's timer procedure bridged) and KillTimer.
+extern const ApiEntry kTimerApis[];
 
 // Process-wide bridge state, all 0 at start, no locks.
 struct BridgeState {
@@ -62,4 +64,8 @@ struct WaveCallback {
   ModuleInfo* Module;  // the module holding GuestCallback, found at the first call
 };
 static_assert(sizeof(WaveCallback) == 12, "WaveCallback is three words");
+
+// The timer bridge: the timer procedure the device calls for the guest's
+// one callback timer; runs the guest procedure in TimerProcSlot.
+void TimerBridge(HWND window, UINT message, UINT_PTR id, DWORD time);
 void WaveBridge(HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);

@@ -196,3 +196,54 @@ TEST(WindowServices, NoImageNoResources) {
   static char plain[4096];
   EXPECT_EQ(LoadMenuW(reinterpret_cast<HINSTANCE>(plain), MAKEINTRESOURCEW(1)), nullptr);
 }
+
+namespace {
+int g_timer_calls;
+UINT_PTR g_timer_id;
+void count_timer(HWND, UINT message, UINT_PTR id, DWORD) {
+  if (message == WM_TIMER) g_timer_calls++;
+  g_timer_id = id;
+}
+}  // namespace
+
+// Timers: WM_TIMER made by the message loop when the queue is otherwise
+// empty, waited for by GetMessageW, one per period however late; a
+// timer's procedure called by DispatchMessageW, and only a live timer's.
+TEST(WindowServices, TimersThroughTheMessageLoop) {
+  HWND w = make_window();
+  ASSERT_NE(w, nullptr);
+  MSG msg;
+  ASSERT_EQ(SetTimer(w, 5, 10, nullptr), 5u);
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));  // not due yet
+  PostMessageW(w, WM_USER, 0, 0);
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, WM_USER);  // posted messages come first
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));  // waits for the timer
+  EXPECT_EQ(msg.message, WM_TIMER);
+  EXPECT_EQ(msg.hwnd, w);
+  EXPECT_EQ(msg.wParam, 5u);
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));  // the next period starts anew
+  EXPECT_TRUE(KillTimer(w, 5));
+  EXPECT_FALSE(KillTimer(w, 5));
+  // A timer without a window, with a procedure.
+  const UINT_PTR id = SetTimer(nullptr, 0, 10, count_timer);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, WM_TIMER);
+  EXPECT_EQ(msg.hwnd, nullptr);
+  DispatchMessageW(&msg);
+  EXPECT_EQ(g_timer_calls, 1);
+  EXPECT_EQ(g_timer_id, id);
+  EXPECT_TRUE(KillTimer(nullptr, id));
+  // Once the timer is gone, its WM_TIMER calls nothing; nor does one posted
+  // with a procedure of its own.
+  DispatchMessageW(&msg);
+  MSG forged = {w, WM_TIMER, 1, reinterpret_cast<LPARAM>(&count_timer), 0, {0, 0}};
+  DispatchMessageW(&forged);
+  EXPECT_EQ(g_timer_calls, 1);
+  // A destroyed window's timer goes with it.
+  ASSERT_NE(SetTimer(w, 9, 10, nullptr), 0u);
+  DestroyWindow(w);
+  EXPECT_FALSE(KillTimer(w, 9));
+  EXPECT_EQ(SetTimer(w, 9, 10, nullptr), 0u);  // no such window
+}

@@ -29,7 +29,7 @@ const char* const kNames[] = {
     "waveOutPrepareHeader", "waveOutUnprepareHeader", "waveOutWrite", "waveOutGetNumDevs", "GetDC", "ReleaseDC",
     "CreateCompatibleDC", "DeleteDC", "DeleteObject", "SelectObject", "GetDeviceCaps", "CreateCompatibleBitmap",
     "CreateBitmapIndirect", "PatBlt", "BitBlt", "StretchBlt", "StretchDIBits", "GetDIBits", "GdiSetBatchLimit",
-    "OffsetRect"};
+    "OffsetRect", "SetTimer", "KillTimer"};
 
 u32 w(const void* p) { return guest_addr(p); }
 

@@ -4,6 +4,7 @@
 #include "wce/types.h"
 
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 enum : UINT {
   WM_NULL = 0x0000,
@@ -129,6 +130,10 @@ int GetSystemMetrics(int index);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 
 BOOL PeekMessageW(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
+// Timers: WM_TIMER through the message loop, or `proc` called by
+// DispatchMessageW for it.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
+BOOL KillTimer(HWND window, UINT_PTR id);
 
 // Resources of a module (system icons with a null instance).
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);

@@ -38,5 +38,5 @@ extern "C" BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT first, UINT last, UINT re
       return TRUE;
     }
   }
-  return FALSE;
+  return wm_due_timer(self, hwnd, first, last, take, msg) ? TRUE : FALSE;
 }

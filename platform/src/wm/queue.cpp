@@ -1,6 +1,7 @@
 // Per-thread message queues: posting, sending across threads, the message
 // loop (GetMessageW, TranslateMessage, DispatchMessageW) and WM_QUIT.
 #include "wce/kernel.h"
+#include "wce/time.h"
 #include "wm.h"
 
 namespace {
@@ -129,7 +130,12 @@ extern "C" BOOL GetMessageW(MSG* msg, HWND hwnd, UINT first, UINT last) {
         return TRUE;
       }
     }
-    queue.wake.wait(hold);
+    if (wm_due_timer(self, hwnd, first, last, true, msg)) return TRUE;
+    WmClock::time_point due;
+    if (wm_next_timer(self, &due))
+      queue.wake.wait_until(hold, due);
+    else
+      queue.wake.wait(hold);
   }
 }
 
@@ -146,6 +152,18 @@ extern "C" BOOL TranslateMessage(const MSG* msg) {
 }
 
 extern "C" LRESULT DispatchMessageW(const MSG* msg) {
+  // A timer with a procedure calls it instead of the window's (only the
+  // procedure of a live timer: WM_TIMER can be posted with any lParam).
+  if (msg && msg->message == WM_TIMER && msg->lParam) {
+    TIMERPROC proc = reinterpret_cast<TIMERPROC>(msg->lParam);
+    bool live;
+    {
+      std::lock_guard<std::mutex> hold(wm_lock());
+      live = wm_timer_has_proc(msg->hwnd, msg->wParam, proc);
+    }
+    if (live) proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+    return 0;
+  }
   if (!msg || !msg->hwnd) return 0;
   WNDPROC proc;
   {

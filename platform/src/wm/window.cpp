@@ -91,6 +91,7 @@ extern "C" BOOL DestroyWindow(HWND hwnd) {
   SendMessageW(hwnd, WM_DESTROY, 0, 0);
   std::lock_guard<std::mutex> hold(g_wm_lock);
   g_windows.erase(hwnd);
+  wm_forget_timers(hwnd);
   if (g_foreground == hwnd) g_foreground = nullptr;
   return TRUE;
 }

@@ -3,6 +3,7 @@
 // called with the lock released.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -62,3 +63,16 @@ LRESULT button_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 // Runs sent messages waiting for the calling thread; lock held on entry
 // and on return (released around each window procedure).
 void wm_deliver_sent(std::unique_lock<std::mutex>& hold, MessageQueue& queue);
+
+// Timers (lock held). The clock of their due times:
+using WmClock = std::chrono::steady_clock;
+// A WM_TIMER of `thread` that is due and passes the filter; with `take`
+// the timer's next period starts now.
+bool wm_due_timer(DWORD thread, HWND hwnd, UINT first, UINT last, bool take, MSG* msg);
+// The earliest due time of the thread's timers; false when it has none.
+bool wm_next_timer(DWORD thread, WmClock::time_point* due);
+// Whether `proc` is the procedure of the timer (hwnd, id): a WM_TIMER posted
+// by anyone with some lParam must not make DispatchMessageW call it.
+bool wm_timer_has_proc(HWND hwnd, UINT_PTR id, TIMERPROC proc);
+// A destroyed window's timers go with it.
+void wm_forget_timers(HWND hwnd);
