@@ -42,6 +42,10 @@ void take_entries(Palette* palette, u32 first, u32 count, u32 entries) {
 // IDirectDraw::CreateSurface(this, lpDDSurfaceDesc, lplpDDSurface, pUnkOuter)
 void create_surface(Env* env) {
   const u32 desc = arg(env, 2), out = arg(env, 3);
+  if (!desc) {  // nothing to describe the surface: none is made
+    guest_return_value(env, 0, 4);
+    return;
+  }
   Surface* s = static_cast<Surface*>(calloc(1, sizeof(Surface)));
   s->methods = guest_addr(g_surface_methods);
   const u32 flags = guest_read32(desc + kFlags);
