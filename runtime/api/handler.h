@@ -33,6 +33,9 @@ extern const ApiEntry kMultimediaApis[];
 extern const ApiEntry kGraphicsApis[];
 // Timers: SetTimer (the guest's timer procedure bridged) and KillTimer.
 extern const ApiEntry kTimerApis[];
+// Windows of the device's classes, the message loop, message boxes and
+// resources.
+extern const ApiEntry kWindowApis[];
 
 // Process-wide bridge state, all 0 at start, no locks.
 struct BridgeState {

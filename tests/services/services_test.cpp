@@ -29,7 +29,8 @@ const char* const kNames[] = {
     "waveOutPrepareHeader", "waveOutUnprepareHeader", "waveOutWrite", "waveOutGetNumDevs", "GetDC", "ReleaseDC",
     "CreateCompatibleDC", "DeleteDC", "DeleteObject", "SelectObject", "GetDeviceCaps", "CreateCompatibleBitmap",
     "CreateBitmapIndirect", "PatBlt", "BitBlt", "StretchBlt", "StretchDIBits", "GetDIBits", "GdiSetBatchLimit",
-    "OffsetRect", "SetTimer", "KillTimer"};
+    "OffsetRect", "SetTimer", "KillTimer", "CreateWindowExA", "DestroyWindow", "IsWindow", "GetClientRect",
+    "PostMessageA", "PeekMessageA", "GetMessageA", "DispatchMessageA", "PostQuitMessage", "MessageBoxA"};
 
 u32 w(const void* p) { return guest_addr(p); }
 
