@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "wce/device.h"
+#include "wce/kernel.h"
 
 GuestApi::GuestApi(const char* module_name, u32 base, std::vector<const char*> names, const char* dll)
     : module_name_(module_name), base_(base), dll_(dll), names_(std::move(names)) {}
@@ -94,4 +95,15 @@ std::string log_text() {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+u32 register_test_module(const char* name, DispatchFn dispatch, u32 handle) {
+  ModuleInfo* module = new ModuleInfo{};  // the registry keeps it
+  void* image = VirtualAlloc(nullptr, 0x10000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  module->Base = guest_addr(image);
+  module->Len = 0x10000;
+  module->Name = name;
+  module->Dispatch = dispatch;
+  EXPECT_EQ(InitModule(module, reinterpret_cast<HMODULE>(static_cast<uintptr_t>(handle)), 1), 1);
+  return module->Base;
 }

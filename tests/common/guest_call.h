@@ -62,3 +62,8 @@ u32 guest_call(Env* env, const char* name, std::initializer_list<u32> args);
 
 // The log as it stands.
 std::string log_text();
+
+// "Guest code" for bridge tests: a registered 64 KiB module named `name`
+// whose Dispatch is `dispatch` (C routines run against the Env, told apart
+// by EIP - Base). Returns its base.
+u32 register_test_module(const char* name, DispatchFn dispatch, u32 handle);

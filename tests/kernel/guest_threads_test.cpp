@@ -16,8 +16,6 @@ constexpr u32 kRendezvous = 0x100;
 constexpr u32 kCounting = 0x200;
 constexpr u32 kFrame = 0x300;
 
-ModuleInfo g_threads_module;
-
 // Rendezvous: two threads each signal their own event and wait for the
 // other's, which only works when both run at once. Registers are set from
 // the seed before and checked after.
@@ -102,15 +100,8 @@ int threads_dispatch(Env* env, ModuleInfo* mi) {
 }
 
 u32 module_base() {
-  if (!g_threads_module.Base) {
-    void* image = VirtualAlloc(nullptr, 0x10000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    g_threads_module.Base = guest_addr(image);
-    g_threads_module.Len = 0x10000;
-    g_threads_module.Name = "KTHREADS";
-    g_threads_module.Dispatch = threads_dispatch;
-    EXPECT_EQ(InitModule(&g_threads_module, reinterpret_cast<HMODULE>(0x7000), 1), 1);
-  }
-  return g_threads_module.Base;
+  static const u32 base = register_test_module("KTHREADS", threads_dispatch, 0x7000);
+  return base;
 }
 
 // CreateThread through the handler; returns the handle.

@@ -42,16 +42,8 @@ int wave_dispatch(Env* env, ModuleInfo* mi) {
 }
 
 u32 callback_address() {
-  static ModuleInfo module;
-  if (!module.Base) {
-    void* image = VirtualAlloc(nullptr, 0x10000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    module.Base = guest_addr(image);
-    module.Len = 0x10000;
-    module.Name = "KWAVE";
-    module.Dispatch = wave_dispatch;
-    EXPECT_EQ(InitModule(&module, reinterpret_cast<HMODULE>(0x7100), 1), 1);
-  }
-  return module.Base + kCallback;
+  static const u32 base = register_test_module("KWAVE", wave_dispatch, 0x7100);
+  return base + kCallback;
 }
 
 u32 w(const void* p) { return guest_addr(p); }

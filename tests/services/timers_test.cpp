@@ -27,16 +27,8 @@ int timer_dispatch(Env* env, ModuleInfo* mi) {
 }
 
 u32 procedure_address() {
-  static ModuleInfo module;
-  if (!module.Base) {
-    void* image = VirtualAlloc(nullptr, 0x10000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    module.Base = guest_addr(image);
-    module.Len = 0x10000;
-    module.Name = "KTIMER";
-    module.Dispatch = timer_dispatch;
-    EXPECT_EQ(InitModule(&module, reinterpret_cast<HMODULE>(0x7200), 1), 1);
-  }
-  return module.Base + kProcedure;
+  static const u32 base = register_test_module("KTIMER", timer_dispatch, 0x7200);
+  return base + kProcedure;
 }
 
 }  // namespace
