@@ -40,6 +40,13 @@ struct KObject {
   std::atomic<int> refs;
 };
 
+// Fills an object's header: its kind, its operations and `refs` references.
+inline void kobject_init(KObject* object, KObjectKind kind, const KObjectOps* ops, int refs = 1) {
+  object->kind = kind;
+  object->ops = ops;
+  object->refs = refs;
+}
+
 // Registers `object` (whose refs the table takes over) and returns its
 // handle, or null when the table is full (last error set).
 HANDLE handle_insert(KObject* object);

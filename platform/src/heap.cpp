@@ -42,9 +42,7 @@ extern "C" HANDLE HeapCreate(DWORD, DWORD initial, DWORD maximum) {
     return nullptr;
   }
   Heap* heap = new Heap;
-  heap->header.kind = KOBJ_HEAP;
-  heap->header.ops = &kHeapOps;
-  heap->header.refs = 1;
+  kobject_init(&heap->header, KOBJ_HEAP, &kHeapOps);
   heap->used = 0;
   heap->maximum = maximum;
   HANDLE handle = handle_insert(&heap->header);

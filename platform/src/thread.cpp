@@ -60,9 +60,7 @@ const KObjectOps kThreadOps = {destroy_thread, thread_finished, nullptr};
 
 Thread* new_thread(LPTHREAD_START_ROUTINE start, LPVOID param, DWORD suspend_count, int refs) {
   Thread* thread = new Thread;
-  thread->header.kind = KOBJ_THREAD;
-  thread->header.ops = &kThreadOps;
-  thread->header.refs = refs;
+  kobject_init(&thread->header, KOBJ_THREAD, &kThreadOps, refs);
   thread->start = start;
   thread->param = param;
   thread->id = 0;

@@ -63,9 +63,7 @@ extern "C" MMRESULT waveOutOpen(HWAVEOUT* device, UINT id, const WAVEFORMATEX* f
   if (MMRESULT bad = check_callback(kind, callback)) return bad;
 
   WaveOut* dev = new WaveOut{};
-  dev->header.kind = KOBJ_WAVEOUT;
-  dev->header.ops = &kWaveOutOps;
-  dev->header.refs = 1;
+  kobject_init(&dev->header, KOBJ_WAVEOUT, &kWaveOutOps);
   dev->id = id;
   dev->format = f;
   dev->callback_kind = kind;

@@ -90,9 +90,7 @@ HANDLE comm_open(const WCHAR* name, DWORD access) {
   }
   tcflush(fd, TCIOFLUSH);
   CommPort* port = new CommPort;
-  port->header.kind = KOBJ_COMM;
-  port->header.ops = &kPortOps;
-  port->header.refs = 1;
+  kobject_init(&port->header, KOBJ_COMM, &kPortOps);
   port->fd = fd;
   port->number = number;
   port->access = access;

@@ -73,9 +73,7 @@ void net_put(Socket* sock) { handle_release(&sock->header); }
 
 SOCKET net_adopt(int fd, int family, int type, bool nonblocking, NetState state) {
   Socket* sock = new Socket;
-  sock->header.kind = KOBJ_SOCKET;
-  sock->header.ops = &kSocketOps;
-  sock->header.refs = 1;
+  kobject_init(&sock->header, KOBJ_SOCKET, &kSocketOps);
   sock->fd = fd;
   sock->family = family;
   sock->type = type;
