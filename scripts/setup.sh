@@ -12,7 +12,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 for p in cmake g++ g++-multilib linux-libc-dev:i386 qemu-user googletest \
-         mingw-w64 nasm libzydis-dev python3; do
+         mingw-w64 nasm libzydis-dev python3 libsdl2-dev:i386 libsdl2-ttf-dev:i386 \
+         fonts-dejavu-core xvfb xauth xdotool x11-utils imagemagick ffmpeg; do
   have_pkg "$p" || need+=("$p")
 done
 

@@ -1,5 +1,6 @@
 // Device settings, the program's command line and program start.
 #include "wce/device.h"
+#include "wce/display.h"
 
 #include <pthread.h>
 #include <sys/mman.h>
@@ -107,8 +108,14 @@ static int screen_dimension(int which) {
   return size[which];
 }
 
-int device_screen_width() { return screen_dimension(0); }
-int device_screen_height() { return screen_dimension(1); }
+// The panel is portrait (the DEVICE_SCREEN setting); a quarter turn of the
+// display exchanges the screen's width and height.
+static bool display_turned() {
+  DWORD o = device_display_orientation();
+  return o == DMDO_90 || o == DMDO_270;
+}
+int device_screen_width() { return screen_dimension(display_turned() ? 1 : 0); }
+int device_screen_height() { return screen_dimension(display_turned() ? 0 : 1); }
 
 extern "C" LPWSTR GetCommandLineW(void) {
   static std::u16string line = utf8_to_wstr(g_command_line8 ? g_command_line8 : "");

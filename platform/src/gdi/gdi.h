@@ -113,6 +113,9 @@ Surface& gdi_screen();
 Surface* dc_surface(GdiDc* dc);
 // After a drawing operation changed the screen: the capture file.
 void screen_changed();
+// After the display turned: the screen takes the new shape, cleared.
+// Takes g_gdi_lock itself (the one function here that does).
+void gdi_screen_reshape();
 
 // The default palette and the stock objects.
 const PALETTEENTRY* default_palette();

@@ -87,3 +87,11 @@ extern "C" BOOL device_write_screen(const char* path) {
   std::lock_guard<std::mutex> hold(g_gdi_lock);
   return write_bmp(path) ? TRUE : FALSE;
 }
+
+void gdi_screen_reshape() {
+  std::lock_guard<std::mutex> hold(g_gdi_lock);
+  Surface& s = gdi_screen();
+  if (s.width == device_screen_width() && s.height == device_screen_height()) return;
+  surface_init(&s, device_screen_width(), device_screen_height(), 16);
+  screen_changed();
+}
