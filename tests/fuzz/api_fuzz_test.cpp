@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,12 +37,15 @@ constexpr size_t kCanary = 256;       // after it, checked; then a page nobody m
 constexpr uint8_t kCanaryByte = 0xC5;
 constexpr int kCallTimeoutMs = 3000;
 
-// Handlers whose defined behaviour ends the process or blocks: not for a
-// blind loop.
-const std::set<std::string> kExcluded = {
-    "ExitProcess", "TerminateProcess", "Sleep", "WaitForSingleObject", "WaitForMultipleObjects",
-    "GetMessageA", "WaitMessage",
-};
+// Handlers whose defined behaviour ends the process or blocks until
+// something happens: not for a blind loop.
+// (EnterCriticalSection waits for whoever holds the section a hostile
+// pointer names.)
+const std::set<std::string> kExcluded = {"ExitProcess", "TerminateProcess", "GetMessageA", "WaitMessage",
+                                         "EnterCriticalSection"};
+// Handlers that wait as long as an argument says: that argument bounded.
+const std::map<std::string, std::pair<size_t, u32>> kBounded = {
+    {"Sleep", {0, 1}}, {"WaitForSingleObject", {1, 0}}, {"WaitForMultipleObjects", {3, 0}}};
 
 struct Target {
   std::string name;
@@ -98,7 +102,8 @@ bool is_huge(u32 v) {
   return false;
 }
 
-std::vector<u32> hostile_args(std::mt19937& rng, const Arena& a) {
+std::vector<u32> hostile_args(const std::string& name, uint32_t seed, uint32_t round, const Arena& a) {
+  std::mt19937 rng(seed ^ (round * 0x9E3779B9u));
   std::vector<u32> pool = pointers(a);
   pool.insert(pool.end(), std::begin(kSmall), std::end(kSmall));
   pool.insert(pool.end(), std::begin(kHuge), std::end(kHuge));
@@ -107,6 +112,8 @@ std::vector<u32> hostile_args(std::mt19937& rng, const Arena& a) {
   pool.push_back(0xFFFFFFFE);  // the current thread's pseudo handle
   std::vector<u32> args(kArgs);
   for (u32& v : args) v = pool[rng() % pool.size()];
+  auto bound = kBounded.find(name);
+  if (bound != kBounded.end()) args[bound->second.first] = bound->second.second;
   return args;
 }
 
@@ -145,8 +152,7 @@ Report guarded_call(const Target& t, const Arena& a, const std::vector<u32>& arg
     dup2(null, 2);
   }
   for (uint32_t round = first; round < rounds; round++) {
-    std::mt19937 rng(seed ^ (round * 0x9E3779B9u));
-    std::vector<u32> args = hostile_args(rng, a);
+    std::vector<u32> args = hostile_args(t.name, seed, round, a);
     memset(a.buffer, 0x5A, kBuffer);
     memset(a.buffer + kBuffer, kCanaryByte, kCanary);
     send_report(out, {round, STARTED, 0});
@@ -155,11 +161,10 @@ Report guarded_call(const Target& t, const Arena& a, const std::vector<u32>& arg
   _exit(0);
 }
 
-std::string args_text(const Arena& a, uint32_t seed, uint32_t round) {
-  std::mt19937 rng(seed ^ (round * 0x9E3779B9u));
+std::string args_text(const std::string& name, const Arena& a, uint32_t seed, uint32_t round) {
   char text[16];
   std::string s;
-  for (u32 v : hostile_args(rng, a)) {
+  for (u32 v : hostile_args(name, seed, round, a)) {
     snprintf(text, sizeof text, " %08X", v);
     s += text;
   }
@@ -206,7 +211,7 @@ void fuzz_target(const Target& t, const Arena& a, uint32_t seed, uint32_t rounds
         char detail[16];
         snprintf(detail, sizeof detail, "%08X", r.detail);
         failures->push_back(t.name + ": " + kWhat[r.outcome] + " (" + detail + "), seed " + std::to_string(seed) +
-                            " round " + std::to_string(r.round) + ", args" + args_text(a, seed, r.round));
+                            " round " + std::to_string(r.round) + ", args" + args_text(t.name, a, seed, r.round));
       }
     }
     close(channel[0]);
@@ -215,7 +220,7 @@ void fuzz_target(const Target& t, const Arena& a, uint32_t seed, uint32_t rounds
     if (hung) {
       failures->push_back(t.name + ": no answer within " + std::to_string(kCallTimeoutMs) + " ms, seed " +
                           std::to_string(seed) + " round " + std::to_string(last.round) + ", args" +
-                          args_text(a, seed, last.round));
+                          args_text(t.name, a, seed, last.round));
     } else if (open_call) {
       // The call ended the process: only the fatal path (exit code -1) may.
       bool fatal_path = WIFEXITED(status) && WEXITSTATUS(status) == 0xFF;
@@ -224,7 +229,7 @@ void fuzz_target(const Target& t, const Arena& a, uint32_t seed, uint32_t rounds
         std::string how = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
                                               : "exit code " + std::to_string(WEXITSTATUS(status));
         failures->push_back(t.name + ": the process died (" + how + "), seed " + std::to_string(seed) + " round " +
-                            std::to_string(last.round) + ", args" + args_text(a, seed, last.round));
+                            std::to_string(last.round) + ", args" + args_text(t.name, a, seed, last.round));
       }
     }
     next = last.round + 1;
