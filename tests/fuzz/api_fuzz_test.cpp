@@ -298,7 +298,7 @@ u32 api(const char* name) {
 
 TEST(ApiFuzz, TableHandlersEndOrderly) {
   setenv("DEVICE_REGISTRY", (std::string(getenv("DEVICE_ROOT") ? getenv("DEVICE_ROOT") : ".") + "/fuzz.dat").c_str(), 1);
-  fuzz_all(table_targets(), setting("API_FUZZ_ROUNDS", 12));
+  fuzz_all(table_targets(), setting("API_FUZZ_ROUNDS", 4));
 }
 
 TEST(ApiFuzz, NativeModuleExportsEndOrderly) {
@@ -310,5 +310,5 @@ TEST(ApiFuzz, NativeModuleExportsEndOrderly) {
   static uint8_t data[512];
   for (const Target& t : targets)
     if (t.name == "WSAStartup") GuestCall(t.address, {0x0202, word(data)});
-  fuzz_all(targets, setting("API_FUZZ_ROUNDS", 12));
+  fuzz_all(targets, setting("API_FUZZ_ROUNDS", 4));
 }
