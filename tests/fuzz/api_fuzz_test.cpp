@@ -35,7 +35,7 @@ constexpr size_t kArgs = 14;          // more than any handler takes
 constexpr size_t kBuffer = 2048;      // a guest buffer: larger than any fixed record a handler fills
 constexpr size_t kCanary = 256;       // after it, checked; then a page nobody may touch
 constexpr uint8_t kCanaryByte = 0xC5;
-constexpr int kCallTimeoutMs = 3000;
+constexpr int kCallTimeoutMs = 10000;  // a call that fills a huge block may take seconds under load
 
 // Handlers whose defined behaviour ends the process or blocks until
 // something happens: not for a blind loop.
