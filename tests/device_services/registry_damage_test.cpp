@@ -186,7 +186,7 @@ TEST(RegistryDamage, DamageInTheMiddleIsSetAsideAndReported) {
   std::string bytes = make_store(path);
   auto spans = record_spans(bytes);
   bytes[spans[5].first + 14] ^= 0x40;  // the payload of value 4
-  bytes[spans[9].first + 4] = '\x7F';  // the length of value 8: impossible
+  bytes[spans[9].first + 7] = '\x7F';  // the length of value 8: past any record
   write_all(path, bytes);
   drop_set_aside(path);
   int pipe_fds[2];
