@@ -75,7 +75,9 @@ extern "C" LPVOID HeapAlloc(HANDLE handle, DWORD flags, DWORD bytes) {
   void* block = nullptr;
   {
     std::lock_guard<std::mutex> hold(heap->lock);
-    if (fits(heap, bytes)) block = malloc(bytes ? bytes : 1);
+    // calloc: a large zeroed block comes as fresh pages instead of being
+    // cleared byte by byte.
+    if (fits(heap, bytes)) block = (flags & HEAP_ZERO_MEMORY) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
     if (block) {
       heap->blocks[block] = bytes;
       heap->used += bytes;
@@ -86,7 +88,6 @@ extern "C" LPVOID HeapAlloc(HANDLE handle, DWORD flags, DWORD bytes) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  if (flags & HEAP_ZERO_MEMORY) memset(block, 0, bytes);
   return block;
 }
 

@@ -1,6 +1,5 @@
 // Kernel services, memory: heaps, virtual memory and pointer
-// probes pass through to the device; global memory is the C library's.
-#include <cstdlib>
+// probes pass through to the device; global memory is the process heap's.
 #include <cstring>
 
 #include "handler.h"
@@ -21,19 +20,21 @@ void heap_alloc(Env* env) {
   guest_return_value(env, guest_addr(block), 3);
 }
 
-// GlobalAlloc(uFlags, dwBytes): a global handle is the block's address;
-// only GMEM_ZEROINIT is looked at.
+// GlobalAlloc(uFlags, dwBytes): a global handle is the block's address, a
+// block of the process heap; only GMEM_ZEROINIT is looked at.
 void global_alloc(Env* env) {
   u32 flags = arg(env, 1), bytes = arg(env, 2);
-  void* block = malloc(bytes);
-  if (block && (flags & kGmemZeroInit)) memset(block, 0, bytes);
+  void* block = HeapAlloc(GetProcessHeap(), (flags & kGmemZeroInit) ? DWORD(HEAP_ZERO_MEMORY) : 0u, bytes);
   guest_return_value(env, guest_addr(block), 2);
 }
 
-// GlobalFree(h): 0 is Win32's success.
+// GlobalFree(h): 0 is Win32's success. A value that names no block is
+// refused (the handle comes back) instead of reaching the allocator.
 void global_free(Env* env) {
-  free(arg_as<void*>(env, 1));
-  guest_return_value(env, 0, 1);
+  void* block = arg_as<void*>(env, 1);
+  bool freed = !block || HeapFree(GetProcessHeap(), 0, block);
+  if (!freed) SetLastError(ERROR_INVALID_HANDLE);
+  guest_return_value(env, freed ? 0 : guest_addr(block), 1);
 }
 
 }  // namespace

@@ -223,6 +223,75 @@ TEST_F(Net, StreamRoundTripAndClosing) {
   EXPECT_EQ(fails(ws2_send(p.client, "x", 1, 0)), WSAECONNRESET);
 }
 
+// A reset is no orderly close: reading keeps failing with the reset, whether
+// a send or a read heard of it first.
+TEST_F(Net, ResetPeerKeepsFailingReads) {
+  WS_LINGER abort = {1, 0};
+  char buffer[4];
+  for (bool send_first : {true, false}) {
+    Pair p = connected();
+    ASSERT_EQ(ws2_setsockopt(p.server, WS_SOL_SOCKET, WS_SO_LINGER, reinterpret_cast<char*>(&abort), 4), 0);
+    ASSERT_EQ(closesocket(p.server), 0);
+    ASSERT_TRUE(readable(p.client));
+    if (send_first) EXPECT_EQ(fails(ws2_send(p.client, "x", 1, 0)), WSAECONNRESET);
+    EXPECT_EQ(fails(ws2_recv(p.client, buffer, sizeof buffer, 0)), WSAECONNRESET) << send_first;
+    EXPECT_EQ(fails(ws2_recv(p.client, buffer, sizeof buffer, 0)), WSAECONNRESET) << send_first;
+  }
+}
+
+TEST_F(Net, ListenWantsABoundUnconnectedSocket) {
+  SOCKET s = ws2_socket(WS_AF_INET, kStream, 0);
+  EXPECT_EQ(fails(ws2_listen(s, 4)), WSAEINVAL);
+  Pair p = connected();
+  EXPECT_EQ(fails(ws2_listen(p.client, 4)), WSAEISCONN);
+}
+
+// SO_REUSEADDR on the socket being bound is enough; without it an address
+// another socket holds stays refused.
+TEST_F(Net, DatagramReuseNeedsTheOptionOnTheNewSocketOnly) {
+  SOCKET first = bound(kDgram);
+  WS_SOCKADDR at = name_of(first);
+  SOCKET plain = ws2_socket(WS_AF_INET, kDgram, 0);
+  EXPECT_EQ(fails(ws2_bind(plain, &at, sizeof at)), WSAEADDRINUSE);
+  SOCKET sharing = ws2_socket(WS_AF_INET, kDgram, 0);
+  ASSERT_EQ(set_int(sharing, WS_SOL_SOCKET, WS_SO_REUSEADDR, 1), 0);
+  EXPECT_EQ(get_int(sharing, WS_SOL_SOCKET, WS_SO_REUSEADDR), 1);
+  EXPECT_EQ(get_int(first, WS_SOL_SOCKET, WS_SO_REUSEADDR), 0);
+  EXPECT_EQ(ws2_bind(sharing, &at, sizeof at), 0);
+  WS_SOCKADDR any = at;
+  memset(any.sa_data + 2, 0, 4);  // 0.0.0.0 overlaps 127.0.0.1
+  EXPECT_EQ(fails(ws2_bind(plain, &any, sizeof any)), WSAEADDRINUSE);
+}
+
+TEST_F(Net, StreamReuseOverTimeWaitButNotOverActiveSockets) {
+  WS_SOCKADDR at;
+  SOCKET l = listener(&at);
+  // Two listeners without the option, and a connection's own address.
+  SOCKET second = ws2_socket(WS_AF_INET, kStream, 0);
+  EXPECT_EQ(fails(ws2_bind(second, &at, sizeof at)), WSAEADDRINUSE);
+  Pair p = connected();
+  WS_SOCKADDR client_end = name_of(p.client);
+  EXPECT_EQ(fails(ws2_bind(second, &client_end, sizeof client_end)), WSAEADDRINUSE);
+
+  // The earlier listener's connection closes first on its side: TIME_WAIT.
+  SOCKET c = ws2_socket(WS_AF_INET, kStream, 0);
+  ASSERT_EQ(ws2_connect(c, &at, sizeof at), 0);
+  SOCKET s = ws2_accept(l, nullptr, nullptr);
+  ASSERT_EQ(closesocket(s), 0);
+  char buffer[4];
+  ASSERT_EQ(ws2_recv(c, buffer, sizeof buffer, 0), 0);
+  ASSERT_EQ(closesocket(c), 0);
+  ASSERT_EQ(closesocket(l), 0);
+  SOCKET again = ws2_socket(WS_AF_INET, kStream, 0);
+  ASSERT_EQ(set_int(again, WS_SOL_SOCKET, WS_SO_REUSEADDR, 1), 0);
+  EXPECT_EQ(ws2_bind(again, &at, sizeof at), 0);
+  EXPECT_EQ(ws2_listen(again, 4), 0);
+  // Accepted sockets carry their listener's option.
+  SOCKET c2 = ws2_socket(WS_AF_INET, kStream, 0);
+  ASSERT_EQ(ws2_connect(c2, &at, sizeof at), 0);
+  EXPECT_EQ(get_int(ws2_accept(again, nullptr, nullptr), WS_SOL_SOCKET, WS_SO_REUSEADDR), 1);
+}
+
 TEST_F(Net, NonBlockingCallsAndConnects) {
   Pair p = connected();
   ULONG count = 0;

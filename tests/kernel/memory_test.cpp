@@ -31,6 +31,8 @@ TEST(MemoryHandlers, AFailedHeapAllocationIsLoggedAndAnsweredWithNull) {
   GuestCall("HeapDestroy", {heap});
 }
 
+static int old_block_marker;
+
 TEST(MemoryHandlers, GlobalHandlesAreTheBlocksThemselves) {
   // A block that held something, freed, comes back cleared when asked.
   u32 dirty = GuestCall("GlobalAlloc", {0, 16}).eax();
@@ -50,6 +52,11 @@ TEST(MemoryHandlers, GlobalHandlesAreTheBlocksThemselves) {
   EXPECT_EQ(GuestCall("GlobalUnlock", {movable}).eax(), 1u);
   EXPECT_EQ(GuestCall("GlobalFree", {movable}).eax(), 0u);
   EXPECT_EQ(GuestCall("GlobalFree", {zeroed}).eax(), 0u);
+  // A value that is no block (freed already, or never handed out) comes
+  // back as the failure instead of reaching the allocator.
+  EXPECT_EQ(GuestCall("GlobalFree", {zeroed}).eax(), zeroed);
+  EXPECT_EQ(GuestCall("GlobalFree", {guest_addr(&old_block_marker) + 1}).eax(), guest_addr(&old_block_marker) + 1);
+  EXPECT_EQ(GuestCall("GlobalFree", {0}).eax(), 0u);
 }
 
 TEST(MemoryHandlers, VirtualMemoryAndProbes) {

@@ -137,8 +137,15 @@ void capture_write(const void* owner, const void* data, DWORD size) {
   std::lock_guard<std::mutex> hold(g_lock);
   if (owner != g_owner || g_fd < 0 || size == 0) return;
   if (size > kDataLimit - g_data_size) return stop_locked("the file is full");
-  if (!write_at(g_fd, data, size, off_t(kDataStart) + off_t(g_data_size)) || !write_sizes(g_fd, g_data_size + size))
-    return stop_locked(strerror(errno));
+  if (!write_at(g_fd, data, size, off_t(kDataStart) + off_t(g_data_size)) || !write_sizes(g_fd, g_data_size + size)) {
+    // Leave the file as it was before this piece: nothing half-stored.
+    int error = errno;
+    write_sizes(g_fd, g_data_size);
+    if (ftruncate(g_fd, off_t(kDataStart) + off_t(g_data_size)) != 0) {
+      // The sizes still say how much is whole.
+    }
+    return stop_locked(strerror(error));
+  }
   g_data_size += size;
 }
 

@@ -210,8 +210,10 @@ extern "C" BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, DWORD* writ
     ssize_t n = write(file->fd, static_cast<const char*>(buffer) + done, size - done);
     if (n > 0) {
       done += static_cast<DWORD>(n);
-    } else if (n < 0 && errno != EINTR) {
-      error = file_error_of(errno, "");
+    } else if (n == 0 || errno != EINTR) {
+      // Nothing more fits: a full disk or the file-size limit. The count
+      // says what was stored before it.
+      error = file_error_of(n == 0 ? ENOSPC : errno, "");
       break;
     }
   }

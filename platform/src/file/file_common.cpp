@@ -21,6 +21,7 @@ DWORD file_error_of(int error, const std::string& host_path) {
     case EMFILE:
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
+    case EFBIG:  // past the file-size limit: no more room, as far as the caller can tell
     case EDQUOT: return ERROR_DISK_FULL;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case EFAULT: return ERROR_NOACCESS;

@@ -2,10 +2,12 @@
 // DEVICE_SCREEN_CAPTURE, after every change).
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "file/file_private.h"
 #include "gdi.h"
 #include "wce/device.h"
 #include "wce/kernel.h"
@@ -52,7 +54,9 @@ bool write_bmp(const char* path) {
             fwrite(image.data(), image.size(), 1, f) == 1;
   ok = (fclose(f) == 0) && ok;
   if (!ok || rename(temp.c_str(), path) != 0) {
+    int error = errno;  // for the caller's last error
     unlink(temp.c_str());
+    errno = error;
     return false;
   }
   return true;
@@ -85,7 +89,9 @@ extern "C" BOOL device_write_screen(const char* path) {
     return FALSE;
   }
   std::lock_guard<std::mutex> hold(g_gdi_lock);
-  return write_bmp(path) ? TRUE : FALSE;
+  if (write_bmp(path)) return TRUE;
+  SetLastError(file_error_of(errno, path));  // ERROR_DISK_FULL when it did not fit
+  return FALSE;
 }
 
 void gdi_screen_reshape() {

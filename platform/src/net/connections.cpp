@@ -1,5 +1,6 @@
 // Binding, listening, accepting, connecting and shutting down, and the
 // names of a socket's two ends.
+#include <netinet/in.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -24,6 +25,14 @@ int finish_connect(Socket* sock) {
   if (getsockopt(sock->fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return -1;
   errno = error;
   return error ? -1 : 0;
+}
+
+bool bound(const Socket* sock) {
+  sockaddr_storage name;
+  socklen_t size = sizeof name;
+  if (getsockname(sock->fd, reinterpret_cast<sockaddr*>(&name), &size) != 0) return false;
+  // The port sits at the same place in both families' addresses.
+  return reinterpret_cast<const sockaddr_in*>(&name)->sin_port != 0;
 }
 
 using NameQuery = int (*)(int, sockaddr*, socklen_t*);
@@ -53,7 +62,7 @@ extern "C" int ws2_bind(SOCKET s, const WS_SOCKADDR* address, int length) {
   sockaddr_storage host;
   socklen_t size = net_address_in(address, length, &host);
   int rc = SOCKET_ERROR;
-  if (size) rc = bind(sock->fd, reinterpret_cast<sockaddr*>(&host), size) == 0 ? 0 : net_fail_errno();
+  if (size) rc = net_bind_address(sock, host, size);
   net_put(sock);
   return rc;
 }
@@ -61,7 +70,15 @@ extern "C" int ws2_bind(SOCKET s, const WS_SOCKADDR* address, int length) {
 extern "C" int ws2_listen(SOCKET s, int backlog) {
   Socket* sock = net_get(s);
   if (!sock) return SOCKET_ERROR;
-  int rc = listen(sock->fd, backlog) == 0 ? 0 : net_fail_errno();
+  int rc;
+  if (sock->type == SOCK_STREAM && sock->state == NET_CONNECTED) {
+    rc = net_fail(WSAEISCONN);
+  } else if (sock->type == SOCK_STREAM && !bound(sock)) {
+    // The host would bind it to a port of its choosing; Winsock refuses.
+    rc = net_fail(WSAEINVAL);
+  } else {
+    rc = listen(sock->fd, backlog) == 0 ? 0 : net_fail_errno();
+  }
   if (rc == 0) sock->state = NET_LISTENING;
   net_put(sock);
   return rc;
@@ -95,6 +112,12 @@ extern "C" SOCKET ws2_accept(SOCKET s, WS_SOCKADDR* address, int* length) {
     net_fail_errno();
   } else {
     result = net_adopt(fd, sock->family, sock->type, nonblocking, NET_CONNECTED);
+    // Winsock gives the accepted socket its listener's options.
+    Socket* taken = result != INVALID_SOCKET ? net_get(result) : nullptr;
+    if (taken) {
+      taken->reuse_address = sock->reuse_address.load();
+      net_put(taken);
+    }
     if (result != INVALID_SOCKET && address) net_address_out(peer, size, address, length);
   }
   net_put(sock);

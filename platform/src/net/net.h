@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <vector>
 
 #include "handles.h"
 #include "wce/winsock.h"
@@ -33,6 +34,12 @@ struct Socket {
   std::atomic<bool> closing;    // closesocket has begun; blocking calls end with WSAEINTR
   std::atomic<bool> send_shut;  // shutdown stopped sending
   std::atomic<int> state;       // NetState
+  // What the guest set with SO_REUSEADDR. Every host socket allows reuse
+  // (see address_reuse.cpp); this is the guest's word the device enforces.
+  std::atomic<bool> reuse_address;
+  // The peer reset the connection and a call has said so: the host answers
+  // later reads with an orderly end, Winsock with WSAECONNRESET again.
+  std::atomic<bool> reset;
 };
 
 // True while WSAStartup has a user; otherwise false with WSANOTINITIALISED.
@@ -47,6 +54,15 @@ void net_put(Socket* sock);
 SOCKET net_adopt(int fd, int family, int type, bool nonblocking, NetState state);
 // Closes every socket still open; the last WSACleanup does this.
 void net_close_all();
+// The sockets the guest holds now.
+std::vector<SOCKET> net_live_sockets();
+// Lets the host reuse the addresses of the socket's ports; Winsock's
+// refusals are the device's to make (net_bind_address).
+void net_allow_host_reuse(int fd);
+// Binds `sock` to a host address under Winsock's reuse rules: refused with
+// WSAEADDRINUSE when another socket of the guest holds an overlapping
+// address and `sock` did not ask for reuse. 0 or SOCKET_ERROR.
+int net_bind_address(Socket* sock, const sockaddr_storage& address, socklen_t size);
 // Whether a blocking call on `sock` ended because the socket was closed.
 inline bool net_interrupted(const Socket* sock) { return sock->closing.load(); }
 

@@ -24,6 +24,7 @@ enum ValueKind {
   VALUE_MILLIS,      // DWORD milliseconds; a timeval on the host
   VALUE_ERROR,       // read only; a Winsock code
   VALUE_MREQ,        // ip_mreq, write only
+  VALUE_REUSE,       // BOOL kept by the device; the host socket always allows reuse
 };
 
 struct Option {
@@ -35,7 +36,7 @@ struct Option {
 const Option kOptions[] = {
     {WS_SOL_SOCKET, WS_SO_DEBUG, SOL_SOCKET, SO_DEBUG, VALUE_INT},
     {WS_SOL_SOCKET, WS_SO_ACCEPTCONN, SOL_SOCKET, SO_ACCEPTCONN, VALUE_INT},
-    {WS_SOL_SOCKET, WS_SO_REUSEADDR, SOL_SOCKET, SO_REUSEADDR, VALUE_INT},
+    {WS_SOL_SOCKET, WS_SO_REUSEADDR, SOL_SOCKET, SO_REUSEADDR, VALUE_REUSE},
     {WS_SOL_SOCKET, WS_SO_KEEPALIVE, SOL_SOCKET, SO_KEEPALIVE, VALUE_INT},
     {WS_SOL_SOCKET, WS_SO_DONTROUTE, SOL_SOCKET, SO_DONTROUTE, VALUE_INT},
     {WS_SOL_SOCKET, WS_SO_BROADCAST, SOL_SOCKET, SO_BROADCAST, VALUE_INT},
@@ -78,7 +79,7 @@ int value_size(ValueKind kind) { return kind == VALUE_MREQ ? static_cast<int>(si
 // Winsock's words, an unknown one.
 int option_failed() { return net_fail(errno == EOPNOTSUPP ? WSAENOPROTOOPT : net_error_from_errno(errno)); }
 
-int set_option(const Socket* sock, const Option& option, const char* value) {
+int set_option(Socket* sock, const Option& option, const char* value) {
   int fd = sock->fd;
   int number;
   memcpy(&number, value, sizeof number);
@@ -115,6 +116,7 @@ int set_option(const Socket* sock, const Option& option, const char* value) {
       break;
     }
     case VALUE_ERROR: return net_fail(WSAENOPROTOOPT);
+    case VALUE_REUSE: sock->reuse_address = number != 0; return 0;
     case VALUE_MREQ:
       memcpy(&request, value, sizeof request);
       host = &request;
@@ -124,8 +126,13 @@ int set_option(const Socket* sock, const Option& option, const char* value) {
   return setsockopt(fd, option.host_level, option.host_name, host, size) == 0 ? 0 : option_failed();
 }
 
-int get_option(const Socket* sock, const Option& option, char* value) {
+int get_option(Socket* sock, const Option& option, char* value) {
   if (option.kind == VALUE_MREQ) return net_fail(WSAENOPROTOOPT);
+  if (option.kind == VALUE_REUSE) {
+    int number = sock->reuse_address ? 1 : 0;
+    memcpy(value, &number, sizeof number);
+    return 0;
+  }
   union {
     int number;
     linger l;
@@ -149,8 +156,13 @@ int get_option(const Socket* sock, const Option& option, char* value) {
       number = static_cast<int>(ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : ms);
       break;
     }
-    case VALUE_ERROR: number = host.number ? static_cast<int>(net_error_from_errno(host.number)) : 0; break;
-    case VALUE_MREQ: break;
+    case VALUE_ERROR:
+      // Reading the error takes it from the host; a reset must stay known.
+      if (host.number == ECONNRESET && sock->type == SOCK_STREAM) sock->reset = true;
+      number = host.number ? static_cast<int>(net_error_from_errno(host.number)) : 0;
+      break;
+    case VALUE_MREQ:
+    case VALUE_REUSE: break;
   }
   memcpy(value, &number, sizeof number);
   return 0;

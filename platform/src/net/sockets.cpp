@@ -81,6 +81,8 @@ SOCKET net_adopt(int fd, int family, int type, bool nonblocking, NetState state)
   sock->closing = false;
   sock->send_shut = false;
   sock->state = state;
+  sock->reuse_address = false;
+  sock->reset = false;
   HANDLE handle = handle_insert(&sock->header);
   if (!handle) {
     destroy_socket(&sock->header);
@@ -105,6 +107,11 @@ void net_close_all() {
   }
 }
 
+std::vector<SOCKET> net_live_sockets() {
+  std::lock_guard<std::mutex> hold(g_live_lock);
+  return g_live;
+}
+
 extern "C" SOCKET ws2_socket(int family, int type, int protocol) {
   if (!net_ready()) return INVALID_SOCKET;
   int host_family = family == WS_AF_INET ? AF_INET : family == WS_AF_INET6 ? AF_INET6 : -1;
@@ -123,6 +130,7 @@ extern "C" SOCKET ws2_socket(int family, int type, int protocol) {
     net_fail_errno();
     return INVALID_SOCKET;
   }
+  net_allow_host_reuse(fd);
   return net_adopt(fd, host_family, type, false, NET_IDLE);
 }
 

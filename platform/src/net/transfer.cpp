@@ -52,7 +52,11 @@ int transmit(Socket* sock, const char* buffer, int length, int flags, const sock
   do {
     sent = sendto(sock->fd, buffer, static_cast<size_t>(length), host, to, to_size);
   } while (sent < 0 && errno == EINTR && !net_interrupted(sock));
-  if (sent < 0) return net_fail(send_error(sock, errno));
+  if (sent < 0) {
+    DWORD code = send_error(sock, errno);
+    if (code == WSAECONNRESET && sock->type == SOCK_STREAM) sock->reset = true;
+    return net_fail(code);
+  }
   return static_cast<int>(sent);
 }
 
@@ -72,6 +76,11 @@ int receive(Socket* sock, char* buffer, int length, int flags, sockaddr_storage*
   } while (got < 0 && errno == EINTR && !net_interrupted(sock));
   // closesocket's shutdown makes a blocked call return 0 or fail.
   if (got <= 0 && net_interrupted(sock)) return net_fail(WSAEINTR);
+  if (sock->type == SOCK_STREAM) {
+    if (got < 0 && errno == ECONNRESET) sock->reset = true;
+    // After the host reported the reset once it reads as an orderly end.
+    if (got == 0 && sock->reset) return net_fail(WSAECONNRESET);
+  }
   if (got < 0) {
     if (errno == EAGAIN) return net_fail(would_block(sock));
     // An ICMP "port unreachable" for an earlier datagram: Winsock's word.

@@ -75,7 +75,7 @@ LONG open_handle(const std::u16string& path, PHKEY result) {
 template <typename Work>
 LONG with_store(bool exclusive, Work work) {
   std::lock_guard<std::mutex> hold(reg_store_lock());
-  if (!reg_journal_lock(reg_tree(), exclusive)) return ERROR_REGISTRY_IO_FAILED;
+  if (LONG failed = reg_journal_lock(reg_tree(), exclusive)) return failed;
   LONG result = work(reg_tree());
   reg_journal_unlock();
   return result;
@@ -104,8 +104,7 @@ extern "C" LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR
   LONG made = with_store(true, [&](RegTree& tree) -> LONG {
     if (tree.keys.count(reg_fold(path))) return ERROR_SUCCESS;
     how = REG_CREATED_NEW_KEY;
-    return reg_journal_append(tree, RegRecord{RegRecord::kKey, path, u"", 0, ""}) ? LONG(ERROR_SUCCESS)
-                                                                                 : LONG(ERROR_REGISTRY_IO_FAILED);
+    return reg_journal_append(tree, RegRecord{RegRecord::kKey, path, u"", 0, ""});
   });
   if (made != ERROR_SUCCESS) return made;
   if (disposition) *disposition = how;
@@ -144,7 +143,7 @@ extern "C" LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWOR
   RegRecord record{RegRecord::kValue, path, name, type,
                    std::string(reinterpret_cast<const char*>(data), data ? size : 0)};
   return with_store(true, [&](RegTree& tree) -> LONG {
-    return reg_journal_append(tree, record) ? LONG(ERROR_SUCCESS) : LONG(ERROR_REGISTRY_IO_FAILED);
+    return reg_journal_append(tree, record);
   });
 }
 

@@ -47,12 +47,15 @@ struct RegRecord {
 // The journal: the caller holds reg_store_lock() for each of these.
 // Brings `tree` up to date with the file (replaying what other processes
 // appended) under a shared or an exclusive file lock, which stays held
-// until reg_journal_unlock. False when the file cannot be used.
-bool reg_journal_lock(RegTree& tree, bool exclusive);
+// until reg_journal_unlock. ERROR_SUCCESS, or the Win32 error a caller
+// reports (the lock is not held then). When the file cannot be used at all
+// the tree serves the session from memory and this succeeds.
+LONG reg_journal_lock(RegTree& tree, bool exclusive);
 void reg_journal_unlock();
-// Appends a record and makes it durable before returning true; the lock
-// must be exclusive.
-bool reg_journal_append(RegTree& tree, const RegRecord& record);
+// Appends a record and makes it durable before applying it to `tree`; the
+// lock must be exclusive. ERROR_DISK_FULL or ERROR_REGISTRY_IO_FAILED when
+// it was not stored (in memory only, the tree has it nonetheless).
+LONG reg_journal_append(RegTree& tree, const RegRecord& record);
 
 // The process's view of the registry and the lock that guards it.
 RegTree& reg_tree();
