@@ -53,11 +53,11 @@ WIN_IMPORT long WINAPI SHGetMalloc(void** allocator);
 #define WM_CHAR 0x102
 #define WM_LBUTTONDOWN 0x201
 #define WM_LBUTTONUP 0x202
-#define WS_VISIBLE 0x10000000
+#define WM_USER 0x400
 
 static HANDLE log_file;
 static unsigned failed;
-static int tapped;
+static int tapped, fault;
 
 static void log_line(const char* text) {
   DWORD written;
@@ -74,7 +74,8 @@ static long WINAPI window_proc(HWND window, unsigned message, unsigned wParam, l
   switch (message) {
     case WM_ACTIVATEAPP:
       /* Active: a tap at (10, 20) and the key Q, as the device posts them. */
-      if (wParam && !tapped) {
+      if (wParam && fault) PostMessageA(window, WM_USER, 0, 0);
+      if (wParam && !tapped && !fault) {
         tapped = 1;
         PostMessageA(window, WM_LBUTTONDOWN, 1, (20 << 16) | 10);
         PostMessageA(window, WM_LBUTTONUP, 0, (20 << 16) | 10);
@@ -95,11 +96,16 @@ static long WINAPI window_proc(HWND window, unsigned message, unsigned wParam, l
     case WM_DESTROY:
       PostQuitMessage(7);
       return 0;
+    case WM_USER:
+      /* Run with "fault": the procedure writes through a null pointer. */
+      *(volatile int*)0 = 1;
+      return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, int show) {
+  fault = strstr(command_line, "fault") != 0;
   log_file = CreateFileA("winlog.txt", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
   if (log_file == (HANDLE)-1) ExitProcess(0x80);
   WNDCLASS_GUEST cls = {0, window_proc, 0, 0, instance, 0, 0, 0, 0, "WinCheck"};

@@ -4,7 +4,9 @@
 # program's failed checks) and the order of what its procedure received:
 # WM_CREATE after the display turned (320 x 240), WM_ACTIVATE before
 # WM_ACTIVATEAPP, the pen arriving before the press, the key with its scan
-# code and its character, then WM_CLOSE and WM_DESTROY.
+# code and its character, then WM_CLOSE and WM_DESTROY. A second run has
+# the procedure write through a null pointer: the fault ends the program
+# the orderly way (the exception box, no hang) inside the window bridge.
 # Usage: window.sh DEVICE_DIR RUNNER
 set -u
 . "$(dirname "$0")/guest_run.sh"
@@ -31,4 +33,11 @@ assert lines[-1] == "end", lines[-3:]
 PY
 guest_check_clean
 guest_finish "$log"
-echo "window run passed: $(wc -l < "$log") messages"
+messages=$(wc -l < "$log")
+
+guest_run "$2" -- fault
+grep -q "Unhandled exception C0000005" "$work/trevik.txt" || fail "the fault was not reported"
+grep -qx "\[Exception\] Unhandled Exception" "$work/boxes.txt" || fail "no exception box"
+[ "$(tail -n1 "$log" | tr -d '\r')" = "msg 400 0 0" ] || fail "the program went on after its fault"
+guest_finish "$log"
+echo "window run passed: $messages messages; the faulting procedure ended the program"
