@@ -14,7 +14,10 @@ enum DevicePenAction {
   DEVICE_PEN_GESTURE = 4 // the host's right button: the tap-and-hold gesture at once
 };
 
-// A pen action at screen point (x, y).
+// A pen action at screen point (x, y). DEVICE_PEN_GESTURE presses the pen
+// (or, while it is down, marks it held) so that SHRecognizeGesture answers
+// at once; moves and DEVICE_PEN_UP follow as for the left button. Moves
+// while the pen is up are dropped.
 void device_input_pen(int action, int x, int y);
 // A hardware key, as a Windows virtual-key code, pressed or released.
 // Held keys repeat as the host repeats them (down again without up).

@@ -20,6 +20,18 @@ extern "C" int GetSystemMetrics(int index) {
   switch (index) {
     case SM_CXSCREEN: return device_screen_width();
     case SM_CYSCREEN: return device_screen_height();
+    // A Pocket PC's frame parts, in pixels.
+    case SM_CYCAPTION: return 26;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return 3;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR: return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON: return 16;
     default: return 0;
   }
 }

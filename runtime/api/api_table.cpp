@@ -6,7 +6,7 @@
 #include "handler.h"
 
 // The families' row lists, searched in this order.
-static const ApiEntry* const kFamilies[] = {kStubApis, kSerialApis, kRegistryApis, kLocaleApis, kStringApis, kKernelFileApis, kKernelMemoryApis, kKernelThreadApis, kKernelProcessApis, kKernelTimeApis, kKernelModuleApis, kMultimediaApis, kGraphicsApis, kTimerApis, kWindowApis};
+static const ApiEntry* const kFamilies[] = {kStubApis, kSerialApis, kRegistryApis, kLocaleApis, kStringApis, kKernelFileApis, kKernelMemoryApis, kKernelThreadApis, kKernelProcessApis, kKernelTimeApis, kKernelModuleApis, kMultimediaApis, kGraphicsApis, kTimerApis, kWindowApis, kWindowClassApis, kDialogApis, kMenuInputApis, kShellApis};
 
 u32 FindFunc(const char* name) {
   for (const ApiEntry* family : kFamilies)

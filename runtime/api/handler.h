@@ -33,9 +33,18 @@ extern const ApiEntry kMultimediaApis[];
 extern const ApiEntry kGraphicsApis[];
 // Timers: SetTimer (the guest's timer procedure bridged) and KillTimer.
 extern const ApiEntry kTimerApis[];
-// Windows of the device's classes, the message loop, message boxes and
-// resources.
+// Windows, the message loop, message boxes, resources, focus, capture,
+// painting, menus and input state passed to the device.
 extern const ApiEntry kWindowApis[];
+// RegisterClassA (the guest's window procedure bridged) and the window
+// longs that refuse the procedures.
+extern const ApiEntry kWindowClassApis[];
+// Dialogs and the boxes shown in place of them.
+extern const ApiEntry kDialogApis[];
+// Menu item counts and identifiers, AdjustWindowRect, GetCursorPos.
+extern const ApiEntry kMenuInputApis[];
+// SHGetMalloc (a guest-callable allocator) and special folders.
+extern const ApiEntry kShellApis[];
 
 // Process-wide bridge state, all 0 at start, no locks.
 struct BridgeState {
@@ -45,6 +54,7 @@ struct BridgeState {
   u32 SavedOrientation;       // display orientation before the game's window turned it
   uint8_t RightButtonMode;    // 1 while a tap-and-hold plays as a right button
   uint8_t ScanCodeTable[256]; // scan code by virtual key, filled at first use
+  u32 DlgProcSlot;            // guest dialog procedure, only while its box shows
 };
 extern BridgeState g_bridge;
 
@@ -52,6 +62,10 @@ extern BridgeState g_bridge;
 // orientation (ChangeDisplaySettingsEx with the 192-byte DEVMODE), then
 // the taskbar and Start icon shown again on `window` (SHFullScreen 0x11). Used at WM_DESTROY / WM_CLOSE and by ExitProcess.
 void RestoreDisplay(HWND window);
+
+// The window bridge: the window procedure of the guest's window class;
+// runs the guest procedure in WndProcSlot (see bridge_window.cpp).
+LRESULT WindowBridge(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The thread bridge: the platform's start routine for every
 // guest thread; `start` is the heap ThreadStart record {guest start

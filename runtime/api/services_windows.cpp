@@ -1,8 +1,7 @@
-// The window and message services the guest can use without a window
-// procedure of its own: windows of the device's classes, the message loop
-// and message boxes (the ANSI functions through Zentrix, the others on
-// the device), strings, icons, cursors and menus from resources. Window
-// classes with a guest procedure wait for the window bridge.
+// The window and message services passed to the device (the ANSI
+// functions through Zentrix): windows, the message loop, message boxes,
+// strings, icons, cursors and menus from resources, geometry and painting,
+// focus and capture, menu items and input state.
 #include "handler.h"
 #include "wce/kernel.h"
 #include "wce/window.h"
@@ -44,5 +43,28 @@ extern const ApiEntry kWindowApis[] = {
     {"DestroyMenu", pass_through<DestroyMenu>},
     {"SetCursor", pass_through<SetCursor>},
     {"GetSystemMetrics", pass_through<GetSystemMetrics>},
+    {"UpdateWindow", pass_through<UpdateWindow>},
+    {"SetFocus", pass_through<SetFocus>},
+    {"SetCapture", pass_through<SetCapture>},
+    {"ShowWindow", pass_through<ShowWindow>},
+    {"ScreenToClient", pass_through<ScreenToClient>},
+    {"ClientToScreen", pass_through<ClientToScreen>},
+    {"GetWindow", pass_through<GetWindow>},
+    {"BeginPaint", pass_through<BeginPaint>},
+    {"EndPaint", pass_through<EndPaint>},
+    {"InvalidateRect", pass_through<InvalidateRect>},
+    {"MoveWindow", pass_through<MoveWindow>},
+    {"SetWindowPos", pass_through<SetWindowPos>},
+    {"GetActiveWindow", pass_through<GetActiveWindow>},
+    {"GetFocus", pass_through<GetFocus>},
+    {"ReleaseCapture", pass_through<ReleaseCapture>},
+    {"GetSubMenu", pass_through<GetSubMenu>},
+    {"CheckMenuItem", pass_through<CheckMenuItem>},
+    {"EnableMenuItem", pass_through<EnableMenuItem>},
+    {"DrawMenuBar", pass_through<DrawMenuBar>},
+    {"CreateIconIndirect", pass_through<CreateIconIndirect>},
+    {"DestroyIcon", pass_through<DestroyIcon>},
+    {"ShowCursor", pass_through<ShowCursor>},
+    {"GetAsyncKeyState", pass_through<GetAsyncKeyState>},
     {nullptr, nullptr},
 };

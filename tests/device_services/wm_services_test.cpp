@@ -177,8 +177,26 @@ TEST(WindowServices, ResourcesOfAnImage) {
     EXPECT_EQ(m->items[0].popup->items[1].id, 101u);
     EXPECT_EQ(m->items[1].id, 200u);
   }
+  // Items by position and by command, check marks and the enabled state.
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_ID | MIIM_SUBMENU;
+  ASSERT_TRUE(GetMenuItemInfoW(handle, 0, TRUE, &info));
+  HMENU file = GetSubMenu(handle, 0);
+  EXPECT_EQ(info.hSubMenu, file);
+  ASSERT_NE(file, nullptr);
+  EXPECT_FALSE(GetMenuItemInfoW(handle, 2, TRUE, &info));
+  info.fMask = MIIM_STATE;
+  EXPECT_EQ(CheckMenuItem(handle, 101, MF_CHECKED), static_cast<DWORD>(MF_UNCHECKED));  // found in the popup
+  ASSERT_TRUE(GetMenuItemInfoW(file, 1, TRUE, &info));
+  EXPECT_EQ(info.fState, static_cast<UINT>(MFS_CHECKED));
+  EXPECT_EQ(CheckMenuItem(file, 1, MF_BYPOSITION | MF_UNCHECKED), static_cast<DWORD>(MF_CHECKED));
+  EXPECT_EQ(EnableMenuItem(handle, 200, MF_GRAYED), static_cast<BOOL>(MF_ENABLED));
+  EXPECT_EQ(EnableMenuItem(handle, 200, MF_ENABLED), static_cast<BOOL>(MF_GRAYED));
+  EXPECT_EQ(CheckMenuItem(handle, 999, MF_CHECKED), static_cast<DWORD>(-1));
   EXPECT_TRUE(DestroyMenu(handle));
   EXPECT_FALSE(DestroyMenu(handle));
+  EXPECT_EQ(GetSubMenu(handle, 0), nullptr);
   EXPECT_EQ(LoadMenuW(image.handle(), MAKEINTRESOURCEW(5)), nullptr);
 
   HICON icon = LoadIconW(image.handle(), MAKEINTRESOURCEW(7));

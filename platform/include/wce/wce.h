@@ -8,6 +8,7 @@
 #include "wce/kernel.h"
 #include "wce/locale.h"
 #include "wce/registry.h"
+#include "wce/shell.h"
 #include "wce/seh.h"
 #include "wce/synch.h"
 #include "wce/sysinfo.h"

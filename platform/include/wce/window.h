@@ -289,4 +289,25 @@ BOOL ClientToScreen(HWND window, POINT* point);
 HWND GetWindow(HWND window, UINT relation);
 LONG GetWindowLongW(HWND window, int index);
 LONG SetWindowLongW(HWND window, int index, LONG value);
+
+// The device shows no dialog boxes, so there is none to end: succeeds for
+// any window and changes nothing.
+BOOL EndDialog(HWND dialog, int result);
+
+// Icons made from bitmaps; DestroyIcon frees those, and leaves the shared
+// icons of LoadIconW alone.
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
+struct ICONINFO {
+  BOOL fIcon;
+  DWORD xHotspot;
+  DWORD yHotspot;
+  HBITMAP hbmMask;
+  HBITMAP hbmColor;
+};
+static_assert(sizeof(ICONINFO) == 20, "ICONINFO layout");
+HICON CreateIconIndirect(const ICONINFO* info);
+BOOL DestroyIcon(HICON icon);
+// The cursor's display count; the cursor shows while it is 0 or more.
+int ShowCursor(BOOL show);
 }

@@ -37,6 +37,21 @@ extern "C" HWND GetCapture(void) {
   return g_capture;
 }
 
+namespace {
+
+// Sent to a window of the calling thread; posted to another thread's, which
+// may be waiting for this one and must not be waited for.
+void tell(HWND hwnd, UINT message, WPARAM wParam) {
+  DWORD owner = GetWindowThreadProcessId(hwnd, nullptr);
+  if (!owner) return;
+  if (owner == GetCurrentThreadId())
+    SendMessageW(hwnd, message, wParam, 0);
+  else
+    PostMessageW(hwnd, message, wParam, 0);
+}
+
+}  // namespace
+
 // The window losing the focus hears of it first (WM_KILLFOCUS with the
 // new one), then the new one (WM_SETFOCUS with the old one).
 extern "C" HWND SetFocus(HWND hwnd) {
@@ -51,8 +66,8 @@ extern "C" HWND SetFocus(HWND hwnd) {
     if (previous == hwnd) return previous;
     g_focus = hwnd;
   }
-  if (previous && IsWindow(previous)) SendMessageW(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
-  if (hwnd) SendMessageW(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+  if (previous) tell(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd));
+  if (hwnd) tell(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous));
   return previous;
 }
 
