@@ -65,6 +65,37 @@ typedef struct VxInfo {
   uint32_t audio_bytes;
 } VxInfo;
 
+_Static_assert(sizeof(VxInfo) == 48, "VxInfo is a fixed record");
+
 typedef struct VxMovie* HVXMOVIE;
+
+/* Opens a movie (an ANSI path; a relative one names a file in the game's
+   folder). */
+int VXAPI VxOpenMovie(const char* path, HVXMOVIE* movie);
+int VXAPI VxCloseMovie(HVXMOVIE movie);
+/* Fills *info; info->size must be set to sizeof(VxInfo) first. */
+int VXAPI VxGetInfo(HVXMOVIE movie, VxInfo* info);
+/* Decodes frame `frame` into `bits` (`bytes` long, rows `pitch` bytes
+   apart) in `format`. Any frame may be asked for; the library decodes
+   from the key frame before it when it must. */
+int VXAPI VxDecodeFrame(HVXMOVIE movie, uint32_t frame, void* bits, uint32_t bytes, int32_t pitch, uint32_t format);
+/* The frame after the last one decoded (or sought); *frame receives its
+   number. VX_ERR_END after the last. */
+int VXAPI VxDecodeNext(HVXMOVIE movie, void* bits, uint32_t bytes, int32_t pitch, uint32_t format, uint32_t* frame);
+int VXAPI VxSeek(HVXMOVIE movie, uint32_t frame);
+/* The 256 colours (blue, green, red, 0) of 8-bit output for the frame
+   decoded last: the movie's own palette, or the 3-3-2 one. */
+int VXAPI VxGetPalette(HVXMOVIE movie, uint8_t colours[256][4]);
+/* The sound stream's PCM bytes from `offset`; *done receives the count. */
+int VXAPI VxReadAudio(HVXMOVIE movie, uint32_t offset, void* buffer, uint32_t bytes, uint32_t* done);
+/* Plays the whole movie with its sound at (x, y) of a window (0: the
+   screen), of a DirectDraw surface (locked and written; shown with a Blt
+   of the surface onto itself), or through a WinG bitmap at least as large
+   as the movie, blitted to `dest`. Flags: VX_PLAY_*. */
+int VXAPI VxPlayWindow(HVXMOVIE movie, void* window, int x, int y, uint32_t flags);
+int VXAPI VxPlaySurface(HVXMOVIE movie, void* surface, int x, int y, uint32_t flags);
+int VXAPI VxPlayWinG(HVXMOVIE movie, void* dest, void* wing_dc, void* wing_bitmap, int x, int y, uint32_t flags);
+/* A sentence saying what a result means. */
+const char* VXAPI VxErrorText(int result);
 
 #endif
