@@ -23,7 +23,7 @@ static void fail(int result, const char* what) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, int show) {
   (void)instance, (void)previous, (void)command_line, (void)show;
-  /* Words of the command line, the program's own name first. */
+  /* Words of the command line (on the device it holds the arguments only). */
   static char line[1024];
   char* words[16];
   int count = 0;
@@ -37,17 +37,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
     while (*p && *p != end) p++;
     if (*p) *p++ = 0;
   }
-  if (count < 4) ExitProcess(200);
+  if (count < 3) ExitProcess(200);
   HVXMOVIE movie = 0;
-  int r = VxOpenMovie(words[1], &movie);
+  int r = VxOpenMovie(words[0], &movie);
   if (r) fail(r, "open");
   VxInfo info;
   memset(&info, 0, sizeof info);
   info.size = sizeof info;
   if ((r = VxGetInfo(movie, &info)) != 0) fail(r, "info");
-  out = CreateFileA(words[2], GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+  out = CreateFileA(words[1], GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
   if (out == INVALID_HANDLE_VALUE) ExitProcess(201);
-  for (int w = 3; w < count; w++) {
+  for (int w = 2; w < count; w++) {
     int bits = atoi(words[w]);
     uint32_t format = bits == 8 ? VX_FORMAT_8 : bits == 555 ? VX_FORMAT_555 : bits == 565 ? VX_FORMAT_565 : VX_FORMAT_24;
     if (strchr(words[w], 'b')) format |= VX_BOTTOM_UP;
@@ -56,10 +56,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
     uint32_t number = 0;
     /* The first format goes frame by frame with VxDecodeNext, the others by number. */
     for (uint32_t f = 0; f < info.frames; f++) {
-      r = w == 3 ? VxDecodeNext(movie, frame, pitch * info.height, (int32_t)pitch, format, &number)
+      r = w == 2 ? VxDecodeNext(movie, frame, pitch * info.height, (int32_t)pitch, format, &number)
                  : VxDecodeFrame(movie, f, frame, pitch * info.height, (int32_t)pitch, format);
       if (r) fail(r, "decode");
-      if (w == 3 && number != f) ExitProcess(202);
+      if (w == 2 && number != f) ExitProcess(202);
       for (uint32_t y = 0; y < info.height; y++) put(frame + y * pitch, info.width * depth);
       if (bits == 8) {
         uint8_t colours[256][4];
@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
         put(colours, sizeof colours);
       }
     }
-    if (w == 3 && VxDecodeNext(movie, frame, pitch * info.height, (int32_t)pitch, format, &number) != VX_ERR_END)
+    if (w == 2 && VxDecodeNext(movie, frame, pitch * info.height, (int32_t)pitch, format, &number) != VX_ERR_END)
       ExitProcess(203);
     free(frame);
   }
