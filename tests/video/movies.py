@@ -98,7 +98,7 @@ def is_key(cid, data):
 def stream_headers(width, height, bits, handler, compression, frames, palette=b"", rate=10):
     avih = struct.pack("<IIIIIIIIII16x", 1000000 // rate, 0, 0, 0x10, frames, 0, 1, 0, width, height)
     strh = struct.pack("<4s4sIHHIIIIIIIIhhhh", b"vids", handler, 0, 0, 0, 0, 1, rate, 0, frames, 0, 0xFFFFFFFF, 0,
-                       0, 0, width, height)
+                       0, 0, min(width, 32767), min(height, 32767))
     colours = len(palette) // 4
     strf = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, struct.unpack("<I", compression)[0],
                        0, 0, 0, colours, 0) + palette

@@ -35,12 +35,14 @@ int main(int argc, char** argv) {
   int r = vx_open(&source, &movie);
   if (r) {
     printf("error %d\n", r);
+    fflush(stdout);
     return 1;
   }
   FILE* out = fopen(argv[2], "wb");
   const VxInfo* info = &movie->info;
   printf("%u %u %u %u/%u %u %u %u %u\n", info->width, info->height, info->frames, info->rate, info->scale,
          info->audio_channels, info->audio_rate, info->audio_bits, info->audio_bytes);
+  fflush(stdout);
   for (int a = 3; a < argc; a++) {
     uint32_t format = parse_format(argv[a]), depth = vx_format_bytes(format);
     /* A pitch wider than a row, so that rows land where the pitch says. */
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
       r = vx_decode_frame(movie, f, bits, bytes, (int32_t)pitch, format);
       if (r) {
         printf("frame %u: error %d\n", f, r);
+        fflush(stdout);
         return 1;
       }
       for (uint32_t y = 0; y < info->height; y++) fwrite(bits + y * pitch, 1, info->width * depth, out);
