@@ -5,7 +5,10 @@
 # onto the screen through the real launcher. The screen capture is copied
 # while it plays: every copy must show one of the movie's frames (as ffmpeg
 # decodes them, within the screen's 5-6-5 precision), in order, ending on
-# the last; the WAV capture must hold the movie's samples exactly.
+# the last; the WAV capture must hold the movie's samples exactly. The
+# program then plays the movie silently through WinG at (0, 140), whose last
+# frame must be on the screen, and into a DirectDraw surface (checked by the
+# program itself).
 # Usage: video.sh DEVICE_DIR RUNNER
 set -u
 . "$(dirname "$0")/guest_run.sh"
@@ -35,14 +38,14 @@ W, H = 160, 120
 raw = open(os.path.join(work, "frames.rgb"), "rb").read()
 frames = [raw[i:i + W * H * 3] for i in range(0, len(raw), W * H * 3)]
 
-def region(path):
+def region(path, top=0):
     data = open(path, "rb").read()
     offset, = struct.unpack_from("<I", data, 10)
     width, height = struct.unpack_from("<ii", data, 18)
     stride = (width * 3 + 3) & ~3
     out = bytearray()
     for y in range(H):
-        row = height - 1 - y if height > 0 else y
+        row = height - 1 - (top + y) if height > 0 else top + y
         at = offset + row * stride
         line = data[at:at + W * 3]
         out += bytes(v for x in range(W) for v in (line[3 * x + 2], line[3 * x + 1], line[3 * x]))
@@ -62,6 +65,7 @@ for path in sorted(glob.glob(os.path.join(work, "snaps", "*.bmp"))):
 assert seen and seen[-1] == len(frames) - 1, ("the last frame is not on the screen", seen)
 assert seen == sorted(seen), ("frames out of order", seen)
 print("frames seen on the screen:", sorted(set(seen)))
+assert matches(region(os.path.join(work, "snaps", "99999.bmp"), 140), frames[-1]), "WinG did not show the last frame"
 with wave.open(os.path.join(work, "played.wav")) as w:
     assert (w.getnchannels(), w.getsampwidth(), w.getframerate()) == (2, 2, 22050), w.getparams()
     played = w.readframes(w.getnframes())
