@@ -43,8 +43,8 @@ static void codebook(uint8_t (*book)[12], uint32_t id, const uint8_t* data, cons
 }
 
 static void put2x2(uint8_t* row0, uint8_t* row1, const uint8_t* entry) {
-  memcpy(row0, entry, 6);
-  memcpy(row1, entry + 6, 6);
+  VX_COPY(row0, entry, 6);
+  VX_COPY(row1, entry + 6, 6);
 }
 
 /* Block chunk: 0x30 intra (a mask bit per block: V4 or V1), 0x31 inter (a
@@ -84,10 +84,10 @@ static int vectors(const VxCinepakStrip* strip, uint32_t id, const uint8_t* data
         for (int k = 0; k < 4; k++) {
           const uint8_t* p0 = e + (k >> 1) * 6; /* entry pixels 0,1 or 2,3 */
           uint8_t* r = rows[k] + at;
-          memcpy(r, p0, 3);
-          memcpy(r + 3, p0, 3);
-          memcpy(r + 6, p0 + 3, 3);
-          memcpy(r + 9, p0 + 3, 3);
+          VX_COPY(r, p0, 3);
+          VX_COPY(r + 3, p0, 3);
+          VX_COPY(r + 6, p0 + 3, 3);
+          VX_COPY(r + 9, p0 + 3, 3);
         }
       } else {
         if (end - data < 4) return VX_ERR_BAD_DATA;

@@ -96,7 +96,7 @@ int vx_msvc_frame8(const uint8_t* data, uint32_t size, uint8_t* picture, uint32_
           for (int px = 0; px < 4; px++, mask >>= 1)
             base[px - py * (int32_t)stride] = colours[((py & 2) << 1) + (px & 2) + ((mask & 1) ^ 1)];
       } else {
-        for (int py = 0; py < 4; py++) memset(base - py * stride, (int)a, 4);
+        for (int py = 0; py < 4; py++) VX_FILL(base - py * stride, (int)a, 4);
       }
     }
   }
