@@ -50,11 +50,13 @@ static void put2x2(uint8_t* row0, uint8_t* row1, const uint8_t* entry) {
 /* Block chunk: 0x30 intra (a mask bit per block: V4 or V1), 0x31 inter (a
    bit for coded, then one for V4 or V1), 0x32 V1 only. */
 static int vectors(const VxCinepakStrip* strip, uint32_t id, const uint8_t* data, const uint8_t* end, uint8_t* picture,
-                   uint32_t stride, uint32_t y0, uint32_t y1, uint32_t width) {
+                   uint32_t stride, uint32_t y0, uint32_t y1, uint32_t width, uint32_t height) {
   uint32_t flags = 0, mask = 0;
   for (uint32_t y = y0; y < y1; y += 4) {
+    /* A strip whose height is no multiple of 4 ends in a partial block row:
+       the rows past the picture fold onto its last row. */
     uint8_t* rows[4];
-    for (int k = 0; k < 4; k++) rows[k] = picture + (y + k) * stride;
+    for (uint32_t k = 0; k < 4; k++) rows[k] = picture + (y + k < height ? y + k : height - 1) * stride;
     for (uint32_t x = 0; x < width; x += 4) {
       uint32_t at = x * 3;
       if (id & 0x01) {
@@ -103,7 +105,7 @@ static int vectors(const VxCinepakStrip* strip, uint32_t id, const uint8_t* data
 }
 
 static int strip_chunks(VxCinepakStrip* strip, const uint8_t* data, const uint8_t* end, uint8_t* picture,
-                        uint32_t stride, uint32_t y0, uint32_t y1, uint32_t width) {
+                        uint32_t stride, uint32_t y0, uint32_t y1, uint32_t width, uint32_t height) {
   while (end - data >= 4) {
     uint32_t id = data[0], size = vx_be24(data + 1);
     if (size < 4) return VX_ERR_BAD_DATA;
@@ -118,7 +120,7 @@ static int strip_chunks(VxCinepakStrip* strip, const uint8_t* data, const uint8_
         codebook(strip->v1, id, data, data + size);
         break;
       case 0x30: case 0x31: case 0x32:
-        return vectors(strip, id, data, data + size, picture, stride, y0, y1, width);
+        return vectors(strip, id, data, data + size, picture, stride, y0, y1, width, height);
       default:
         break; /* unknown chunks are skipped */
     }
@@ -142,7 +144,7 @@ int vx_cinepak_frame(VxCinepakStrip* strips, const uint8_t* data, uint32_t size,
     if (i > 0 && !(frame_flags & 0x01)) strips[i] = strips[i - 1];
     uint32_t y1 = y + strip_height;
     if (y1 > height) y1 = height;
-    int r = strip_chunks(&strips[i], data + 12, data + strip_size, picture, stride, y, y1, width);
+    int r = strip_chunks(&strips[i], data + 12, data + strip_size, picture, stride, y, y1, width, height);
     if (r) return r;
     data += strip_size;
     y = y1;

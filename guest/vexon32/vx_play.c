@@ -106,7 +106,10 @@ static int pump_messages(uint32_t flags) {
     if ((flags & VX_PLAY_SKIPPABLE) &&
         (message.message == WM_KEYDOWN || message.message == WM_CHAR || message.message == WM_LBUTTONDOWN))
       return 1;
-    if (message.message == WM_QUIT) return 1;
+    if (message.message == WM_QUIT) { /* left for the game's own loop to see */
+      PostQuitMessage((int)message.wparam);
+      return 1;
+    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

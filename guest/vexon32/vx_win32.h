@@ -50,6 +50,7 @@ _Static_assert(sizeof(VxMessage) == 28, "MSG");
 WIN_IMPORT BOOL WINAPI PeekMessageA(VxMessage* message, HWND window, unsigned first, unsigned last, unsigned remove);
 WIN_IMPORT BOOL WINAPI TranslateMessage(const VxMessage* message);
 WIN_IMPORT long WINAPI DispatchMessageA(const VxMessage* message);
+WIN_IMPORT void WINAPI PostQuitMessage(int code);
 
 /* DirectDraw: the surface's method table in IDirectDrawSurface order. */
 typedef struct {

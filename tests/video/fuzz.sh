@@ -16,6 +16,9 @@ movies.encode(os.path.join(w, "cvid.avi"), "cinepak", "64x48", 10, 0.5, (8000, 1
 movies.encode(os.path.join(w, "msvc.avi"), "msvideo1", "64x48", 10, 0.5)
 movies.msvc8_movie(os.path.join(w, "msvc8.avi"), 3, frames=6)
 movies.cinepak_movie(os.path.join(w, "built.avi"), 5, frames=5)
+# Strips of 6 and 26 rows: the second starts inside a block row and ends
+# past the picture (a fault the fuzzer once found).
+movies.cinepak_movie(os.path.join(w, "strips.avi"), 9, width=16, height=32, frames=3, heights=(6, 26))
 hdrl, movi = movies.movie_parts(os.path.join(w, "cvid.avi"))
 open(os.path.join(w, "records.avi"), "wb").write(movies.build(hdrl, movi, index=False, records=True, junk=True))
 PY
@@ -27,7 +30,7 @@ if command -v cc >/dev/null; then
 fi
 status=0
 seed=$RANDOM
-for movie in cvid msvc msvc8 built records; do
+for movie in strips cvid msvc msvc8 built records; do
   if ! "$runner" "$fuzz" "$work/$movie.avi" "$iterations" "$seed" "$work/current.avi"; then
     echo "FAIL: target build, $movie.avi, seed $seed"; status=1
   fi

@@ -136,12 +136,11 @@ def msvc8_movie(path, seed, width=64, height=48, frames=12):
     open(path, "wb").write(build(hdrl, movi))
 
 
-def cinepak_movie(path, seed, width=96, height=64, frames=10):
+def cinepak_movie(path, seed, width=96, height=64, frames=10, heights=(16, 32, 16)):
     """Cinepak with every chunk kind: full and selective codebooks in colour
     and grey, intra, inter and V1-only blocks, three strips, frames with and
     without codebooks carried from the strip above."""
     rnd = random.Random(seed)
-    heights = [16, 32, 16]
 
     def entries(n, grey):
         return b"".join(bytes(rnd.randrange(256) for _ in range(4 if grey else 6)) for _ in range(n))
@@ -158,7 +157,7 @@ def cinepak_movie(path, seed, width=96, height=64, frames=10):
         return bytes([cid]) + struct.pack(">I", len(body) + 4)[1:] + body
 
     def vectors(kind, rows):
-        blocks = (width // 4) * (rows // 4)
+        blocks = (width // 4) * ((rows + 3) // 4)
         body, bits = b"", []
         data = b""
         for _ in range(blocks):
@@ -220,7 +219,7 @@ def cinepak_movie(path, seed, width=96, height=64, frames=10):
             header = bytes([0x10 if key else 0x11]) + struct.pack(">I", len(chunks) + 12)[1:]
             strips += header + struct.pack(">HHHH", 0, 0, rows, width) + chunks
         flags = 0 if key else rnd.choice([0, 1])
-        frame = bytes([flags]) + struct.pack(">I", len(strips) + 10)[1:] + struct.pack(">HHH", width, height, 3)
+        frame = bytes([flags]) + struct.pack(">I", len(strips) + 10)[1:] + struct.pack(">HHH", width, height, len(heights))
         movi.append((b"00dc", frame + strips))
     hdrl = stream_headers(width, height, 24, b"cvid", b"cvid", frames)
     open(path, "wb").write(build(hdrl, movi))

@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   for (long i = 0; i < iterations; i++) {
     uint32_t size = seed_size;
     memcpy(mutant, seed, size);
-    mutate(mutant, &size, sizeof mutant);
+    if (i > 0) mutate(mutant, &size, sizeof mutant); /* the seed itself first */
     if (argc > 4) {
       FILE* out = fopen(argv[4], "wb");
       if (out) fwrite(mutant, 1, size, out), fclose(out);
