@@ -46,7 +46,12 @@ static void sound_refill(Sound* sound) {
     h->data = (char*)sound->data + sound->queued;
     h->length = n;
     sound->queued += n;
-    if (waveOutPrepareHeader(sound->device, h, sizeof *h) == 0) waveOutWrite(sound->device, h, sizeof *h);
+    if (waveOutPrepareHeader(sound->device, h, sizeof *h) != 0 || waveOutWrite(sound->device, h, sizeof *h) != 0) {
+      /* A buffer the device refused counts as played: the clock and the
+         wait for the end go on without it. */
+      h->flags |= WHDR_DONE;
+      sound->completed += n;
+    }
   }
 }
 
@@ -77,13 +82,18 @@ static int sound_start(Sound* sound, VxMovie* movie) {
   return VX_OK;
 }
 
-/* Milliseconds of sound played so far. */
+/* Milliseconds of sound played so far: the movie's clock. */
 static uint32_t sound_clock(const Sound* sound) {
+  /* The completion time is read before the clock, so "since" never wraps. */
+  DWORD last = sound->completed_at;
   uint32_t completed = sound->completed;
-  DWORD since = GetTickCount() - sound->completed_at;
+  DWORD since = GetTickCount() - last;
   uint64_t ms = (uint64_t)completed * 1000 / sound->bytes_per_second;
   uint32_t playing = sound->bytes - completed < sound->per_buffer ? sound->bytes - completed : sound->per_buffer;
   uint32_t playing_ms = (uint32_t)((uint64_t)playing * 1000 / sound->bytes_per_second);
+  /* Once the sound is over (a movie longer than its sound), or when the
+     device has stalled for a second, the tick count carries the clock on. */
+  if (completed >= sound->bytes || since > playing_ms + 1000) return (uint32_t)ms + since;
   return (uint32_t)ms + (since < playing_ms ? since : playing_ms);
 }
 
@@ -158,8 +168,12 @@ int vx_play(VxMovie* movie, const VxPresenter* presenter, uint32_t flags) {
     }
     frame++;
   }
-  /* The sound plays to its end, unless the user skipped. */
-  while (!skipped && result == VX_OK && sound.device && sound.completed < sound.bytes) {
+  /* The sound plays to its end, unless the user skipped or the device
+     stopped reporting progress (two seconds without a completed buffer). */
+  for (;;) {
+    DWORD last = sound.completed_at;
+    if (skipped || result != VX_OK || !sound.device || sound.completed >= sound.bytes || GetTickCount() - last >= 2000)
+      break;
     if (pump_messages(flags)) {
       skipped = 1;
       break;

@@ -8,7 +8,8 @@
 # the last; the WAV capture must hold the movie's samples exactly. The
 # program then plays the movie silently through WinG at (0, 140), whose last
 # frame must be on the screen, and into a DirectDraw surface (checked by the
-# program itself).
+# program itself). Last, a movie whose sound is shorter than its pictures
+# must play to its end.
 # Usage: video.sh DEVICE_DIR RUNNER
 set -u
 . "$(dirname "$0")/guest_run.sh"
@@ -71,6 +72,22 @@ with wave.open(os.path.join(work, "played.wav")) as w:
     played = w.readframes(w.getnframes())
 want = open(os.path.join(work, "sound.raw"), "rb").read()
 assert played == want, ("sound", len(played), len(want))
+PY
+# A movie whose sound ends a second before its pictures: the frame rate
+# carries the clock on once the sound is over (the run must end, and well).
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=64x48:rate=10:duration=2 \
+  -f lavfi -i sine=sample_rate=11025:duration=1 -c:v cinepak -c:a pcm_u8 "$work/short.avi"
+rm -f "$work/screen.bmp"
+guest_run "$2" DEVICE_SCREEN_CAPTURE="$work/screen.bmp" -- short.avi
+[ "$status" = 0 ] || fail "the movie with the shorter sound ended with $status"
+python3 - "$work/screen.bmp" <<'PY' || fail "the movie with the shorter sound was not shown"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+offset, = struct.unpack_from("<I", data, 10)
+width, height = struct.unpack_from("<ii", data, 18)
+stride = (width * 3 + 3) & ~3
+rows = [data[offset + (height - 1 - y) * stride:][:64 * 3] for y in range(48)]
+assert any(any(row) for row in rows)
 PY
 guest_check_clean
 guest_finish
