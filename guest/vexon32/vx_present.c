@@ -1,4 +1,5 @@
-/* The three ways a movie reaches the screen: a window through GDI, a
+/* The three ways a movie reaches the screen: a window through GDI (a
+   16-bit 5-6-5 DIB), a
    DirectDraw surface (PIXLY) locked and written in place, and a WinG
    bitmap (QUAV32) blitted to a DC. */
 #include <stdlib.h>
@@ -17,7 +18,7 @@ typedef struct WindowTarget {
 
 static int show_window(void* context, VxMovie* movie) {
   WindowTarget* t = (WindowTarget*)context;
-  int r = vx_convert(movie, t->bits, t->bytes, (int32_t)t->pitch, VX_FORMAT_24);
+  int r = vx_convert(movie, t->bits, t->bytes, (int32_t)t->pitch, VX_FORMAT_565);
   if (r) return r;
   int w = (int)movie->info.width, h = (int)movie->info.height;
   StretchDIBits(t->dc, t->x, t->y, w, h, 0, 0, w, h, t->bits, &t->header, 0, SRCCOPY);
@@ -29,7 +30,7 @@ int VXAPI VxPlayWindow(HVXMOVIE movie, HWND window, int x, int y, uint32_t flags
   WindowTarget t;
   memset(&t, 0, sizeof t);
   t.x = x, t.y = y;
-  t.pitch = (movie->info.width * 3 + 3) & ~3u;
+  t.pitch = (movie->info.width * 2 + 3) & ~3u;
   t.bytes = t.pitch * movie->info.height;
   t.bits = (uint8_t*)malloc(t.bytes);
   t.dc = GetDC(window);
@@ -42,7 +43,12 @@ int VXAPI VxPlayWindow(HVXMOVIE movie, HWND window, int x, int y, uint32_t flags
   t.header.width = (long)movie->info.width;
   t.header.height = -(long)movie->info.height; /* top-down */
   t.header.planes = 1;
-  t.header.bits = 24;
+  /* 5-6-5 bit fields: the format of the device's screen, so the DIB is
+     drawn without a conversion per pixel. */
+  t.header.bits = 16;
+  t.header.compression = 3; /* BI_BITFIELDS */
+  uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
+  memcpy(t.header.colours, masks, sizeof masks);
   VxPresenter presenter = {&t, show_window};
   int result = vx_play(movie, &presenter, flags);
   ReleaseDC(window, t.dc);
