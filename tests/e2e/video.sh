@@ -9,7 +9,8 @@
 # program then plays the movie silently through WinG at (0, 140), whose last
 # frame must be on the screen, and into a DirectDraw surface (checked by the
 # program itself). Last, a movie whose sound is shorter than its pictures
-# must play to its end.
+# must play to its end. (VxPlay also checks that a key press skips a
+# skippable playback.)
 # Usage: video.sh DEVICE_DIR RUNNER
 set -u
 . "$(dirname "$0")/guest_run.sh"
