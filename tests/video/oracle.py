@@ -121,6 +121,9 @@ def main():
         cases.append(("msvc8.avi", "pal8", 64, 48, None))
         movies.cinepak_movie(os.path.join(work, "cvid_built.avi"), 11)
         cases.append(("cvid_built.avi", "rgb24", 96, 64, None))
+        # A height that is no multiple of 4, and a strip starting inside a block row.
+        movies.cinepak_movie(os.path.join(work, "cvid_odd.avi"), 4, width=96, height=30, frames=4, heights=(6, 24))
+        cases.append(("cvid_odd.avi", "rgb24", 96, 30, None))
 
         device_work = None
         if args.device:
