@@ -13,7 +13,8 @@ static uint8_t clamp255(int v) { return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v)
 
 /* Codebook chunk: bit 0 of the id selects a selective update (a 32-bit
    mask before every 32 entries), bit 2 grey entries (no U and V). */
-static void codebook(uint8_t (*book)[12], uint32_t id, const uint8_t* data, const uint8_t* end) {
+static void codebook(uint8_t (*book)[12], uint8_t (*rows)[24], uint32_t id, const uint8_t* data,
+                     const uint8_t* end) {
   uint32_t per_entry = (id & 0x04) ? 4 : 6, flags = 0, mask = 0;
   for (int i = 0; i < 256; i++) {
     if (id & 0x01) {
@@ -38,6 +39,12 @@ static void codebook(uint8_t (*book)[12], uint32_t id, const uint8_t* data, cons
       book[i][k * 3 + 1] = clamp255(y - u / 2 - v);
       book[i][k * 3 + 2] = clamp255(y + u * 2);
     }
+    if (rows)
+      for (int k = 0; k < 4; k++) { /* pixel k goes twice into row k / 2 */
+        uint8_t* at = rows[i] + (k >> 1) * 12 + (k & 1) * 6;
+        VX_COPY(at, book[i] + k * 3, 3);
+        VX_COPY(at + 3, book[i] + k * 3, 3);
+      }
     data += per_entry;
   }
 }
@@ -82,15 +89,11 @@ static int vectors(const VxCinepakStrip* strip, uint32_t id, const uint8_t* data
       }
       if (!v4) {
         if (data >= end) return VX_ERR_BAD_DATA;
-        const uint8_t* e = strip->v1[*data++];
-        for (int k = 0; k < 4; k++) {
-          const uint8_t* p0 = e + (k >> 1) * 6; /* entry pixels 0,1 or 2,3 */
-          uint8_t* r = rows[k] + at;
-          VX_COPY(r, p0, 3);
-          VX_COPY(r + 3, p0, 3);
-          VX_COPY(r + 6, p0 + 3, 3);
-          VX_COPY(r + 9, p0 + 3, 3);
-        }
+        const uint8_t* e = strip->v1_rows[*data++];
+        VX_COPY(rows[0] + at, e, 12);
+        VX_COPY(rows[1] + at, e, 12);
+        VX_COPY(rows[2] + at, e + 12, 12);
+        VX_COPY(rows[3] + at, e + 12, 12);
       } else {
         if (end - data < 4) return VX_ERR_BAD_DATA;
         put2x2(rows[0] + at, rows[1] + at, strip->v4[data[0]]);
@@ -114,10 +117,10 @@ static int strip_chunks(VxCinepakStrip* strip, const uint8_t* data, const uint8_
     if (size > (uint32_t)(end - data)) size = (uint32_t)(end - data);
     switch (id) {
       case 0x20: case 0x21: case 0x24: case 0x25:
-        codebook(strip->v4, id, data, data + size);
+        codebook(strip->v4, 0, id, data, data + size);
         break;
       case 0x22: case 0x23: case 0x26: case 0x27:
-        codebook(strip->v1, id, data, data + size);
+        codebook(strip->v1, strip->v1_rows, id, data, data + size);
         break;
       case 0x30: case 0x31: case 0x32:
         return vectors(strip, id, data, data + size, picture, stride, y0, y1, width, height);
@@ -127,6 +130,14 @@ static int strip_chunks(VxCinepakStrip* strip, const uint8_t* data, const uint8_
     data += size;
   }
   return VX_OK;
+}
+
+/* A word at a time: a structure copy would be a byte loop in the guest's
+   C library. */
+static void copy_codebooks(VxCinepakStrip* to, const VxCinepakStrip* from) {
+  uint8_t* d = (uint8_t*)to;
+  const uint8_t* s = (const uint8_t*)from;
+  for (uint32_t i = 0; i < sizeof *to; i += 4) VX_COPY(d + i, s + i, 4);
 }
 
 int vx_cinepak_frame(VxCinepakStrip* strips, const uint8_t* data, uint32_t size, uint8_t* picture, uint32_t stride,
@@ -141,7 +152,7 @@ int vx_cinepak_frame(VxCinepakStrip* strips, const uint8_t* data, uint32_t size,
     uint32_t strip_size = vx_be24(data + 1), strip_height = vx_be16(data + 8);
     if (strip_size < 12 || strip_size > (uint32_t)(end - data)) return VX_ERR_BAD_DATA;
     /* Without flag bit 0 every strip starts from the codebooks of the one above. */
-    if (i > 0 && !(frame_flags & 0x01)) strips[i] = strips[i - 1];
+    if (i > 0 && !(frame_flags & 0x01)) copy_codebooks(&strips[i], &strips[i - 1]);
     uint32_t y1 = y + strip_height;
     if (y1 > height) y1 = height;
     int r = strip_chunks(&strips[i], data + 12, data + strip_size, picture, stride, y, y1, width, height);

@@ -38,7 +38,10 @@ typedef enum { VX_PIC_RGB24, VX_PIC_RGB555, VX_PIC_PAL8 } VxPictureKind;
 
 typedef struct VxCinepakStrip {
   uint8_t v1[256][12], v4[256][12]; /* four RGB pixels per entry */
+  /* Each V1 entry's two block rows, pixels doubled: what a V1 block writes. */
+  uint8_t v1_rows[256][24];
 } VxCinepakStrip;
+_Static_assert(sizeof(VxCinepakStrip) % 4 == 0, "codebooks are copied in words");
 
 typedef struct VxMovie {
   VxSource source;
