@@ -183,10 +183,13 @@ static int header_list(Parse* p, uint32_t at, uint32_t end) {
     at += 8 + size + (size & 1);
     if (at > end) break;
   }
-  /* A stream header without a usable rate falls back on the main header's. */
-  if (!m->info.rate || !m->info.scale) {
+  /* A stream header without a usable rate (none, or outside 0.1 to 1,000
+     frames a second, which would stall or race playback) falls back on the
+     main header's, and that on 15 frames a second. */
+  if (!m->info.rate || !m->info.scale || (uint64_t)m->info.rate * 10 < m->info.scale ||
+      m->info.rate / 1000 > m->info.scale) {
     m->info.rate = 1000000;
-    m->info.scale = us_per_frame ? us_per_frame : 66667;
+    m->info.scale = us_per_frame >= 1000 && us_per_frame <= 10000000 ? us_per_frame : 66667;
   }
   return VX_OK;
 }

@@ -1,8 +1,8 @@
 """Bad movies get the result that names their fault, from the native build
 of the decoder (vx_dump): not an AVI, an unknown codec, an absurd frame
 size, no frames, a header running past the end of the file, a palette
-change past entry 255, Cinepak strips past the frame; and a movie cut in
-its frames keeps the frames it has.
+change past entry 255, Cinepak strips past the frame; a movie cut in its
+frames keeps the frames it has, and an absurd frame rate is replaced.
 Usage: refusals.py VX_DUMP [RUNNER]"""
 import os
 import struct
@@ -62,6 +62,14 @@ three = movies.build(ok, [(b"00dc", frame)] * 3, index=False)
 lines = result("cut_frames.avi", three[:-5])
 if not lines or lines[0].split()[2] != "2":
     failures.append("cut_frames.avi: %r, expected two frames" % lines)
+# A stream rate of one frame in 2^32 units falls back on the main header's
+# 100,000 microseconds a frame instead of stalling playback.
+slow = bytearray(ok)
+at = slow.index(b"strh") + 8 + 20
+slow[at:at + 4] = struct.pack("<I", 0xFFFFFFFF)
+lines = result("slow.avi", movies.build(bytes(slow), [(b"00dc", frame)]))
+if not lines or lines[0].split()[3] != "1000000/100000":
+    failures.append("slow.avi: %r, expected the rate 1000000/100000" % lines)
 if failures:
     print("\n".join(failures))
     sys.exit(1)
