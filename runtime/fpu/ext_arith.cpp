@@ -100,14 +100,54 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 // a trial subtraction kept or dropped by its borrow, with no branch on the
 // quotient bit: the chain from one remainder to the next is the
 // subtraction and the select.
+//
+// As long as the shifted divisor has lost no bits (the steps up to its
+// lowest set bit, t), the loop is plain long division: those t + 1 steps
+// yield the quotient and remainder of r by d >> t, found by one integer
+// division (r < 2d, so the quotient has t + 1 bits). Only the remaining
+// 63 - t steps run one by one. The divisors of the series (small
+// integers) leave fewer than ten, a double at most 52.
+
+// Steps `first`..63 for a remainder and a divisor (d >> first) below
+// 2^32, into the quotient bits below bit 64 - first of q.
+static u64 divide_steps32(u64 q, u32 r, u32 d, int first) {
+  for (int k = first; k < 64; k++) {
+    u32 take = r >= d;
+    r -= d & (0u - take);
+    q |= (u64)take << (63 - k);
+    d >>= 1;
+  }
+  return q;
+}
+
 static u64 divide_loop(u64 r, u64 d) {
+  // Exact steps 0..t by a division (normalised divisors only: a smaller
+  // one lets the first step take the divisor more than once).
+  int t = (d >> 63) ? __builtin_ctzll(d) : 0;
+  if (t >= 32) {
+    u32 dt = (u32)(d >> t);
+    u64 head = r / dt;
+    u32 rest = (u32)(r - head * dt);
+    return divide_steps32(t == 63 ? head : head << (63 - t), rest, dt >> 1, t + 1);
+  }
+  u32 qh = 0, count = 32;
+  if (t >= 8) {
+    // The head has t + 1 bits; the loop shifts it up with the bits after.
+    u64 dt = d >> t;
+    u64 head = r / dt;
+    r -= head * dt;
+    d >>= t + 1;
+    qh = (u32)head;
+    count = 31 - t;
+  }
 #if FPU_I386_ASM
   u32 rh = (u32)(r >> 32), rl = (u32)r, dh = (u32)(d >> 32), dl = (u32)d;
-  u32 qh = 0, count = 32;
-  // 32 steps give the high quotient word, then 32 the low one; the
+  // Up to 32 steps give the high quotient word, then 32 the low one; the
   // divisor has shifted below 2^32 by then, and its free high word
   // collects the low quotient word.
-  asm("1:\n\t"
+  asm("cmpl $0, %[count]\n\t"
+      "jz 3f\n"
+      "1:\n\t"
       "movl %[rl], %%eax\n\t"
       "movl %[rh], %%edx\n\t"
       "subl %[dl], %%eax\n\t"
@@ -119,7 +159,8 @@ static u64 divide_loop(u64 r, u64 d) {
       "shrdl $1, %[dh], %[dl]\n\t"
       "shrl %[dh]\n\t"
       "decl %[count]\n\t"
-      "jnz 1b\n\t"
+      "jnz 1b\n"
+      "3:\n\t"
       "movl $32, %[count]\n\t"
       "xorl %[dh], %[dh]\n"
       "2:\n\t"
@@ -140,12 +181,18 @@ static u64 divide_loop(u64 r, u64 d) {
       : "eax", "edx", "cc");
   return (u64)qh << 32 | dh;
 #else
-  u64 q = 0;
-  for (int i = 0; i < 64; i++) {
-    u64 di = d >> i;
-    bool take = r >= di;
-    r = take ? r - di : r;
+  u64 q = qh;
+  for (u32 i = 0; i < count; i++) {
+    bool take = r >= d;
+    r = take ? r - d : r;
     q = q << 1 | take;
+    d >>= 1;
+  }
+  for (int i = 0; i < 32; i++) {
+    bool take = r >= d;
+    r = take ? r - d : r;
+    q = q << 1 | take;
+    d >>= 1;
   }
   return q;
 #endif
