@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
 #include "fpu_operand.h"
@@ -60,6 +61,12 @@ int fpu_run_decoded(u32 row, u32 modrm, u32 address, u32 insn, Env* env) {
   call.modrm = modrm;
   call.address = address;
   return fpu_run(fpu_main_table[(modrm & 0x38) | (row & 7)].op, &call);
+}
+
+// The general direct entry of translated code (fpu_direct.h); the entries
+// of their own live with their operations (ops_arith.cpp, ops_move.cpp).
+int X87Exec(u32 insn, u32 opcode_modrm, u32 address, Env* env) {
+  return fpu_run_decoded((opcode_modrm >> 8) & 7, opcode_modrm & 0xFF, address, insn, env);
 }
 
 int fpu_execute_cell(Env* env, u32 insn) {

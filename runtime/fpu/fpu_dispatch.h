@@ -28,11 +28,6 @@ void op_arith(FpuCall* c);
 // the D8, DC and DE rows: two `Valid` registers are computed at once.
 template <int Row, int Reg>
 FPU_CELL_CALL int arith_entry(u32 insn, FpuState* state, Env* env);
-// The direct entries of the same cells (translated code, operands decoded).
-template <int Row, int Reg>
-int arith_direct_register(u32 i);
-template <int Row, int Reg>
-int arith_direct_memory(u32 address);
 template <int Row, bool Pop>
 void op_compare(FpuCall* c);
 void op_fucom(FpuCall* c);
@@ -53,14 +48,6 @@ void op_fld_m64_or_ffree(FpuCall* c);
 template <int Reg>
 FPU_CELL_CALL int double_entry(u32 insn, FpuState* state, Env* env);
 void op_fst_m64_or_st(FpuCall* c);
-// The direct entries of the loads, stores and register moves.
-template <int Reg>
-int double_direct(u32 address);
-template <int Reg>
-int single_direct(u32 address);
-int fld_register_direct(u32 i);
-int fxch_direct(u32 i);
-int fst_register_direct(u32 i, bool pop);
 void op_fstp_m64_or_st(FpuCall* c);
 void op_fild_m16(FpuCall* c);
 void op_fist_m16(FpuCall* c);

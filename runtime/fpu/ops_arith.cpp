@@ -1,6 +1,7 @@
 // Arithmetic and compare operations of the D8, DA, DC and DE rows and the
 // unordered compares.
 #include "ext_core.h"
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
 #include "trevik.h"
@@ -82,7 +83,7 @@ int arith_entry(u32 insn, FpuState* state, Env* env) {
 // once (a masked exception cannot abandon them). Anything else runs the
 // cell's operation on the decoded instruction.
 template <int Row, int Reg>
-int arith_direct_register(u32 i) {
+static inline int arith_direct_register(u32 i) {
   const u32 modrm = 0xC0 | Reg << 3 | i;
   if (Reg == 1) {
     if (mul_valid_registers<Row>(0, &fpu_state, nullptr, modrm)) return 0;
@@ -108,7 +109,7 @@ int arith_direct_register(u32 i) {
 }
 
 template <int Row, int Reg>
-int arith_direct_memory(u32 address) {
+static inline int arith_direct_memory(u32 address) {
   ExtValue* s0 = fpu_st(0);
   if (__builtin_expect(s0->tag == TAG_EMPTY || (fpu_state.control & 0x7F) != 0x7F, 0))
     return fpu_run_decoded(Row, Reg << 3, address);
@@ -180,25 +181,15 @@ void op_arith(FpuCall* c) {
   template int arith_entry<Row, 1>(u32, FpuState*, Env*);                                                      \
   template int arith_entry<Row, 4>(u32, FpuState*, Env*);                                                      \
   template int arith_entry<Row, 5>(u32, FpuState*, Env*);
-#define ARITH_DIRECT(Row)                                                                           \
-  template int arith_direct_register<Row, 0>(u32);                                                  \
-  template int arith_direct_register<Row, 1>(u32);                                                  \
-  template int arith_direct_register<Row, 4>(u32);                                                  \
-  template int arith_direct_register<Row, 5>(u32);                                                  \
-  template int arith_direct_register<Row, 6>(u32);                                                  \
-  template int arith_direct_register<Row, 7>(u32);
-ARITH_DIRECT(ROW_D8)
-ARITH_DIRECT(ROW_DC)
-ARITH_DIRECT(ROW_DE)
-#define ARITH_DIRECT_MEMORY(Row)                                                                    \
-  template int arith_direct_memory<Row, 0>(u32);                                                    \
-  template int arith_direct_memory<Row, 1>(u32);                                                    \
-  template int arith_direct_memory<Row, 4>(u32);                                                    \
-  template int arith_direct_memory<Row, 5>(u32);                                                    \
-  template int arith_direct_memory<Row, 6>(u32);                                                    \
-  template int arith_direct_memory<Row, 7>(u32);
-ARITH_DIRECT_MEMORY(ROW_D8)
-ARITH_DIRECT_MEMORY(ROW_DC)
+#define X87_DEFINE_ARITH_MEMORY(row, reg) \
+  int X87_##row##_##reg##_m(u32 address) { return arith_direct_memory<ROW_##row, reg>(address); }
+#define X87_DEFINE_ARITH_REGISTER(row, reg) \
+  int X87_##row##_##reg##_r(u32 i) { return arith_direct_register<ROW_##row, reg>(i & 7); }
+X87_ARITH_REGS(X87_DEFINE_ARITH_MEMORY, D8)
+X87_ARITH_REGS(X87_DEFINE_ARITH_MEMORY, DC)
+X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, D8)
+X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, DC)
+X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, DE)
 ARITH_ENTRIES(ROW_D8)
 ARITH_ENTRIES(ROW_DC)
 ARITH_ENTRIES(ROW_DE)

@@ -1,5 +1,6 @@
 // Loads, stores, register moves and constants.
 #include "ext_double.h"
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_operand.h"
 
@@ -197,7 +198,7 @@ template int double_entry<0>(u32, FpuState*, Env*);
 static inline bool exceptions_masked(void) { return (fpu_state.control & 0x7F) == 0x7F; }
 
 template <int Reg>
-int double_direct(u32 address) {
+static inline int double_direct(u32 address) {
   u32 top = fpu_state.top;
   if (Reg == 0) {
     ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
@@ -219,12 +220,9 @@ int double_direct(u32 address) {
   }
   return fpu_run_decoded(ROW_DD, Reg << 3, address);
 }
-template int double_direct<0>(u32);
-template int double_direct<2>(u32);
-template int double_direct<3>(u32);
 
 template <int Reg>
-int single_direct(u32 address) {
+static inline int single_direct(u32 address) {
   u32 top = fpu_state.top;
   if (Reg == 0) {
     ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
@@ -243,11 +241,9 @@ int single_direct(u32 address) {
   }
   return fpu_run_decoded(ROW_D9, Reg << 3, address);
 }
-template int single_direct<0>(u32);
-template int single_direct<2>(u32);
-template int single_direct<3>(u32);
 
-int fld_register_direct(u32 i) {
+int X87_D9_0_r(u32 i) {
+  i &= 7;
   u32 top = fpu_state.top;
   ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
   const ExtValue* src = &fpu_state.regs[(top + i) & 7];
@@ -258,7 +254,8 @@ int fld_register_direct(u32 i) {
   return 0;
 }
 
-int fxch_direct(u32 i) {
+int X87_D9_1_r(u32 i) {
+  i &= 7;
   ExtValue* s0 = fpu_st(0);
   ExtValue* si = fpu_st(i);
   if (__builtin_expect(s0->tag == TAG_EMPTY || si->tag == TAG_EMPTY, 0))
@@ -270,11 +267,22 @@ int fxch_direct(u32 i) {
 }
 
 // FST ST(i) and FSTP ST(i) check nothing and cannot fail.
-int fst_register_direct(u32 i, bool pop) {
-  *fpu_st(i) = *fpu_st(0);
-  if (pop) fpu_pop();
+int X87_DD_2_r(u32 i) {
+  *fpu_st(i & 7) = *fpu_st(0);
   return 0;
 }
+int X87_DD_3_r(u32 i) {
+  *fpu_st(i & 7) = *fpu_st(0);
+  fpu_pop();
+  return 0;
+}
+
+int X87_D9_0_m(u32 address) { return single_direct<0>(address); }
+int X87_D9_2_m(u32 address) { return single_direct<2>(address); }
+int X87_D9_3_m(u32 address) { return single_direct<3>(address); }
+int X87_DD_0_m(u32 address) { return double_direct<0>(address); }
+int X87_DD_2_m(u32 address) { return double_direct<2>(address); }
+int X87_DD_3_m(u32 address) { return double_direct<3>(address); }
 
 template int double_entry<2>(u32, FpuState*, Env*);
 template int double_entry<3>(u32, FpuState*, Env*);

@@ -12,14 +12,14 @@ namespace {
 
 u32 addr(const void* p) { return static_cast<u32>(reinterpret_cast<uintptr_t>(p)); }
 
-struct Run {
-  u8 buffer[512];
+struct Result {
+  uint8_t buffer[512];
   u32 ax;
 };
 
-void fill(u8* buffer, u64 seed) {
+void fill(uint8_t* buffer, uint64_t seed) {
   memset(buffer, 0, 512);
-  u64 s = seed;
+  uint64_t s = seed;
   auto next = [&s] {
     s = s * 6364136223846793005ull + 1442695040888963407ull;
     return s >> 11;
@@ -33,14 +33,14 @@ void fill(u8* buffer, u64 seed) {
   float g = (float)(d[3] / 7.0);
   memcpy(buffer + 20, &g, 4);
   memcpy(buffer + 24, &d[3], 8);
-  i32 n = (i32)(next() % 100000) - 50000;
+  int32_t n = (int32_t)(next() % 100000) - 50000;
   memcpy(buffer + 32, &n, 4);
   int16_t h = (int16_t)(next() % 2000 - 1000);
   memcpy(buffer + 36, &h, 2);
   double angle = (double)(next() % 20000) / 1000.0 - 10.0, power = (double)(next() % 2000) / 1000.0 - 1.0;
   memcpy(buffer + 40, &angle, 8);
   memcpy(buffer + 48, &power, 8);
-  u16 control = (u16)(0x037F | (next() % 4) << 10);  // each rounding mode
+  uint16_t control = (uint16_t)(0x037F | (next() % 4) << 10);  // each rounding mode
   memcpy(buffer + 56, &control, 2);
 }
 
@@ -49,8 +49,8 @@ TEST(X87Program, TranslatedAgreesWithEmu87) {
   ASSERT_NE(mi, nullptr);
   const u32 run = export_address(mi, "x87_run"), body = export_address(mi, "x87_body");
   ASSERT_NE(run, 0u);
-  for (u64 seed = 1; seed <= 24; seed++) {
-    Run translated, stepped;
+  for (uint64_t seed = 1; seed <= 24; seed++) {
+    Result translated, stepped;
     fill(translated.buffer, seed);
     fill(stepped.buffer, seed);
     Env env;
@@ -60,7 +60,7 @@ TEST(X87Program, TranslatedAgreesWithEmu87) {
     Env e = {};
     e.ECX = addr(stepped.buffer);
     e.EIP = body;
-    while (*reinterpret_cast<const u8*>(static_cast<uintptr_t>(e.EIP)) != 0xC3) {
+    while (*reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(e.EIP)) != 0xC3) {
       const u32 at = e.EIP;
       ASSERT_EQ(Emu87(&e), 0) << std::hex << at;
       ASSERT_NE(e.EIP, at);
