@@ -139,9 +139,8 @@ void op_fbstp(FpuCall* c) {
 }
 
 // D9 E8-EE.
+static const ExtValue* const constants[7] = {&ext_one, &ext_l2t, &ext_l2e, &ext_pi, &ext_lg2, &ext_ln2, &ext_zero};
 void op_load_constant(FpuCall* c) {
-  static const ExtValue* const constants[7] = {&ext_one, &ext_l2t, &ext_l2e, &ext_pi,
-                                               &ext_lg2, &ext_ln2, &ext_zero};
   u32 rm = fpu_rm(c);
   if (rm == 7) {
     fpu_unimplemented(c);
@@ -274,6 +273,17 @@ int X87_DD_2_r(u32 i) {
 int X87_DD_3_r(u32 i) {
   *fpu_st(i & 7) = *fpu_st(0);
   fpu_pop();
+  return 0;
+}
+
+// FLD1 ... FLDZ (D9 E8-EE) onto a free register.
+int X87_D9_5_r(u32 i) {
+  i &= 7;
+  ExtValue* dst = &fpu_state.regs[(fpu_state.top - 1) & 7];
+  if (__builtin_expect(i == 7 || dst->tag != TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE8 | i, 0);
+  *dst = *constants[i];
+  fpu_state.top--;
+  fpu_clear_c1();
   return 0;
 }
 

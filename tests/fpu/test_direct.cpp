@@ -83,6 +83,8 @@ Snapshot through_direct(const Start& s, u32 opcode, u32 modrm) {
   X87_ARITH_REGS(R, DE)
   M(D9, 0) M(D9, 2) M(D9, 3) M(DD, 0) M(DD, 2) M(DD, 3)
   R(D9, 0) R(D9, 1) R(DD, 2) R(DD, 3)
+  if (!memory && opcode == 0xD9 && ((reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2)))
+    r = reg == 4 ? X87_D9_4_r(rm) : reg == 5 ? X87_D9_5_r(rm) : X87_D9_7_r(rm);
 #undef M
 #undef R
   if (r < 0) r = X87Exec(0x401000, opcode << 8 | modrm, memory ? address : 0, &env);

@@ -22,12 +22,14 @@ bool has_memory_entry(unsigned opcode, unsigned reg) {
     default: return false;
   }
 }
-bool has_register_entry(unsigned opcode, unsigned reg) {
+bool has_register_entry(unsigned opcode, unsigned reg, unsigned rm) {
   switch (opcode) {
     case 0xD8:
     case 0xDC:
     case 0xDE: return reg != 2 && reg != 3;
-    case 0xD9: return reg == 0 || reg == 1;  // FLD ST(i), FXCH
+    case 0xD9:
+      // FLD ST(i), FXCH; FCHS, FABS; FLD1 ... FLDZ; FSQRT
+      return reg == 0 || reg == 1 || (reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2);
     case 0xDD: return reg == 2 || reg == 3;  // FST ST(i), FSTP ST(i)
     default: return false;
   }
@@ -70,7 +72,7 @@ bool emit_x87(Emitter& e) {
   if (mod != 3 && has_memory_entry(opcode, reg)) {
     snprintf(name, sizeof name, "X87_%02X_%u_m(", opcode, reg);
     call = name + address + ")";
-  } else if (mod == 3 && has_register_entry(opcode, reg)) {
+  } else if (mod == 3 && has_register_entry(opcode, reg, rm)) {
     snprintf(name, sizeof name, "X87_%02X_%u_r(%u)", opcode, reg, rm);
     call = name;
   } else {
