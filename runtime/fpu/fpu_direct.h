@@ -12,8 +12,11 @@
 
 struct Env;
 
+// On i386 the arguments travel in registers, and translated code calls
+// through the GOT entry at once (no PLT stub: one indirect jump less per
+// instruction).
 #if defined(__i386__)
-#define X87_CALL __attribute__((regparm(3)))
+#define X87_CALL __attribute__((regparm(3), noplt))
 #else
 #define X87_CALL
 #endif
