@@ -96,15 +96,150 @@ void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 
 // The quotient loop: the remainder stays in place while the divisor and
 // the quotient bit move right one place per step, so the low quotient bits
-// are decided against a divisor that has lost its low bits. Each step is
-// a trial subtraction kept or dropped by its borrow, with no branch on the
-// quotient bit: the chain from one remainder to the next is the
-// subtraction and the select.
-static u64 divide_loop(u64 r, u64 d) {
+// are decided against a divisor that has lost its low bits:
+//
+//   for k = 0..63: take bit 63 - k when r >= d >> k, then r -= d >> k.
+//
+// Since each shifted divisor is at least the sum of all later ones, the
+// result is the largest q whose sum S(q) of the shifted divisors of its set
+// bits does not exceed r; S(q) = (q * d - T(q, d)) / 2^63, where T sums the
+// partial products q_i d_j 2^(i+j) below column 63 (the bits the shifts
+// drop). Digits of several bits are found that way: a division gives the
+// digit of the exact quotient, at most one more fits (T is small next to
+// the divisor), and T decides; the remainder then loses S of the digit.
+// Steps 0-31 make one 32-bit digit, steps 32-47 one of 16 bits, the last
+// 16 steps (divisor below 2^16) run one by one. A divisor with 32 or more
+// trailing zero bits loses nothing in its first 33 steps: those are plain
+// long division, one integer division, and the rest run one by one.
+
+// n / d with its remainder when the quotient fits 32 bits (n >> 32 < d):
+// one division instruction on i386 (GCC would call a 64-bit routine).
+static inline u32 divide_narrow(u64 n, u32 d, u32* rem) {
+#if FPU_I386_ASM
+  u32 q, r;
+  asm("divl %4" : "=a"(q), "=d"(r) : "a"((u32)n), "d"((u32)(n >> 32)), "rm"(d) : "cc");
+  *rem = r;
+  return q;
+#else
+  *rem = (u32)(n % d);
+  return (u32)(n / d);
+#endif
+}
+// Any n by a 32-bit d: two narrow divisions.
+static inline u64 divide_wide(u64 n, u32 d, u32* rem) {
+  u32 high_rem;
+  u32 high = divide_narrow(n >> 32, d, &high_rem);
+  u32 low = divide_narrow((u64)high_rem << 32 | (u32)n, d, rem);
+  return (u64)high << 32 | low;
+}
+
+// Bit pairs i + j <= 2 of two 4-bit digits: sum of 2^(i + j).
+struct TriangleTable {
+  u8 v[256];
+  constexpr TriangleTable() : v() {
+    for (int a = 0; a < 16; a++)
+      for (int b = 0; b < 16; b++) {
+        int sum = 0;
+        for (int i = 0; i < 3; i++)
+          for (int j = 0; i + j < 3; j++)
+            if ((a >> i & 1) && (b >> j & 1)) sum += 1 << (i + j);
+        v[a * 16 + b] = (u8)sum;
+      }
+  }
+};
+static constexpr TriangleTable corner = {};
+
+// T for a digit q of 4n bits and the low 4n - 1 bits of its divisor d:
+// the sum of q_i d_j 2^(i+j) over i + j < 4n - 1. In 4-bit digits: pairs
+// of digits whose columns all lie below the cut are whole products, the
+// pairs that straddle it take their corner from the table.
+template <int n>
+static inline u64 dropped_products(u32 q, u32 d) {
+  u64 whole = 0;
+  u32 corners = 0;
+  for (int a = 0; a < n - 1; a++) whole += ((q >> 4 * a & 15) << 4 * a) * (d & ((1u << 4 * (n - 1 - a)) - 1));
+  for (int a = 0; a < n; a++) corners += corner.v[(q >> 4 * a & 15) * 16 + (d >> 4 * (n - 1 - a) & 15)];
+  return whole + ((u64)corners << 4 * (n - 1));
+}
+
+// A 96-bit value.
+struct Wide {
+  u64 low;
+  u32 high;
+};
+static inline Wide multiply_wide(u32 a, u64 b) {
+  u64 p0 = (u64)a * (u32)b, p1 = (u64)a * (u32)(b >> 32);
+  u64 middle = (p0 >> 32) + (u32)p1;
+  return {middle << 32 | (u32)p0, (u32)(p1 >> 32) + (u32)(middle >> 32)};
+}
+static inline bool wide_above(Wide a, Wide b) { return a.high > b.high || (a.high == b.high && a.low > b.low); }
+static inline Wide wide_minus(Wide a, Wide b) { return {a.low - b.low, a.high - b.high - (a.low < b.low)}; }
+
+// Steps 0-31 for a normalised divisor d (r < 2d): their 32 quotient bits.
+static u32 quotient_steps_0_31(u64* r, u64 d) {
+  Wide n = {*r << 31, (u32)(*r >> 33)};  // r * 2^31
+  u32 dh = (u32)(d >> 32), q = 0xFFFFFFFFu, rest;
+  if (n.high < dh) q = divide_narrow((u64)n.high << 32 | (u32)(n.low >> 32), dh, &rest);
+  Wide p = multiply_wide(q, d);
+  while (wide_above(p, n)) {  // at most twice
+    q--;
+    p = wide_minus(p, {d, 0});
+  }
+  // q = floor(r * 2^31 / d); q + 1 fits when q + 1 times d exceeds
+  // r * 2^31 by no more than its T (below 2^36).
+  const u32 low = (u32)d & 0x7FFFFFFF;
+  if (q != 0xFFFFFFFFu) {
+    Wide next = multiply_wide(q + 1, d), excess = wide_minus(next, n);
+    if (excess.high == 0 && excess.low < (1ull << 36) && excess.low <= dropped_products<8>(q + 1, low)) {
+      q++;
+      p = next;
+    }
+  }
+  Wide sum = wide_minus(p, {dropped_products<8>(q, low), 0});
+  *r -= sum.low >> 31 | (u64)sum.high << 33;
+  return q;
+}
+
+// Steps 32-47 with d32 = d >> 32 (r < 2^34): their 16 quotient bits.
+static u32 quotient_steps_32_47(u64* r, u32 d32) {
+  u64 n = *r << 15;
+  u32 q = 0xFFFF, rest;
+  if ((n >> 32) < d32) {
+    q = divide_narrow(n, d32, &rest);
+    if (q > 0xFFFF) q = 0xFFFF;
+  }
+  u64 p = (u64)q * d32;
+  const u32 low = d32 & 0x7FFF;
+  if (q != 0xFFFF) {
+    u64 next = p + d32;
+    if (next - n < (1u << 19) && next - n <= dropped_products<4>(q + 1, low)) {
+      q++;
+      p = next;
+    }
+  }
+  *r -= (p - dropped_products<4>(q, low)) >> 15;
+  return q;
+}
+
+// Steps `first`..63 for a remainder and a divisor (d >> first) below
+// 2^32, into the quotient bits below bit 64 - first of q.
+static u64 divide_steps32(u64 q, u32 r, u32 d, int first) {
+  for (int k = first; k < 64; k++) {
+    u32 take = r >= d;
+    r -= d & (0u - take);
+    q |= (u64)take << (63 - k);
+    d >>= 1;
+  }
+  return q;
+}
+
+// Every step one by one (a divisor below 2^63: the first step may take it
+// more than once, which the digits above do not allow for).
+static u64 divide_bitwise(u64 r, u64 d) {
+  u32 qh = 0, count = 32;
 #if FPU_I386_ASM
   u32 rh = (u32)(r >> 32), rl = (u32)r, dh = (u32)(d >> 32), dl = (u32)d;
-  u32 qh = 0, count = 32;
-  // 32 steps give the high quotient word, then 32 the low one; the
+  // Up to 32 steps give the high quotient word, then 32 the low one; the
   // divisor has shifted below 2^32 by then, and its free high word
   // collects the low quotient word.
   asm("1:\n\t"
@@ -140,15 +275,32 @@ static u64 divide_loop(u64 r, u64 d) {
       : "eax", "edx", "cc");
   return (u64)qh << 32 | dh;
 #else
+  (void)qh;
+  (void)count;
   u64 q = 0;
   for (int i = 0; i < 64; i++) {
-    u64 di = d >> i;
-    bool take = r >= di;
-    r = take ? r - di : r;
+    bool take = r >= d;
+    r = take ? r - d : r;
     q = q << 1 | take;
+    d >>= 1;
   }
   return q;
 #endif
+}
+
+static u64 divide_loop(u64 r, u64 d) {
+  if (!(d >> 63)) return divide_bitwise(r, d);
+  int t = __builtin_ctzll(d);
+  if (t >= 32) {
+    u32 dt = (u32)(d >> t), rest;
+    u64 head = divide_wide(r, dt, &rest);
+    return divide_steps32(head << (63 - t), rest, dt >> 1, t + 1);
+  }
+  u32 high = quotient_steps_0_31(&r, d);
+  u32 d32 = (u32)(d >> 32);
+  u32 middle = quotient_steps_32_47(&r, d32);
+  // r <= d >> 47 < 2^17 now.
+  return divide_steps32((u64)high << 32 | (u64)middle << 16, (u32)r, d32 >> 16, 48);
 }
 
 void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
@@ -289,17 +441,39 @@ void ext_round_int(ExtValue* v) { ext_round_int_mode(v, fpu_rounding()); }
 // root"). Applied twice: 32-bit limbs over 16-bit ones over a 32-bit root
 // found bit by bit.
 
-// floor(sqrt(y)) and its remainder for y >= 2^30 (a 16-bit root).
-static u32 sqrt_rem32(u32 y, u32* rem) {
-  u32 root = 0, r = y;
-  for (u32 bit = 1u << 30; bit; bit >>= 2) {
-    u32 t = root + bit;
-    bool take = r >= t;
-    r = take ? r - t : r;
-    root = (root >> 1) + (take ? bit : 0);
+// The smallest s with s * s >= (i + 1) * 2^24.
+static constexpr u32 sqrt_bound_of(u32 i) {
+  u64 y = (u64)(i + 1) << 24;
+  u32 low = 0, high = 65536;
+  while (low < high) {
+    u32 mid = (low + high) / 2;
+    if ((u64)mid * mid >= y) high = mid;
+    else low = mid + 1;
   }
-  *rem = r;
-  return root;
+  return low;
+}
+
+// floor(sqrt(y)) and its remainder for y >= 2^30 (a 16-bit root): an
+// upper bound from the leading byte, two Newton steps from above (which
+// never fall below the root: 7, 14, 28 correct bits), and a last check.
+static u32 sqrt_rem32(u32 y, u32* rem) {
+  // ceil(sqrt((i + 1) * 2^24)) for the leading bytes i = 64..255.
+  static const u32 bound[192] = {
+#define B4(i) SQRT_BOUND(i), SQRT_BOUND(i + 1), SQRT_BOUND(i + 2), SQRT_BOUND(i + 3)
+#define B16(i) B4(i), B4(i + 4), B4(i + 8), B4(i + 12)
+#define SQRT_BOUND(i) sqrt_bound_of(i)
+      B16(64), B16(80), B16(96), B16(112), B16(128), B16(144), B16(160), B16(176),
+      B16(192), B16(208), B16(224), B16(240),
+#undef SQRT_BOUND
+#undef B16
+#undef B4
+  };
+  u32 s = bound[(y >> 24) - 64], r;
+  s = (s + divide_narrow(y, s, &r)) >> 1;
+  s = (s + divide_narrow(y, s, &r)) >> 1;
+  while ((u64)s * s > y) s--;
+  *rem = y - s * s;
+  return s;
 }
 
 // floor(sqrt(x)) and its remainder (up to 33 bits) for x >= 2^62 (a
@@ -308,7 +482,8 @@ static u32 sqrt_rem64(u64 x, u64* rem) {
   u32 r1;
   u32 s1 = sqrt_rem32((u32)(x >> 32), &r1);  // root of c3 c2: 16 bits
   u64 n = (u64)r1 << 16 | (u32)(x >> 16 & 0xFFFF);
-  u32 q = (u32)(n / (2 * s1)), u = (u32)(n % (2 * s1));  // q <= 2^16
+  u32 u;
+  u32 q = divide_narrow(n, 2 * s1, &u);  // q <= 2^16
   u32 s = (s1 << 16) + q;
   i64 r = ((i64)u << 16 | (u32)(x & 0xFFFF)) - (i64)q * q;
   if (r < 0) {
@@ -329,8 +504,15 @@ u64 ext_sqrt_mant(u64 m) {
   u32 s1 = sqrt_rem64(m, &r1);  // root of the upper half: the root's upper word
   // The lower word: (r1 * 2^32) / (2 * s1), computed as (r1 * 2^31) / s1
   // (r1 < 2^33); it may reach 2^32.
-  u64 n = r1 << 31;
-  u64 q = n / s1, u = 2 * (n % s1);
+  u64 n = r1 << 31, q, u;
+  if ((n >> 32) < s1) {
+    u32 rest;
+    q = divide_narrow(n, s1, &rest);
+    u = 2 * (u64)rest;
+  } else {
+    q = n / s1;
+    u = 2 * (n % s1);
+  }
   u64 s = ((u64)s1 << 32) + q;
   // The remainder u * 2^32 - q^2 is negative: one less.
   bool negative;

@@ -1,10 +1,44 @@
-// Series and reductions of the transcendental instructions.
+// Series and reductions of the transcendental instructions. Each is
+// written once over an arithmetic `a`: a table of routines (the reference
+// runs the very same steps over its own), or, for the emulator's own
+// routines, the same routines with their common cases inline, so that the
+// many products and sums of a series make no indirect calls.
+#include "ext_core.h"
 #include "ext_series.h"
+
+namespace {
+
+// ext_fast with the inline cores: the same results, routine for routine.
+struct InlineArith {
+  static void add(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_add_hot(x, y, r); }
+  static void sub(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_sub_hot(x, y, r); }
+  static void mul(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_mul_hot(x, y, r); }
+  static void div(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_div(x, y, r); }
+  static int compare(ExtValue* x, ExtValue* y) { return ext_compare(x, y); }
+  static void round_int_mode(ExtValue* v, u32 rc) { ext_round_int_mode(v, rc); }
+  static void from_i32(i32 v, ExtValue* r) { ext_from_i32(v, r); }
+  static void from_magnitude(u64 m, int sign, ExtValue* r) { ext_from_magnitude(m, sign, r); }
+};
+const InlineArith inline_arith = {};
+
+}  // namespace
+
+// Runs `body` over the inline arithmetic when `a` is the emulator's own.
+#define OVER_ARITH(a, body)                      \
+  do {                                           \
+    if ((a) == &ext_fast) {                      \
+      const InlineArith* fast = &inline_arith;   \
+      body(fast);                                \
+    } else {                                     \
+      body(a);                                   \
+    }                                            \
+  } while (0)
 
 const ExtValue ext_sqrt2_bound = {0, TAG_VALID, 0x3FFF, 0xF9DE6000u, 0xB504F333u};
 
 // The quotient as an integer value, rounded by `rc`; returns it modulo 2^64.
-static u64 integer_quotient(const ExtArith* a, ExtValue* q, u32 rc) {
+template <class A>
+static u64 integer_quotient(const A* a, ExtValue* q, u32 rc) {
   if (q->tag == TAG_SPECIAL && ext_is_inf(q)) {
     fpu_raise(FPU_EX_INVALID);
     a->from_magnitude(0x8000000000000000ull, 1, q);
@@ -18,7 +52,8 @@ static u64 integer_quotient(const ExtArith* a, ExtValue* q, u32 rc) {
   return sign ? 0ull - magnitude : magnitude;
 }
 
-int ext_partial_remainder(const ExtArith* a, ExtValue* x, const ExtValue* y, u32 rc, bool* incomplete) {
+template <class A>
+static int partial_remainder_over(const A* a, ExtValue* x, const ExtValue* y, u32 rc, bool* incomplete) {
   ExtValue q, product;
   a->div(x, y, &q);
   u64 n = 0;
@@ -38,14 +73,16 @@ int ext_partial_remainder(const ExtArith* a, ExtValue* x, const ExtValue* y, u32
   return (int)(n & 7);
 }
 
-int ext_reduce_quadrant(const ExtArith* a, ExtValue* x) {
+template <class A>
+static int reduce_quadrant_over(const A* a, ExtValue* x) {
   bool incomplete;
-  int q = ext_partial_remainder(a, x, &ext_half_pi, RC_CHOP, &incomplete);
+  int q = partial_remainder_over(a, x, &ext_half_pi, RC_CHOP, &incomplete);
   if (q & 1) a->sub(&ext_half_pi, x, x);
   return q;
 }
 
-void ext_sin_cos_series(const ExtArith* a, const ExtValue* x, ExtValue* sine, ExtValue* cosine) {
+template <class A>
+static void sin_cos_series_over(const A* a, const ExtValue* x, ExtValue* sine, ExtValue* cosine) {
   ExtValue x2, s_term = *x, s_sum = *x, c_term = ext_one, c_sum = ext_one, k, t;
   a->mul(x, x, &x2);
   for (int i = 2; i <= 22; i += 2) {
@@ -70,7 +107,8 @@ void ext_sin_cos_series(const ExtArith* a, const ExtValue* x, ExtValue* sine, Ex
 
 // arctan t = t / (1 + t^2 / (3 + 4t^2 / (5 + 9t^2 / (7 + ...)))) by the
 // forward recurrences of its convergents.
-void ext_atan2_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, ExtValue* r) {
+template <class A>
+static void atan2_general_over(const A* a, const ExtValue* x, const ExtValue* y, ExtValue* r) {
   ExtValue xv = *x, yv = *y;
   int octant = (yv.sign ? 1 : 0) | (xv.sign ? 2 : 0);
   xv.sign = 0;
@@ -109,7 +147,8 @@ void ext_atan2_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, 
   *r = res;
 }
 
-void ext_exp2m1_series(const ExtArith* a, const ExtValue* x, ExtValue* r) {
+template <class A>
+static void exp2m1_series_over(const A* a, const ExtValue* x, ExtValue* r) {
   ExtValue y, term, sum, t, k;
   a->mul(&ext_ln2, x, &y);
   term = y;
@@ -125,7 +164,8 @@ void ext_exp2m1_series(const ExtArith* a, const ExtValue* x, ExtValue* r) {
 
 // log2 x = g + 2 atanh(s) / ln 2 with s = (m - 1) / (m + 1), m within
 // [sqrt(2)/2, sqrt(2)].
-void ext_ylog2x_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, ExtValue* r) {
+template <class A>
+static void ylog2x_general_over(const A* a, const ExtValue* x, const ExtValue* y, ExtValue* r) {
   ExtValue m = *x;
   int g = m.exponent - EXT_BIAS;
   m.exponent = EXT_BIAS;
@@ -155,4 +195,44 @@ void ext_ylog2x_general(const ExtArith* a, const ExtValue* x, const ExtValue* y,
     a->add(&k, &l, &l);
   }
   a->mul(&l, y, r);
+}
+
+int ext_partial_remainder(const ExtArith* a, ExtValue* x, const ExtValue* y, u32 rc, bool* incomplete) {
+  int q;
+#define RUN(arith) q = partial_remainder_over(arith, x, y, rc, incomplete)
+  OVER_ARITH(a, RUN);
+#undef RUN
+  return q;
+}
+
+int ext_reduce_quadrant(const ExtArith* a, ExtValue* x) {
+  int q;
+#define RUN(arith) q = reduce_quadrant_over(arith, x)
+  OVER_ARITH(a, RUN);
+#undef RUN
+  return q;
+}
+
+void ext_sin_cos_series(const ExtArith* a, const ExtValue* x, ExtValue* sine, ExtValue* cosine) {
+#define RUN(arith) sin_cos_series_over(arith, x, sine, cosine)
+  OVER_ARITH(a, RUN);
+#undef RUN
+}
+
+void ext_atan2_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, ExtValue* r) {
+#define RUN(arith) atan2_general_over(arith, x, y, r)
+  OVER_ARITH(a, RUN);
+#undef RUN
+}
+
+void ext_exp2m1_series(const ExtArith* a, const ExtValue* x, ExtValue* r) {
+#define RUN(arith) exp2m1_series_over(arith, x, r)
+  OVER_ARITH(a, RUN);
+#undef RUN
+}
+
+void ext_ylog2x_general(const ExtArith* a, const ExtValue* x, const ExtValue* y, ExtValue* r) {
+#define RUN(arith) ylog2x_general_over(arith, x, y, r)
+  OVER_ARITH(a, RUN);
+#undef RUN
 }

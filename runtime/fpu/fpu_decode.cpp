@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
 #include "fpu_operand.h"
@@ -28,6 +29,16 @@ static __attribute__((noinline)) bool run_resumable(FpuOp op, FpuCall* call) {
   return !call->abandoned;
 }
 
+int fpu_run(FpuOp op, FpuCall* call) {
+  call->abandoned = false;
+  call->resumable = false;
+  // Only an unmasked exception can abandon an instruction through the
+  // resumption point.
+  if (__builtin_expect((fpu_state.control & 0x7F) != 0x7F, 0)) return run_resumable(op, call) ? 0 : 1;
+  op(call);
+  return call->abandoned ? 1 : 0;
+}
+
 int fpu_execute(Env* env, u32 insn, FpuOp op) {
   FpuCall call;
   call.env = env;
@@ -37,18 +48,25 @@ int fpu_execute(Env* env, u32 insn, FpuOp op) {
   call.modrm = modrm;
   u32 p = insn + 2;
   if (modrm < 0xC0) call.address = fpu_operand_address(env, modrm, &p);
-  call.abandoned = false;
-  call.resumable = false;
-  // Only an unmasked exception can abandon an instruction through the
-  // resumption point.
-  if (__builtin_expect((fpu_state.control & 0x7F) != 0x7F, 0)) {
-    if (!run_resumable(op, &call)) return 1;
-  } else {
-    op(&call);
-    if (call.abandoned) return 1;
-  }
+  if (fpu_run(op, &call)) return 1;
   env->EIP = p;
   return 0;
+}
+
+int fpu_run_decoded(u32 row, u32 modrm, u32 address, u32 insn, Env* env) {
+  FpuCall call;
+  call.env = env;
+  call.insn = insn;
+  call.opcode = 0xD8 | (row & 7);
+  call.modrm = modrm;
+  call.address = address;
+  return fpu_run(fpu_main_table[(modrm & 0x38) | (row & 7)].op, &call);
+}
+
+// The general direct entry of translated code (fpu_direct.h); the entries
+// of their own live with their operations (ops_arith.cpp, ops_move.cpp).
+int X87Exec(u32 insn, u32 opcode_modrm, u32 address, Env* env) {
+  return fpu_run_decoded((opcode_modrm >> 8) & 7, opcode_modrm & 0xFF, address, insn, env);
 }
 
 int fpu_execute_cell(Env* env, u32 insn) {

@@ -58,6 +58,9 @@ typedef int (*FpuEntry)(u32 insn, FpuState* state, Env* env) FPU_CELL_CALL;
 // The general entry: builds the instruction record (ModRM, operand
 // address, end of the instruction), runs `op` and advances EIP.
 int fpu_execute(Env* env, u32 insn, FpuOp op) FPU_ENTRY_CALL;
+// Runs `op` on a decoded instruction record (the resumption point armed
+// while some exception is unmasked): 0 executed, 1 abandoned.
+int fpu_run(FpuOp op, FpuCall* call) FPU_ENTRY_CALL;
 // The same with the operation of the instruction's table cell: where an
 // entry of its own leaves its common case.
 int fpu_execute_cell(Env* env, u32 insn) FPU_ENTRY_CALL;

@@ -1,6 +1,7 @@
 // Arithmetic and compare operations of the D8, DA, DC and DE rows and the
 // unordered compares.
 #include "ext_core.h"
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
 #include "trevik.h"
@@ -43,6 +44,7 @@ static inline bool arith_valid_registers(FpuState* state, u32 modrm) {
 // the product, so that only the operands' addresses and the head stay live
 // across it. FMULP
 // ST(0), ST(0) pops its own result and takes the general path.
+// `env` is null for the direct entries, whose caller keeps EIP itself.
 template <int Row>
 static inline bool mul_valid_registers(u32 insn, FpuState* state, Env* env, u32 modrm) {
   u32 top = state->top;
@@ -57,7 +59,7 @@ static inline bool mul_valid_registers(u32 insn, FpuState* state, Env* env, u32 
     s0->tag = TAG_EMPTY;
     state->top = top + 1;
   }
-  env->EIP = insn + 2;
+  if (env) env->EIP = insn + 2;
   ext_mul_common_product(a, b, head, a);
   return true;
 }
@@ -74,6 +76,54 @@ int arith_entry(u32 insn, FpuState* state, Env* env) {
     return 0;
   }
   return fpu_execute_cell(env, insn);
+}
+
+// The direct entries (translated code): the register forms as above; the
+// memory forms with ST(0) present and every exception masked compute at
+// once (a masked exception cannot abandon them). Anything else runs the
+// cell's operation on the decoded instruction.
+template <int Row, int Reg>
+static inline int arith_direct_register(u32 i) {
+  const u32 modrm = 0xC0 | Reg << 3 | i;
+  if (Reg == 1) {
+    if (mul_valid_registers<Row>(0, &fpu_state, nullptr, modrm)) return 0;
+  } else if (Reg >= 6) {
+    // A quotient of two `Valid` registers raises nothing.
+    u32 top = fpu_state.top;
+    ExtValue* s0 = &fpu_state.regs[top & 7];
+    ExtValue* si = &fpu_state.regs[(top + i) & 7];
+    if (ext_heads_valid(ext_head(s0), ext_head(si))) {
+      ExtValue* dst = Row == ROW_D8 ? s0 : si;
+      if (Reg == 6) ext_div(s0, si, dst);
+      else ext_div(si, s0, dst);
+      if (Row == ROW_DE) {
+        s0->tag = TAG_EMPTY;
+        fpu_state.top = top + 1;
+      }
+      return 0;
+    }
+  } else if (arith_valid_registers<Row, Reg>(&fpu_state, modrm)) {
+    return 0;
+  }
+  return fpu_run_decoded(Row, modrm, 0);
+}
+
+template <int Row, int Reg>
+static inline int arith_direct_memory(u32 address) {
+  ExtValue* s0 = fpu_st(0);
+  if (__builtin_expect(s0->tag == TAG_EMPTY || (fpu_state.control & 0x7F) != 0x7F, 0))
+    return fpu_run_decoded(Row, Reg << 3, address);
+  ExtValue m;
+  load_operand<Row>(address, &m);
+  switch (Reg) {
+    case 0: ext_add_hot(&m, s0, s0); break;
+    case 1: ext_mul_hot(s0, &m, s0); break;
+    case 4: ext_sub_hot(s0, &m, s0); break;
+    case 5: ext_sub_hot(&m, s0, s0); break;
+    case 6: ext_div(s0, &m, s0); break;
+    default: ext_div(&m, s0, s0); break;
+  }
+  return 0;
 }
 
 template <int Row, int Reg>
@@ -131,6 +181,15 @@ void op_arith(FpuCall* c) {
   template int arith_entry<Row, 1>(u32, FpuState*, Env*);                                                      \
   template int arith_entry<Row, 4>(u32, FpuState*, Env*);                                                      \
   template int arith_entry<Row, 5>(u32, FpuState*, Env*);
+#define X87_DEFINE_ARITH_MEMORY(row, reg) \
+  int X87_##row##_##reg##_m(u32 address) { return arith_direct_memory<ROW_##row, reg>(address); }
+#define X87_DEFINE_ARITH_REGISTER(row, reg) \
+  int X87_##row##_##reg##_r(u32 i) { return arith_direct_register<ROW_##row, reg>(i & 7); }
+X87_ARITH_REGS(X87_DEFINE_ARITH_MEMORY, D8)
+X87_ARITH_REGS(X87_DEFINE_ARITH_MEMORY, DC)
+X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, D8)
+X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, DC)
+X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, DE)
 ARITH_ENTRIES(ROW_D8)
 ARITH_ENTRIES(ROW_DC)
 ARITH_ENTRIES(ROW_DE)

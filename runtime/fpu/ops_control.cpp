@@ -1,5 +1,6 @@
 // Control operations: control and status words, state image, stack
 // pointer, sign operations and classification.
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
 #include "trevik.h"
@@ -42,6 +43,17 @@ void op_fabs(FpuCall*) {
   if (!fpu_check(0)) return;
   fpu_st(0)->sign = 0;
   fpu_clear_c1();
+}
+
+// The direct entry of D9 E0-E7 (translated code): FCHS and FABS of a
+// present ST(0) at once, the rest through the cell's operation.
+int X87_D9_4_r(u32 i) {
+  i &= 7;
+  ExtValue* s0 = fpu_st(0);
+  if (__builtin_expect(i > 1 || s0->tag == TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE0 | i, 0);
+  fpu_clear_c1();
+  s0->sign = i == 0 ? s0->sign ^ 1 : 0;
+  return 0;
 }
 
 void op_ftst(FpuCall*) {

@@ -1,5 +1,6 @@
 // Loads, stores, register moves and constants.
 #include "ext_double.h"
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_operand.h"
 
@@ -138,9 +139,8 @@ void op_fbstp(FpuCall* c) {
 }
 
 // D9 E8-EE.
+static const ExtValue* const constants[7] = {&ext_one, &ext_l2t, &ext_l2e, &ext_pi, &ext_lg2, &ext_ln2, &ext_zero};
 void op_load_constant(FpuCall* c) {
-  static const ExtValue* const constants[7] = {&ext_one, &ext_l2t, &ext_l2e, &ext_pi,
-                                               &ext_lg2, &ext_ln2, &ext_zero};
   u32 rm = fpu_rm(c);
   if (rm == 7) {
     fpu_unimplemented(c);
@@ -155,7 +155,9 @@ void op_load_constant(FpuCall* c) {
 // Entries of their own for FLD, FST and FSTP with a double operand (DD /0,
 // /2 and /3): the stack check and the common conversions inline. A full
 // stack, an empty ST(0), other values and the register forms of these
-// cells go to the general entry, which then finds the same state.
+// cells go to the general entry, which then finds the same state; so does
+// a store while some exception is unmasked (a store of a value out of the
+// double range raises), which only the general entry can abandon.
 template <int Reg>
 int double_entry(u32 insn, FpuState* state, Env* env) {
   u32 modrm = mem_read8(insn + 1);
@@ -173,7 +175,7 @@ int double_entry(u32 insn, FpuState* state, Env* env) {
       }
     } else {
       ExtValue* s0 = &state->regs[top & 7];
-      if (s0->tag != TAG_EMPTY) {
+      if (s0->tag != TAG_EMPTY && (state->control & 0x7F) == 0x7F) {
         u32 address = fpu_operand_address(env, modrm, &p);
         ext_store_double(s0, address);
         if (Reg == 3) {
@@ -188,5 +190,109 @@ int double_entry(u32 insn, FpuState* state, Env* env) {
   return fpu_execute_cell(env, insn);
 }
 template int double_entry<0>(u32, FpuState*, Env*);
+// The direct entries of the same instructions and of their single-real
+// forms: the operand address comes decoded. The stores convert at once
+// only while every exception is masked (a rounding store may raise
+// overflow or underflow, which must abandon it when unmasked).
+static inline bool exceptions_masked(void) { return (fpu_state.control & 0x7F) == 0x7F; }
+
+template <int Reg>
+static inline int double_direct(u32 address) {
+  u32 top = fpu_state.top;
+  if (Reg == 0) {
+    ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
+    if (__builtin_expect(dst->tag == TAG_EMPTY, 1)) {
+      fpu_state.top = top - 1;
+      ext_load_double(address, dst);
+      return 0;
+    }
+  } else {
+    ExtValue* s0 = &fpu_state.regs[top & 7];
+    if (__builtin_expect(s0->tag != TAG_EMPTY && exceptions_masked(), 1)) {
+      ext_store_double(s0, address);
+      if (Reg == 3) {
+        s0->tag = TAG_EMPTY;
+        fpu_state.top = top + 1;
+      }
+      return 0;
+    }
+  }
+  return fpu_run_decoded(ROW_DD, Reg << 3, address);
+}
+
+template <int Reg>
+static inline int single_direct(u32 address) {
+  u32 top = fpu_state.top;
+  if (Reg == 0) {
+    ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
+    if (__builtin_expect(dst->tag == TAG_EMPTY, 1)) {
+      fpu_state.top = top - 1;
+      load_real4(address, dst);
+      return 0;
+    }
+  } else {
+    ExtValue* s0 = &fpu_state.regs[top & 7];
+    if (__builtin_expect(s0->tag != TAG_EMPTY && exceptions_masked(), 1)) {
+      store_real4(s0, address);
+      if (Reg == 3) fpu_pop();
+      return 0;
+    }
+  }
+  return fpu_run_decoded(ROW_D9, Reg << 3, address);
+}
+
+int X87_D9_0_r(u32 i) {
+  i &= 7;
+  u32 top = fpu_state.top;
+  ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
+  const ExtValue* src = &fpu_state.regs[(top + i) & 7];
+  if (__builtin_expect(dst->tag != TAG_EMPTY || src->tag == TAG_EMPTY, 0))
+    return fpu_run_decoded(ROW_D9, 0xC0 | i, 0);
+  *dst = *src;
+  fpu_state.top = top - 1;
+  return 0;
+}
+
+int X87_D9_1_r(u32 i) {
+  i &= 7;
+  ExtValue* s0 = fpu_st(0);
+  ExtValue* si = fpu_st(i);
+  if (__builtin_expect(s0->tag == TAG_EMPTY || si->tag == TAG_EMPTY, 0))
+    return fpu_run_decoded(ROW_D9, 0xC8 | i, 0);
+  ExtValue t = *s0;
+  *s0 = *si;
+  *si = t;
+  return 0;
+}
+
+// FST ST(i) and FSTP ST(i) check nothing and cannot fail.
+int X87_DD_2_r(u32 i) {
+  *fpu_st(i & 7) = *fpu_st(0);
+  return 0;
+}
+int X87_DD_3_r(u32 i) {
+  *fpu_st(i & 7) = *fpu_st(0);
+  fpu_pop();
+  return 0;
+}
+
+// FLD1 ... FLDZ (D9 E8-EE) onto a free register.
+int X87_D9_5_r(u32 i) {
+  i &= 7;
+  ExtValue* dst = &fpu_state.regs[(fpu_state.top - 1) & 7];
+  if (__builtin_expect(i == 7 || dst->tag != TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE8 | i, 0);
+  *dst = *constants[i];
+  fpu_state.top--;
+  fpu_clear_c1();
+  return 0;
+}
+
+int X87_D9_0_m(u32 address) { return single_direct<0>(address); }
+int X87_D9_2_m(u32 address) { return single_direct<2>(address); }
+int X87_D9_3_m(u32 address) { return single_direct<3>(address); }
+int X87_DD_0_m(u32 address) { return double_direct<0>(address); }
+int X87_DD_2_m(u32 address) { return double_direct<2>(address); }
+int X87_DD_3_m(u32 address) { return double_direct<3>(address); }
+
 template int double_entry<2>(u32, FpuState*, Env*);
 template int double_entry<3>(u32, FpuState*, Env*);

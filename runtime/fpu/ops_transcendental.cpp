@@ -1,6 +1,7 @@
 // The D9 F0-FF group: square root, trigonometry, logarithms, powers,
 // scaling, rounding, exponent extraction and partial remainders.
 #include "ext_series.h"
+#include "fpu_direct.h"
 #include "fpu_dispatch.h"
 
 void op_fsqrt(FpuCall*) {
@@ -23,6 +24,16 @@ void op_fsqrt(FpuCall*) {
   v->exponent = (int16_t)((e - 0x4000) / 2 + EXT_BIAS);
   v->tag = TAG_VALID;
   ext_normalise(v);
+}
+
+// The direct entry of D9 F8-FF (translated code): FSQRT without the
+// instruction record while every exception is masked (nothing can then
+// abandon it), the rest through the cell's operation.
+int X87_D9_7_r(u32 i) {
+  i &= 7;
+  if (__builtin_expect(i != 2 || (fpu_state.control & 0x7F) != 0x7F, 0)) return fpu_run_decoded(ROW_D9, 0xF8 | i, 0);
+  op_fsqrt(nullptr);
+  return 0;
 }
 
 // Arguments the trigonometric instructions do not reduce: infinities

@@ -41,6 +41,26 @@ TEST_F(Identity, MultiplicationAndDivision) {
   check_binary("div", ext_div, ref_div, 40000, 4);
 }
 
+// The quotient's leading steps are one integer division up to the
+// divisor's lowest set bit t (32 and above, 8 to 31, below 8 take three
+// different paths): every t, and dividends below, at and above the divisor.
+TEST_F(Identity, DivisionForEveryLowestDivisorBit) {
+  Rng rng(12);
+  for (int t = 0; t < 64; t++) {
+    for (int i = 0; i < 300; i++) {
+      u64 mb = ((rng.next() | 1ull << 63) >> t << t) | 1ull << t;
+      u64 ma = rng.next() | 1ull << 63;
+      if (i % 7 == 0) ma = mb - (i & 8 ? 1 : 0);
+      if (i % 11 == 0) ma &= ~0ull << rng.below(64);
+      ExtValue a = ext(i & 1, 0x3FFF + (int)rng.below(64) - 32, ma), b = ext(i & 2 ? 1 : 0, 0x3FFF, mb), rf, rr;
+      ext_div(&a, &b, &rf);
+      ref_div(&a, &b, &rr);
+      ASSERT_TRUE(same_bits(rf, rr)) << "t " << t << " " << show(a) << " / " << show(b) << "\n fast " << show(rf)
+                                     << "\n  ref " << show(rr);
+    }
+  }
+}
+
 // The instructions compute add, subtract and multiply through inline
 // paths of their own (two `Valid` registers, the common product), so every
 // register form, with and without pop, and the double-operand forms run
@@ -220,6 +240,15 @@ TEST_F(Identity, SquareRootDigits) {
     if (i % 3 == 0) m &= ~0ull << rng.below(64);  // exact and near-exact squares
     if (i % 5 == 0) m >>= rng.below(64);         // unnormal significands
     ASSERT_EQ(ext_sqrt_mant(m), ref_sqrt_mant(m)) << std::hex << m;
+  }
+  // Upper words at and next to the squares of every 16-bit root class:
+  // the first root is found from the leading byte by two Newton steps.
+  for (u64 k = 0x8000; k <= 0xFFFF; k += 13) {
+    for (u64 upper : {k * k, k * k - 1, k * k + 1}) {
+      if (upper >> 32) continue;
+      u64 m = upper << 32 | (rng.next() >> (k & 63));
+      ASSERT_EQ(ext_sqrt_mant(m), ref_sqrt_mant(m)) << std::hex << m;
+    }
   }
   // Squares and their neighbours, where the root's last correction decides.
   for (u64 root : {0x80000000ull, 0xB504F333ull, 0xFFFFFFFFull, 0x8000000000000000ull >> 33, 3ull}) {

@@ -93,6 +93,7 @@ bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);
 bool emit_misc(Emitter& e);
 bool emit_x87_p6(Emitter& e);  // before emit_misc: FCOMI, FUCOMI, FCMOVcc
+bool emit_x87(Emitter& e);     // from emit_misc: the 387 instructions, decoded here
 
 // Translates one instruction; false when it could not and the code written
 // leaves the chunk at it instead.

@@ -92,7 +92,7 @@ void runtime_instruction(Emitter& e, bool mmx) {
 bool emit_misc(Emitter& e) {
   const Insn& in = *e.in;
   if (in.d.meta.isa_ext == ZYDIS_ISA_EXT_X87 && in.d.mnemonic != ZYDIS_MNEMONIC_FWAIT) {
-    runtime_instruction(e, false);
+    if (!emit_x87(e)) runtime_instruction(e, false);
     return true;
   }
   if (in.d.meta.isa_ext == ZYDIS_ISA_EXT_MMX) {

@@ -420,8 +420,12 @@ XI void x_cmps(XFlags& f, u32& esi, u32& edi, u32& ecx, i32 df, int rep) {
 }
 
 // --- leaving for the runtime ------------------------------------------------------------
-// x87 and MMX instructions run in the runtime on the Env; the chunk stores
-// every register first and takes EIP, EAX and EFLAGS back afterwards.
+// x87 instructions in their plain encodings call the runtime's entry of
+// their operation, decoded by the translator (fpu_direct.h).
+#include "../../../runtime/fpu/fpu_direct.h"
+// Other x87 encodings (prefixed ones) and MMX instructions run in the
+// runtime on the Env; the chunk stores every register first and takes EIP,
+// EAX and EFLAGS back afterwards.
 struct XFpuOut {
   u32 eax, eip, eflags;
 };

@@ -1,0 +1,57 @@
+// The x87 for translated code: the translator decodes each x87 instruction
+// ahead of time and calls the entry of its operation with the decoded
+// operand (a memory form's address, or the register number i of ST(i)).
+// Each entry executes the instruction exactly as Emu87 does on its bytes
+// (the same state, results and exceptions) and returns 0, or 1 when the
+// instruction was abandoned by an unmasked exception; the caller then keeps
+// EIP at the instruction, as Emu87 does. Names give the opcode byte and
+// the reg field of the ModRM byte.
+#pragma once
+
+#include <stdint.h>
+
+struct Env;
+
+// On i386 the arguments travel in registers, and translated code calls
+// through the GOT entry at once (no PLT stub: one indirect jump less per
+// instruction).
+#if defined(__i386__)
+#define X87_CALL __attribute__((regparm(3), noplt))
+#else
+#define X87_CALL
+#endif
+#define X87_API extern "C" __attribute__((visibility("default")))
+
+// Any x87 instruction: `insn` its guest address (for the trace of an
+// unimplemented opcode), `opcode_modrm` its opcode byte (D8-DF) times 256
+// plus its ModRM byte, `address` the operand address of a memory form.
+// FNSTSW AX writes the low half of env->EAX; no other operation uses `env`.
+X87_API int X87Exec(uint32_t insn, uint32_t opcode_modrm, uint32_t address, Env* env) X87_CALL;
+
+// Arithmetic with a memory operand: D8 single real, DC double real; reg 0
+// FADD, 1 FMUL, 4 FSUB, 5 FSUBR, 6 FDIV, 7 FDIVR.
+#define X87_ARITH_REGS(X, row) X(row, 0) X(row, 1) X(row, 4) X(row, 5) X(row, 6) X(row, 7)
+#define X87_DECLARE_MEMORY(row, reg) X87_API int X87_##row##_##reg##_m(uint32_t address) X87_CALL;
+#define X87_DECLARE_REGISTER(row, reg) X87_API int X87_##row##_##reg##_r(uint32_t i) X87_CALL;
+X87_ARITH_REGS(X87_DECLARE_MEMORY, D8)
+X87_ARITH_REGS(X87_DECLARE_MEMORY, DC)
+// The same with ST(i): D8 into ST(0), DC into ST(i), DE into ST(i) and pop.
+X87_ARITH_REGS(X87_DECLARE_REGISTER, D8)
+X87_ARITH_REGS(X87_DECLARE_REGISTER, DC)
+X87_ARITH_REGS(X87_DECLARE_REGISTER, DE)
+// FLD, FST, FSTP with a single (D9 /0, /2, /3) or double real (DD).
+X87_DECLARE_MEMORY(D9, 0)
+X87_DECLARE_MEMORY(D9, 2)
+X87_DECLARE_MEMORY(D9, 3)
+X87_DECLARE_MEMORY(DD, 0)
+X87_DECLARE_MEMORY(DD, 2)
+X87_DECLARE_MEMORY(DD, 3)
+// FLD ST(i), FXCH ST(i), FST ST(i), FSTP ST(i); FCHS and FABS (D9 /4 with
+// i 0 and 1), the constants (D9 /5 with i 0-6), FSQRT (D9 /7 with i 2).
+X87_DECLARE_REGISTER(D9, 0)
+X87_DECLARE_REGISTER(D9, 1)
+X87_DECLARE_REGISTER(D9, 4)
+X87_DECLARE_REGISTER(D9, 5)
+X87_DECLARE_REGISTER(D9, 7)
+X87_DECLARE_REGISTER(DD, 2)
+X87_DECLARE_REGISTER(DD, 3)

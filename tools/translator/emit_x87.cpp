@@ -1,0 +1,91 @@
+// x87 instructions decoded at translation time: each becomes one call of
+// the runtime's entry for its operation with the decoded operand (the
+// operand address, or i of ST(i)); see runtime/fpu/fpu_direct.h. The most
+// frequent cells have entries of their own, every other one the general
+// entry with its opcode and ModRM bytes. The chunk's registers stay in
+// place: only FNSTSW AX changes one (AX), and no x87 instruction moves
+// EIP elsewhere. An instruction the runtime abandoned (an unmasked
+// exception) leaves the chunk at it, as untranslated, as before.
+#include <cstdio>
+
+#include "emit.h"
+
+namespace {
+
+// Cells (reg field * 8 + opcode - 0xD8) with an entry of their own.
+bool has_memory_entry(unsigned opcode, unsigned reg) {
+  switch (opcode) {
+    case 0xD8:
+    case 0xDC: return reg != 2 && reg != 3;  // arithmetic, not the compares
+    case 0xD9:
+    case 0xDD: return reg == 0 || reg == 2 || reg == 3;  // FLD, FST, FSTP
+    default: return false;
+  }
+}
+bool has_register_entry(unsigned opcode, unsigned reg, unsigned rm) {
+  switch (opcode) {
+    case 0xD8:
+    case 0xDC:
+    case 0xDE: return reg != 2 && reg != 3;
+    case 0xD9:
+      // FLD ST(i), FXCH; FCHS, FABS; FLD1 ... FLDZ; FSQRT
+      return reg == 0 || reg == 1 || (reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2);
+    case 0xDD: return reg == 2 || reg == 3;  // FST ST(i), FSTP ST(i)
+    default: return false;
+  }
+}
+
+// The operand address expression of the memory form, as the runtime's
+// decoder would compute it from the ModRM, SIB and displacement bytes
+// (segments are not applied: the runtime's x87 has none).
+bool operand_address(Emitter& e, std::string* out) {
+  const Insn& in = *e.in;
+  for (int k = 0; k < in.d.operand_count; k++) {
+    const ZydisDecodedOperand& op = in.ops[k];
+    if (op.type != ZYDIS_OPERAND_TYPE_MEMORY || op.mem.type != ZYDIS_MEMOP_TYPE_MEM) continue;
+    try {
+      *out = effective_address(e, op, false);
+    } catch (const Unsupported&) {
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool emit_x87(Emitter& e) {
+  const Insn& in = *e.in;
+  // Only the plain encodings: a prefix (operand size, segment, address
+  // size) keeps the runtime's own decoding of the bytes.
+  if (in.d.raw.prefix_count || in.d.address_width != 32 || in.d.opcode_map != ZYDIS_OPCODE_MAP_DEFAULT ||
+      in.d.opcode < 0xD8 || in.d.opcode > 0xDF || in.d.raw.modrm.offset != 1)
+    return false;
+  const unsigned opcode = in.d.opcode;
+  const unsigned mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
+  const unsigned modrm = mod << 6 | reg << 3 | rm;
+  std::string address = "0";
+  if (mod != 3 && !operand_address(e, &address)) return false;
+  char name[32];
+  std::string call;
+  if (mod != 3 && has_memory_entry(opcode, reg)) {
+    snprintf(name, sizeof name, "X87_%02X_%u_m(", opcode, reg);
+    call = name + address + ")";
+  } else if (mod == 3 && has_register_entry(opcode, reg, rm)) {
+    snprintf(name, sizeof name, "X87_%02X_%u_r(%u)", opcode, reg, rm);
+    call = name;
+  } else {
+    snprintf(name, sizeof name, "0x%04X", opcode << 8 | modrm);
+    call = "X87Exec(fx + " + hex(in.va) + ", " + name + ", " + address + ", F->env)";
+  }
+  const bool writes_ax = opcode == 0xDF && modrm == 0xE0;  // FNSTSW AX
+  if (writes_ax) e.out += "F->env->EAX = eax;\n";
+  e.out += "if (" + call + ") {\n";
+  e.out += "eip = fx + " + hex(in.va) + "; goto miss;\n}\n";
+  if (writes_ax) {
+    e.out += "eax = F->env->EAX;\n";
+    e.dirty |= 1u << R_EAX;
+  }
+  return true;
+}
