@@ -31,6 +31,25 @@ void conditional(Emitter& e, const std::string& cond) {
   emit_goto(e, fall);
 }
 
+// `jmp [table + index*4]`: a host switch over the cases the image's table
+// held. Each case still compares the live table word, so a table the
+// program rewrote goes the general way.
+void jump_table(Emitter& e, const JumpTable& table) {
+  Loc t = op_loc(e, 0);
+  if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
+  e.out += "eip = " + op_read(e, t) + ";\n";
+  emit_sync(e);
+  e.out += "switch ((" + t.text + " - (fx + " + hex(table.table) + ")) >> 2) {\n";
+  for (size_t k = 0; k < table.targets.size(); k++) {
+    const u32 target = table.targets[k];
+    if (!e.labels->count(target)) continue;
+    e.out += "case " + std::to_string(k) + ": if (eip == fx + " + hex(target) + ") { F->eip = eip; goto L_" +
+             std::to_string(target) + "; } break;\n";
+  }
+  e.out += "default: break;\n}\n";
+  emit_lookup(e);
+}
+
 }  // namespace
 
 bool emit_flow(Emitter& e) {
@@ -42,27 +61,48 @@ bool emit_flow(Emitter& e) {
         emit_goto(e, branch_target(in));
       } else {
         if (in.ops[0].type == ZYDIS_OPERAND_TYPE_POINTER) return false;
-        e.out += "eip = " + indirect_target(e) + ";\n";
-        emit_lookup(e);
+        auto table = e.map->jump_tables.find(in.va);
+        if (table != e.map->jump_tables.end()) {
+          jump_table(e, table->second);
+        } else {
+          e.out += "eip = " + indirect_target(e) + ";\n";
+          emit_lookup(e);
+        }
       }
       return true;
     case ZYDIS_MNEMONIC_CALL:
       if (is_relative_branch(in)) {
         push(e, "fx + " + hex(in.next()));
-        emit_goto(e, branch_target(in));
+        emit_host_call(e, branch_target(in), in.next());
       } else {
         if (in.ops[0].type == ZYDIS_OPERAND_TYPE_POINTER) return false;
         std::string t = indirect_target(e);
         push(e, "fx + " + hex(in.next()));
         e.out += "eip = " + t + ";\n";
-        emit_lookup(e);
+        emit_host_call(e, 0, in.next());
       }
       return true;
     case ZYDIS_MNEMONIC_RET: {
       if (in.d.operand_width != 32) return false;
       u32 n = in.d.operand_count_visible ? static_cast<u32>(in.ops[0].imm.value.u) : 0;
-      e.out += "eip = m32a(esp); esp += " + hex(4 + n) + ";\n";
-      e.dirty |= 1u << R_ESP;
+      // The RET of the guest call a host call stands for returns to the
+      // host caller; any other (a rewritten return address, a RET at
+      // another depth) goes the general way.
+      e.out += "eip = m32a(esp);\nif (eip == F->ret_addr && esp == F->ret_esp) {\nesp += " + hex(4 + n) + ";\n";
+      const unsigned dirty = e.dirty | (1u << R_ESP);
+      e.dirty = dirty;
+      emit_sync(e);
+      e.out += "F->eip = eip;\nreturn kChunkReturned;\n}\nesp += " + hex(4 + n) + ";\n";
+      e.dirty = dirty;
+      emit_sync(e);
+      auto owner = e.map->owner.find(in.va);
+      if (owner != e.map->owner.end()) {
+        auto likely = e.returns_of->find(owner->second);
+        if (likely != e.returns_of->end() && !likely->second.empty()) {
+          e.out += "F->eip = eip;\n";
+          emit_likely(e, likely->second);
+        }
+      }
       emit_lookup(e);
       return true;
     }
