@@ -88,20 +88,14 @@ bool emit_flow(Emitter& e) {
       // The RET of the guest call a host call stands for returns to the
       // host caller; any other (a rewritten return address, a RET at
       // another depth) goes the general way.
-      e.out += "eip = m32a(esp);\nif (eip == F->ret_addr && esp == F->ret_esp) {\nesp += " + hex(4 + n) + ";\n";
-      const unsigned dirty = e.dirty | (1u << R_ESP);
-      e.dirty = dirty;
+      e.out += "const u32 at = esp;\neip = m32a(esp); esp += " + hex(4 + n) + ";\n";
+      e.dirty |= 1u << R_ESP;
       emit_sync(e);
-      e.out += "F->eip = eip;\nreturn kChunkReturned;\n}\nesp += " + hex(4 + n) + ";\n";
-      e.dirty = dirty;
-      emit_sync(e);
+      e.out += "F->eip = eip;\nif (eip == F->ret_addr && at == F->ret_esp) return kChunkReturned;\n";
       auto owner = e.map->owner.find(in.va);
       if (owner != e.map->owner.end()) {
         auto likely = e.returns_of->find(owner->second);
-        if (likely != e.returns_of->end() && !likely->second.empty()) {
-          e.out += "F->eip = eip;\n";
-          emit_likely(e, likely->second);
-        }
+        if (likely != e.returns_of->end()) emit_likely(e, likely->second);
       }
       emit_lookup(e);
       return true;
