@@ -55,8 +55,9 @@ unsigned call_guest(ModuleInfo* mi, u32 address, unsigned arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* path = BENCH_MODULE;
-  const double scale = argc > 1 ? atof(argv[1]) : 1.0;
+  // [module] [scale]: another build of the module, rounds scaled.
+  const char* path = argc > 1 ? argv[1] : BENCH_MODULE;
+  const double scale = argc > 2 ? atof(argv[2]) : 1.0;
   void* h = dlopen(path, RTLD_NOW);
   if (!h) {
     fprintf(stderr, "%s\n", dlerror());

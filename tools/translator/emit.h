@@ -14,6 +14,7 @@ struct ChunkPlan {
   u32 start, end;  // guest addresses, half-open
   std::vector<const Insn*> insns;
   std::string name;
+  u32 index;  // place among the module's chunks
 };
 
 // Where an entry address is translated: its chunk's entry body and its
@@ -21,6 +22,7 @@ struct ChunkPlan {
 struct EntryRef {
   std::string body;
   u32 slot;
+  u32 chunk;  // ChunkPlan::index
 };
 using EntryRefs = std::map<u32, EntryRef>;
 std::string entry_body_name(const ChunkPlan& chunk);

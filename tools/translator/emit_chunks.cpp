@@ -25,6 +25,20 @@ bool ends_block(const Insn& in) {
 
 std::string label(u32 va) { return "L_" + std::to_string(va); }
 
+// Balanced decision tree over `slot`: slot k goes to the label of v[k].
+void emit_slot_tree(std::string& out, const std::vector<u32>& v, size_t lo, size_t hi) {
+  if (hi - lo <= 3) {
+    for (size_t i = lo; i < hi; i++) out += "if (slot == " + std::to_string(i) + ") goto " + label(v[i]) + ";\n";
+    out += "goto miss;\n";
+    return;
+  }
+  const size_t mid = (lo + hi) / 2;
+  out += "if (slot < " + std::to_string(mid) + ") {\n";
+  emit_slot_tree(out, v, lo, mid);
+  out += "}\n";
+  emit_slot_tree(out, v, mid, hi);
+}
+
 const char* const kStoreAll =
     "F->eax = eax; F->ebx = ebx; F->ecx = ecx; F->edx = edx; F->esi = esi; F->edi = edi;\n"
     "F->esp = esp; F->ebp = ebp; F->eip = eip;\n"
@@ -73,6 +87,7 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
     if (!cur.insns.empty()) chunks.push_back(cur);
   }
   for (ChunkPlan& c : chunks) {
+    c.index = static_cast<u32>(&c - chunks.data());
     char name[32];
     snprintf(name, sizeof name, "chunk_%08X", c.start);
     c.name = name;
@@ -87,7 +102,7 @@ EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks) {
   for (const ChunkPlan& c : chunks) {
     u32 slot = 0;
     for (auto it = map.entries.lower_bound(c.start); it != map.entries.end() && *it < c.end; ++it)
-      if (map.insns.count(*it)) refs[*it] = EntryRef{entry_body_name(c), slot++};
+      if (map.insns.count(*it)) refs[*it] = EntryRef{entry_body_name(c), slot++, c.index};
   }
   return refs;
 }
@@ -141,7 +156,8 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   e.untranslated = &untranslated;
   e.out.reserve(chunk.insns.size() * 200);
   // The route's body, for the dispatcher, enters by F->eip.
-  e.out += "bool " + chunk.name + "(ChunkFrame* F) { return " + body + "(F, kSlotByEip) == kChunkMissed; }\n";
+  e.out += "bool " + chunk.name + "(ChunkFrame* F) {\nF->entries = g_chunk_entries;\nF->entry_shift = g_chunk_entry_shift;\n"
+           "return " + body + "(F, kSlotByEip) == kChunkMissed;\n}\n";
   e.out += "XCHUNK int " + body + "(ChunkFrame* F, u32 slot) {\n";
   e.out +=
       "u32 eax = F->eax, ebx = F->ebx, ecx = F->ecx, edx = F->edx, esi = F->esi, edi = F->edi;\n"
@@ -157,16 +173,19 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       "lookup:\n"
       "F->eip = eip;\n"
       "if (eip == RETURN_SENTINEL || esp > F->ret_esp) goto leave;\n"
-      "{\nconst ChunkEntry* x = chunk_entry(eip - fx);\n"
+      "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\n"
       "if (!x) { if (eip - fx - " + hex(chunk.start) + " < " + hex(chunk.end - chunk.start) +
       ") goto miss; goto leave; }\n"
-      "if (x->body != " + body + ") {\n" + kStoreAll + "return chunk_jump(F, x->body, x->slot);\n}\n"
+      "if (x->chunk != " + std::to_string(chunk.index) + ") {\n" + kStoreAll +
+      "return chunk_jump(F, x->body, x->slot);\n}\n"
       "slot = x->slot;\n}\n"
-      "enter:\n"
-      "switch (slot) {\n";
+      "enter:\n";
+  // Compares, not a switch: a jump table needs the PIC register, which
+  // would cost the loops of the whole chunk a register.
+  std::vector<u32> slot_labels;
   for (auto it = refs.lower_bound(chunk.start); it != refs.end() && it->first < chunk.end; ++it)
-    e.out += "case " + std::to_string(it->second.slot) + ": goto " + label(it->first) + ";\n";
-  e.out += "default: goto miss;\n}\n";
+    slot_labels.push_back(it->first);
+  emit_slot_tree(e.out, slot_labels, 0, slot_labels.size());
 
   bool falls = false;
   for (size_t i = 0; i < chunk.insns.size(); i++) {

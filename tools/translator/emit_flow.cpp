@@ -31,6 +31,25 @@ void conditional(Emitter& e, const std::string& cond) {
   emit_goto(e, fall);
 }
 
+// Cases lo..hi-1 of a jump table as a tree of compares on the index `k`:
+// a host jump table would take the PIC register in the whole chunk, and
+// under an emulator an indirect jump costs far more than a few compares.
+void case_tree(Emitter& e, const std::vector<u32>& targets, size_t lo, size_t hi) {
+  if (hi - lo <= 2) {
+    for (size_t k = lo; k < hi; k++)
+      if (e.labels->count(targets[k]))
+        e.out += "if (k == " + std::to_string(k) + " && eip == fx + " + hex(targets[k]) + ") goto L_" +
+                 std::to_string(targets[k]) + ";\n";
+    return;
+  }
+  const size_t mid = (lo + hi) / 2;
+  e.out += "if (k < " + std::to_string(mid) + ") {\n";
+  case_tree(e, targets, lo, mid);
+  e.out += "} else {\n";
+  case_tree(e, targets, mid, hi);
+  e.out += "}\n";
+}
+
 // `jmp [table + index*4]`: a host switch over the cases the image's table
 // held. Each case still compares the live table word, so a table the
 // program rewrote goes the general way.
@@ -39,14 +58,9 @@ void jump_table(Emitter& e, const JumpTable& table) {
   if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
   e.out += "eip = " + op_read(e, t) + ";\n";
   emit_sync(e);
-  e.out += "switch ((" + t.text + " - (fx + " + hex(table.table) + ")) >> 2) {\n";
-  for (size_t k = 0; k < table.targets.size(); k++) {
-    const u32 target = table.targets[k];
-    if (!e.labels->count(target)) continue;
-    e.out += "case " + std::to_string(k) + ": if (eip == fx + " + hex(target) + ") { F->eip = eip; goto L_" +
-             std::to_string(target) + "; } break;\n";
-  }
-  e.out += "default: break;\n}\n";
+  e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n";
+  case_tree(e, table.targets, 0, table.targets.size());
+  e.out += "}\n";
   emit_lookup(e);
 }
 

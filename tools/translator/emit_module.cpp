@@ -81,8 +81,9 @@ std::string entry_table(const EntryRefs& refs) {
   std::string out = "const u32 g_chunk_entry_shift = " + std::to_string(shift) + ";\n";
   out += "const ChunkEntry g_chunk_entries[" + std::to_string(size) + "] = {\n";
   for (const auto* p : places)
-    out += p ? "    {" + hex(p->first) + ", " + std::to_string(p->second.slot) + ", " + p->second.body + "},\n"
-             : "    {0, 0, nullptr},\n";
+    out += p ? "    {" + hex(p->first) + ", " + std::to_string(p->second.slot) + ", " + std::to_string(p->second.chunk) +
+                   ", " + p->second.body + "},\n"
+             : "    {0, 0, 0, nullptr},\n";
   return out + "};\n";
 }
 

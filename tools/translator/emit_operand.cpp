@@ -237,8 +237,8 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   } else {
     e.out += "F->eip = eip;\n";
     emit_likely(e, *e.pointed_here);
-    e.out += "{\nconst ChunkEntry* x = chunk_entry(eip - fx);\nif (x) {\n";
-    e.out += "if (x->body == " + entry_body_name(*e.chunk) + ") { slot = x->slot; goto enter; }\n";
+    e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
+    e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter; }\n";
     body = "x->body";
     slot = "x->slot";
   }

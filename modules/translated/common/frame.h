@@ -8,7 +8,7 @@
 //   const u32 g_chunk_route_count;
 //   const char g_module_stem[];           file stem for the attach line ("vexon32")
 //   const ChunkEntry g_chunk_entries[];   every entry address, hashed (chunk_entry)
-//   const u32 g_chunk_entry_shift;
+//   const u32 g_chunk_entry_shift;        (its chunks put both into the frame)
 // and links this frame, which exports EntryPoint and GetModuleInfo.
 #pragma once
 
@@ -36,6 +36,10 @@ struct ChunkFrame {
   u32 ret_esp;
   // Host calls between chunks stop nesting below this host stack address.
   uintptr_t host_floor;
+  // The module's entry table (g_chunk_entries and its shift), here so that
+  // chunks reach it without the PIC register.
+  const struct ChunkEntry* entries;
+  u32 entry_shift;
 };
 
 // A chunk body runs guest code from F->eip until it must leave. It returns
@@ -58,6 +62,7 @@ constexpr u32 kSlotByEip = 0xFFFFFFFFu;
 struct ChunkEntry {
   u32 address;
   u32 slot;
+  u32 chunk;  // the chunk's place in g_chunk_routes
   ChunkEntryBody body;
 };
 
@@ -102,10 +107,10 @@ u32 frame_eflags(const ChunkFrame* F);
   } while (0)
 
 // The chunk and slot of an entry address (module numbering), or null.
-static inline const ChunkEntry* chunk_entry(u32 address) {
-  const u32 mask = 0xFFFFFFFFu >> g_chunk_entry_shift;
-  for (u32 i = (address * 0x9E3779B1u) >> g_chunk_entry_shift;; i = (i + 1) & mask) {
-    const ChunkEntry* e = &g_chunk_entries[i];
+static inline const ChunkEntry* chunk_entry(const ChunkFrame* F, u32 address) {
+  const u32 mask = 0xFFFFFFFFu >> F->entry_shift;
+  for (u32 i = (address * 0x9E3779B1u) >> F->entry_shift;; i = (i + 1) & mask) {
+    const ChunkEntry* e = &F->entries[i];
     if (e->address == address) return e;
     if (e->address == 0) return nullptr;
   }
