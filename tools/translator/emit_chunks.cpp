@@ -167,7 +167,10 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       "const u32 fx = F->fixup;\n"
       "u32 ca = 0, cb = 0;\n"
       "(void)ca; (void)cb;\n"
+      "int stop = 0;\n"
       "if (slot != kSlotByEip) goto enter;\n"
+      // After a host call that did not end in its guest call's return.
+      "if (false) {\nresume:\nX_RELOAD();\nif (stop == kChunkMissed) return kChunkMissed;\n}\n"
       // The general path: ESP above the host call's guest call means that
       // call is over; its host caller looks the address up.
       "lookup:\n"

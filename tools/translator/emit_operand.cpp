@@ -244,11 +244,10 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   }
   // After the host call every register is in the frame. The guest call
   // returned when the callee's RET matched; otherwise the look-up decides.
-  const bool here = e.labels->count(return_va);
-  e.out += "const int stop = chunk_call(F, " + body + ", " + slot + ", fx + " + hex(return_va) + ", esp);\n"
-           "if (stop >= 0) {\nX_RELOAD();\n";
-  if (here) e.out += "if (stop == kChunkReturned) goto " + std::string("L_") + std::to_string(return_va) + ";\n";
-  e.out += "if (stop == kChunkMissed) return kChunkMissed;\ngoto lookup;\n}\n";
+  e.out += "stop = chunk_call(F, " + body + ", " + slot + ", fx + " + hex(return_va) + ", esp);\n";
+  if (e.labels->count(return_va))
+    e.out += "if (stop == kChunkReturned) {\nX_RELOAD();\ngoto L_" + std::to_string(return_va) + ";\n}\n";
+  e.out += "if (stop >= 0) goto resume;\n";
   if (!direct_target) e.out += "}\n";
   e.out += "}\n";
   // No room for another host call: on in this chunk or through the dispatcher.
