@@ -1,6 +1,7 @@
 // Control transfer and the guest stack: jumps, calls, returns, loops,
 // pushes and pops, frames.
 #include "emit.h"
+#include "translate.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void jump_table(Emitter& e, const JumpTable& table) {
   e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n";
   case_tree(e, table.targets, 0, table.targets.size());
   e.out += "}\n";
+  if (jump_table_keeps_flags(*e.map, *e.in)) e.dirty |= D_FLAGS;
   emit_lookup(e);
 }
 
