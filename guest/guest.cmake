@@ -5,7 +5,7 @@
 #              SOURCES <.c/.S/.asm files> [DEF <.def>] [BASE <image base>]
 #              [DLLS <guest DLL targets whose import libraries it links>]
 #              [LIBS <mingw import libraries, e.g. kernel32>] [CFLAGS ...]
-#              [FILES <number of generated code files>] [NO_LIBC])
+#              [FILES <number of generated code files>] [CHUNK_LIMIT <instructions>] [NO_LIBC])
 # Leaves the PE at ${CMAKE_CURRENT_BINARY_DIR}/<target>/<stem>.exe|dll, and
 # for a DLL the import library lib<stem>.a beside it.
 include(ExternalProject)
@@ -56,7 +56,7 @@ function(guest_compile out_var dir)
 endfunction()
 
 function(guest_module target)
-  cmake_parse_arguments(G "NO_LIBC" "KIND;STEM;NAME;DEF;BASE;FILES" "SOURCES;DLLS;LIBS;CFLAGS" ${ARGN})
+  cmake_parse_arguments(G "NO_LIBC" "KIND;STEM;NAME;DEF;BASE;FILES;CHUNK_LIMIT" "SOURCES;DLLS;LIBS;CFLAGS" ${ARGN})
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target})
   file(MAKE_DIRECTORY ${dir})
   if(NOT G_FILES)
@@ -116,9 +116,13 @@ function(guest_module target)
   foreach(i RANGE ${last})
     list(APPEND gen ${dir}/gen/${G_STEM}_code${i}.cpp)
   endforeach()
+  set(limit)
+  if(G_CHUNK_LIMIT)
+    set(limit --chunk-limit ${G_CHUNK_LIMIT})
+  endif()
   add_custom_command(OUTPUT ${gen}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}/gen
-    COMMAND ${TRANSLATOR} ${pe} --out-dir ${dir}/gen --stem ${G_STEM} --name ${G_NAME} --files ${G_FILES}
+    COMMAND ${TRANSLATOR} ${pe} --out-dir ${dir}/gen --stem ${G_STEM} --name ${G_NAME} --files ${G_FILES} ${limit}
     DEPENDS ${pe} ${TRANSLATOR} translator_host
     COMMENT "Translating ${G_STEM}" VERBATIM)
 

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 #include "pe_image.h"
 
@@ -19,12 +20,23 @@ struct Insn {
   u32 next() const { return va + d.length; }
 };
 
+// A `jmp [table + index*4]` and the targets its table held in the image.
+struct JumpTable {
+  u32 table;                 // guest address of entry 0
+  std::vector<u32> targets;  // by index
+};
+
 struct CodeMap {
   std::map<u32, Insn> insns;  // by guest address
   std::set<u32> entries;      // function starts, targets, return addresses
   std::set<u32> functions;    // entry point, exports, call targets, code pointers
   std::set<u32> leaders;      // first instructions of blocks (includes entries)
   std::set<u32> bad;          // addresses reached that did not decode
+  std::map<u32, JumpTable> jump_tables;  // by the address of the jump
+  // Instructions where a chunk may end: no jump of a function crosses there.
+  std::set<u32> uncrossed;
+  std::set<u32> pointed;       // code addresses relocated words hold (function pointers)
+  std::map<u32, u32> owner;    // instruction -> the function whose flow reaches it first
 };
 
 // Decodes the code of `pe` from its entry point, exports and relocated code

@@ -1,4 +1,5 @@
 // Recursive-descent discovery of guest code.
+#include <algorithm>
 #include <vector>
 
 #include "code_map.h"
@@ -20,6 +21,114 @@ bool ends_flow(const Insn& in) {
 
 bool covers(u32 start, u32 len, u32 word_rva, u32 word_end) { return word_rva >= start && word_end <= start + len; }
 
+// The cases of a `jmp [table + index*4]`: as many as the bound check before
+// it allows (`cmp index, n` and `ja`/`jae` to the default), or, without
+// one, the relocated words from the table on that point into code.
+void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& named) {
+  const u32 base = pe.image_base;
+  for (auto it = map.insns.begin(); it != map.insns.end(); ++it) {
+    const Insn& in = it->second;
+    const ZydisDecodedOperand& op = in.ops[0];
+    if (in.d.mnemonic != ZYDIS_MNEMONIC_JMP || op.type != ZYDIS_OPERAND_TYPE_MEMORY || !in.reloc_disp ||
+        op.mem.base != ZYDIS_REGISTER_NONE || op.mem.index == ZYDIS_REGISTER_NONE || op.mem.scale != 4 ||
+        op.mem.segment == ZYDIS_REGISTER_FS || op.mem.segment == ZYDIS_REGISTER_GS)
+      continue;
+    const u32 table = static_cast<u32>(op.mem.disp.value);
+    u32 bound = 1024;
+    if (it != map.insns.begin()) {
+      auto ja = std::prev(it);
+      if (ja->second.next() == in.va && ja != map.insns.begin()) {
+        auto cmp = std::prev(ja);
+        const Insn& j = ja->second;
+        const Insn& c = cmp->second;
+        if (c.next() == j.va && c.d.mnemonic == ZYDIS_MNEMONIC_CMP && c.ops[0].type == ZYDIS_OPERAND_TYPE_REGISTER &&
+            c.ops[0].reg.value == op.mem.index && c.ops[1].type == ZYDIS_OPERAND_TYPE_IMMEDIATE) {
+          const u32 n = static_cast<u32>(c.ops[1].imm.value.u);
+          if (j.d.mnemonic == ZYDIS_MNEMONIC_JNBE && n < 1024) bound = n + 1;
+          if (j.d.mnemonic == ZYDIS_MNEMONIC_JNB && n <= 1024) bound = n;
+        }
+      }
+    }
+    JumpTable jt{table, {}};
+    for (u32 k = 0; k < bound; k++) {
+      const u32 rva = table - base + 4 * k;
+      if (!std::binary_search(pe.relocs.begin(), pe.relocs.end(), rva)) break;
+      const u32 target = pe_word(pe, rva);
+      if (!map.insns.count(target)) break;
+      jt.targets.push_back(target);
+    }
+    if (jt.targets.empty()) continue;
+    // Case blocks are parts of the function, not functions of their own.
+    for (u32 t : jt.targets) {
+      map.pointed.erase(t);
+      if (!named.count(t)) map.functions.erase(t);
+    }
+    map.jump_tables.emplace(in.va, std::move(jt));
+  }
+}
+
+// An instruction is uncrossed when no jump inside a function passes over
+// its start. A function's instructions are those its own flow reaches
+// (fall-through, jumps, conditional branches and jump-table cases, not
+// other function starts); only jumps within one consecutive piece of a
+// function count, so a part the compiler moved away (a cold path after
+// all other functions) does not hold everything in between together.
+void find_uncrossed(CodeMap& map) {
+  std::vector<u32> order;
+  order.reserve(map.insns.size());
+  for (const auto& [va, in] : map.insns) order.push_back(va);
+  auto index_of = [&](u32 va) -> long {
+    auto it = std::lower_bound(order.begin(), order.end(), va);
+    return it != order.end() && *it == va ? it - order.begin() : -1;
+  };
+  std::vector<u32> owner(order.size(), 0);
+  for (u32 f : map.functions) {
+    std::vector<u32> work{f};
+    while (!work.empty()) {
+      const u32 va = work.back();
+      work.pop_back();
+      const long i = index_of(va);
+      if (i < 0 || owner[i] || (va != f && map.functions.count(va))) continue;
+      owner[i] = f;
+      const Insn& in = map.insns.at(va);
+      const ZydisMnemonic m = in.d.mnemonic;
+      const u32 t = m == ZYDIS_MNEMONIC_CALL ? 0 : branch_target(in);
+      if (t) work.push_back(t);
+      auto table = map.jump_tables.find(va);
+      if (table != map.jump_tables.end())
+        for (u32 c : table->second.targets) work.push_back(c);
+      if (m != ZYDIS_MNEMONIC_JMP && m != ZYDIS_MNEMONIC_RET && m != ZYDIS_MNEMONIC_HLT && m != ZYDIS_MNEMONIC_UD2 &&
+          m != ZYDIS_MNEMONIC_INT3)
+        work.push_back(in.next());
+    }
+  }
+  for (size_t i = 0; i < order.size(); i++)
+    if (owner[i]) map.owner[order[i]] = owner[i];
+  std::vector<u32> piece(order.size(), 0);
+  for (size_t i = 1; i < order.size(); i++) piece[i] = piece[i - 1] + (owner[i] != owner[i - 1] ? 1 : 0);
+
+  std::vector<int> delta(order.size() + 1, 0);
+  auto edge = [&](u32 from, u32 to) {
+    const long a = index_of(from), b = index_of(to);
+    if (a < 0 || b < 0 || piece[a] != piece[b] || !owner[a]) return;
+    // Crossed: every instruction after the lower end up to the higher.
+    delta[std::min(a, b) + 1]++;
+    delta[std::max(a, b) + 1]--;
+  };
+  for (const auto& [va, in] : map.insns) {
+    if (in.d.mnemonic == ZYDIS_MNEMONIC_CALL) continue;
+    const u32 t = branch_target(in);
+    if (t && !map.functions.count(t)) edge(va, t);
+  }
+  for (const auto& [va, jt] : map.jump_tables)
+    for (u32 t : jt.targets) edge(va, t);
+  int depth = 0;
+  for (size_t i = 0; i < order.size(); i++) {
+    depth += delta[i];
+    if (depth == 0) map.uncrossed.insert(order[i]);
+  }
+}
+
 }  // namespace
 
 bool is_relative_branch(const Insn& in) {
@@ -38,8 +147,10 @@ CodeMap discover_code(const PeImage& pe) {
   ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
   const u32 base = pe.image_base;
   std::vector<u32> work;
+  std::set<u32> named;  // function starts named by the entry, an export or a call
   auto add_function = [&](u32 va) {
     if (!pe_is_code(pe, va - base)) return;
+    named.insert(va);
     map.functions.insert(va);
     map.entries.insert(va);
     work.push_back(va);
@@ -59,7 +170,12 @@ CodeMap discover_code(const PeImage& pe) {
   for (const PeExport& e : pe.exports) add_function(base + e.rva);
   for (u32 rva : pe.relocs) {
     u32 v = pe_word(pe, rva);
-    if (v - base < pe.image_size) add_function(v);
+    if (v - base < pe.image_size && pe_is_code(pe, v - base)) {
+      map.pointed.insert(v);
+      map.functions.insert(v);
+      map.entries.insert(v);
+      work.push_back(v);
+    }
   }
 
   while (!work.empty()) {
@@ -110,5 +226,7 @@ CodeMap discover_code(const PeImage& pe) {
     }
   }
   for (u32 e : map.entries) map.leaders.insert(e);
+  find_jump_tables(pe, map, named);
+  find_uncrossed(map);
   return map;
 }

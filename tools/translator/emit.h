@@ -14,7 +14,18 @@ struct ChunkPlan {
   u32 start, end;  // guest addresses, half-open
   std::vector<const Insn*> insns;
   std::string name;
+  u32 index;  // place among the module's chunks
 };
+
+// Where an entry address is translated: its chunk's entry body and its
+// slot there.
+struct EntryRef {
+  std::string body;
+  u32 slot;
+  u32 chunk;  // ChunkPlan::index
+};
+using EntryRefs = std::map<u32, EntryRef>;
+std::string entry_body_name(const ChunkPlan& chunk);
 
 // Register slots in frame order.
 enum Reg { R_EAX, R_EBX, R_ECX, R_EDX, R_ESI, R_EDI, R_ESP, R_EBP, R_COUNT };
@@ -46,6 +57,12 @@ struct Emitter {
   const ChunkPlan* chunk;
   const std::set<u32>* labels;  // addresses with a label in this chunk
   const std::map<u32, unsigned>* flags_live;  // flag groups live at each address
+  const EntryRefs* entry_refs;                // every entry of the module
+  // Likely targets, tried in order before the look-up: the return
+  // addresses of this chunk's calls of each function, and the function
+  // pointers that lead into this chunk.
+  const std::map<u32, std::vector<u32>>* returns_of;
+  const std::vector<u32>* pointed_here;
   std::string out;
   unsigned dirty;
   u32 block_va;  // label of the block being written (its EIP is in the frame), or 0
@@ -76,6 +93,12 @@ void emit_goto(Emitter& e, u32 target);     // sync, then branch or leave
 void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`
 void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at `guest`
 void emit_untranslated(Emitter& e);         // leave at the current instruction, unreported
+// A guest call of `target` (text), whose return address was pushed: a host
+// call of the target's chunk, then on at the return address.
+void emit_host_call(Emitter& e, u32 direct_target, u32 return_va);
+// Jumps to those of `targets` (labels of this chunk) that equal `eip`; the
+// frame must hold everything, EIP included.
+void emit_likely(Emitter& e, const std::vector<u32>& targets);
 
 // Bit instructions (BT, BTS, BTR, BTC) on `d` with bit offset `s`: moves a
 // memory operand to the word a register offset reaches and writes `n`,

@@ -1,5 +1,6 @@
 // Splitting guest code into chunks and writing each chunk as one host
-// function: register slots in locals, the decision-tree look-up, blocks.
+// function: register slots in locals, the entry switch and the look-up,
+// blocks.
 #include <Zydis/Zydis.h>
 
 #include <cstdio>
@@ -24,18 +25,18 @@ bool ends_block(const Insn& in) {
 
 std::string label(u32 va) { return "L_" + std::to_string(va); }
 
-// Balanced decision tree over the sorted entry addresses in `a`.
-void emit_tree(std::string& out, const std::vector<u32>& v, size_t lo, size_t hi) {
+// Balanced decision tree over `slot`: slot k goes to the label of v[k].
+void emit_slot_tree(std::string& out, const std::vector<u32>& v, size_t lo, size_t hi) {
   if (hi - lo <= 3) {
-    for (size_t i = lo; i < hi; i++) out += "if (a == " + hex(v[i]) + ") goto " + label(v[i]) + ";\n";
+    for (size_t i = lo; i < hi; i++) out += "if (slot == " + std::to_string(i) + ") goto " + label(v[i]) + ";\n";
     out += "goto miss;\n";
     return;
   }
-  size_t mid = (lo + hi) / 2;
-  out += "if (a < " + hex(v[mid]) + ") {\n";
-  emit_tree(out, v, lo, mid);
-  out += "}\nif (a == " + hex(v[mid]) + ") goto " + label(v[mid]) + ";\n";
-  emit_tree(out, v, mid + 1, hi);
+  const size_t mid = (lo + hi) / 2;
+  out += "if (slot < " + std::to_string(mid) + ") {\n";
+  emit_slot_tree(out, v, lo, mid);
+  out += "}\n";
+  emit_slot_tree(out, v, mid, hi);
 }
 
 const char* const kStoreAll =
@@ -71,7 +72,12 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
     for (auto it = map.insns.lower_bound(start); it != map.insns.end() && it->first < end; ++it) {
       const u32 va = it->first;
       const size_t n = cur.insns.size();
-      if ((n >= limit && map.functions.count(va)) || (n >= 4 * limit && map.leaders.count(va))) {
+      // Only where no jump of a function crosses: a switch's cases stay
+      // with the switch, and a function over the limit is cut only
+      // between its parts.
+      const bool cut = map.uncrossed.count(va) &&
+                       ((n >= limit && map.functions.count(va)) || (n >= 4 * limit && map.leaders.count(va)));
+      if (cut) {
         cur.end = va;
         chunks.push_back(cur);
         cur = ChunkPlan{va, end, {}, {}};
@@ -81,6 +87,7 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
     if (!cur.insns.empty()) chunks.push_back(cur);
   }
   for (ChunkPlan& c : chunks) {
+    c.index = static_cast<u32>(&c - chunks.data());
     char name[32];
     snprintf(name, sizeof name, "chunk_%08X", c.start);
     c.name = name;
@@ -88,8 +95,20 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
   return chunks;
 }
 
-void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, std::string& out,
-                std::map<std::string, int>& untranslated) {
+std::string entry_body_name(const ChunkPlan& chunk) { return chunk.name + "_at"; }
+
+EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks) {
+  EntryRefs refs;
+  for (const ChunkPlan& c : chunks) {
+    u32 slot = 0;
+    for (auto it = map.entries.lower_bound(c.start); it != map.entries.end() && *it < c.end; ++it)
+      if (map.insns.count(*it)) refs[*it] = EntryRef{entry_body_name(c), slot++, c.index};
+  }
+  return refs;
+}
+
+void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ChunkPlan& chunk,
+                std::string& out, std::map<std::string, int>& untranslated) {
   // Labels: block leaders, and fall-through targets that are not written
   // straight after their predecessor.
   std::set<u32> labels;
@@ -101,20 +120,45 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, s
         in.next() < chunk.end)
       labels.insert(in.next());
   }
-  std::vector<u32> entries;
-  for (auto it = map.entries.lower_bound(chunk.start); it != map.entries.end() && *it < chunk.end; ++it)
-    if (map.insns.count(*it)) entries.push_back(*it);
+  const std::string body = entry_body_name(chunk);
+
+  // Likely targets of this chunk's returns and indirect calls (see Emitter).
+  constexpr size_t kMostLikely = 12;
+  std::map<u32, std::vector<u32>> returns_of;
+  std::vector<u32> indirect_returns, pointed_here;
+  for (const Insn* in : chunk.insns) {
+    if (in->d.mnemonic != ZYDIS_MNEMONIC_CALL || !labels.count(in->next())) continue;
+    if (const u32 t = branch_target(*in)) {
+      std::vector<u32>& r = returns_of[t];
+      if (r.size() < kMostLikely) r.push_back(in->next());
+    } else if (indirect_returns.size() < kMostLikely) {
+      indirect_returns.push_back(in->next());
+    }
+  }
+  for (auto it = map.pointed.lower_bound(chunk.start); it != map.pointed.end() && *it < chunk.end; ++it) {
+    if (!labels.count(*it)) continue;
+    if (pointed_here.size() < kMostLikely) pointed_here.push_back(*it);
+    std::vector<u32>& r = returns_of[*it];
+    for (u32 ret : indirect_returns)
+      if (r.size() < kMostLikely) r.push_back(ret);
+  }
 
   const std::map<u32, unsigned> flags_live = flag_liveness(map, chunk);
   Emitter e{};
   e.flags_live = &flags_live;
+  e.entry_refs = &refs;
+  e.returns_of = &returns_of;
+  e.pointed_here = &pointed_here;
   e.pe = &pe;
   e.map = &map;
   e.chunk = &chunk;
   e.labels = &labels;
   e.untranslated = &untranslated;
   e.out.reserve(chunk.insns.size() * 200);
-  e.out += "bool " + chunk.name + "(ChunkFrame* F) {\n";
+  // The route's body, for the dispatcher, enters by F->eip.
+  e.out += "bool " + chunk.name + "(ChunkFrame* F) {\nF->entries = g_chunk_entries;\nF->entry_shift = g_chunk_entry_shift;\n"
+           "return " + body + "(F, kSlotByEip) == kChunkMissed;\n}\n";
+  e.out += "XCHUNK int " + body + "(ChunkFrame* F, u32 slot) {\n";
   e.out +=
       "u32 eax = F->eax, ebx = F->ebx, ecx = F->ecx, edx = F->edx, esi = F->esi, edi = F->edi;\n"
       "u32 esp = F->esp, ebp = F->ebp, eip = F->eip;\n"
@@ -123,12 +167,28 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, s
       "const u32 fx = F->fixup;\n"
       "u32 ca = 0, cb = 0;\n"
       "(void)ca; (void)cb;\n"
+      "int stop = 0;\n"
+      "if (slot != kSlotByEip) goto enter;\n"
+      // After a host call that did not end in its guest call's return.
+      "if (false) {\nresume:\nX_RELOAD();\nif (stop == kChunkMissed) return kChunkMissed;\n}\n"
+      // The general path: ESP above the host call's guest call means that
+      // call is over; its host caller looks the address up.
       "lookup:\n"
       "F->eip = eip;\n"
-      "if (eip == RETURN_SENTINEL) goto leave;\n"
-      "{\nconst u32 a = eip - fx;\n";
-  emit_tree(e.out, entries, 0, entries.size());
-  e.out += "}\n";
+      "if (eip == RETURN_SENTINEL || esp > F->ret_esp) goto leave;\n"
+      "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\n"
+      "if (!x) { if (eip - fx - " + hex(chunk.start) + " < " + hex(chunk.end - chunk.start) +
+      ") goto miss; goto leave; }\n"
+      "if (x->chunk != " + std::to_string(chunk.index) + ") {\n" + kStoreAll +
+      "return chunk_jump(F, x->body, x->slot);\n}\n"
+      "slot = x->slot;\n}\n"
+      "enter:\n";
+  // Compares, not a switch: a jump table needs the PIC register, which
+  // would cost the loops of the whole chunk a register.
+  std::vector<u32> slot_labels;
+  for (auto it = refs.lower_bound(chunk.start); it != refs.end() && it->first < chunk.end; ++it)
+    slot_labels.push_back(it->first);
+  emit_slot_tree(e.out, slot_labels, 0, slot_labels.size());
 
   bool falls = false;
   for (size_t i = 0; i < chunk.insns.size(); i++) {
@@ -159,8 +219,8 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, s
   }
   e.out += "leave:\n";
   e.out += kStoreAll;
-  e.out += "return false;\nmiss:\n";
+  e.out += "return kChunkLeft;\nmiss:\n";
   e.out += kStoreAll;
-  e.out += "return true;\n}\n\n";
+  e.out += "return kChunkMissed;\n}\n\n";
   out += e.out;
 }

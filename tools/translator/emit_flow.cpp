@@ -1,6 +1,7 @@
 // Control transfer and the guest stack: jumps, calls, returns, loops,
 // pushes and pops, frames.
 #include "emit.h"
+#include "translate.h"
 
 namespace {
 
@@ -31,6 +32,40 @@ void conditional(Emitter& e, const std::string& cond) {
   emit_goto(e, fall);
 }
 
+// Cases lo..hi-1 of a jump table as a tree of compares on the index `k`:
+// a host jump table would take the PIC register in the whole chunk, and
+// under an emulator an indirect jump costs far more than a few compares.
+void case_tree(Emitter& e, const std::vector<u32>& targets, size_t lo, size_t hi) {
+  if (hi - lo <= 2) {
+    for (size_t k = lo; k < hi; k++)
+      if (e.labels->count(targets[k]))
+        e.out += "if (k == " + std::to_string(k) + " && eip == fx + " + hex(targets[k]) + ") goto L_" +
+                 std::to_string(targets[k]) + ";\n";
+    return;
+  }
+  const size_t mid = (lo + hi) / 2;
+  e.out += "if (k < " + std::to_string(mid) + ") {\n";
+  case_tree(e, targets, lo, mid);
+  e.out += "} else {\n";
+  case_tree(e, targets, mid, hi);
+  e.out += "}\n";
+}
+
+// `jmp [table + index*4]`: a host switch over the cases the image's table
+// held. Each case still compares the live table word, so a table the
+// program rewrote goes the general way.
+void jump_table(Emitter& e, const JumpTable& table) {
+  Loc t = op_loc(e, 0);
+  if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
+  e.out += "eip = " + op_read(e, t) + ";\n";
+  emit_sync(e);
+  e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n";
+  case_tree(e, table.targets, 0, table.targets.size());
+  e.out += "}\n";
+  if (jump_table_keeps_flags(*e.map, *e.in)) e.dirty |= D_FLAGS;
+  emit_lookup(e);
+}
+
 }  // namespace
 
 bool emit_flow(Emitter& e) {
@@ -42,27 +77,42 @@ bool emit_flow(Emitter& e) {
         emit_goto(e, branch_target(in));
       } else {
         if (in.ops[0].type == ZYDIS_OPERAND_TYPE_POINTER) return false;
-        e.out += "eip = " + indirect_target(e) + ";\n";
-        emit_lookup(e);
+        auto table = e.map->jump_tables.find(in.va);
+        if (table != e.map->jump_tables.end()) {
+          jump_table(e, table->second);
+        } else {
+          e.out += "eip = " + indirect_target(e) + ";\n";
+          emit_lookup(e);
+        }
       }
       return true;
     case ZYDIS_MNEMONIC_CALL:
       if (is_relative_branch(in)) {
         push(e, "fx + " + hex(in.next()));
-        emit_goto(e, branch_target(in));
+        emit_host_call(e, branch_target(in), in.next());
       } else {
         if (in.ops[0].type == ZYDIS_OPERAND_TYPE_POINTER) return false;
         std::string t = indirect_target(e);
         push(e, "fx + " + hex(in.next()));
         e.out += "eip = " + t + ";\n";
-        emit_lookup(e);
+        emit_host_call(e, 0, in.next());
       }
       return true;
     case ZYDIS_MNEMONIC_RET: {
       if (in.d.operand_width != 32) return false;
       u32 n = in.d.operand_count_visible ? static_cast<u32>(in.ops[0].imm.value.u) : 0;
-      e.out += "eip = m32a(esp); esp += " + hex(4 + n) + ";\n";
+      // The RET of the guest call a host call stands for returns to the
+      // host caller; any other (a rewritten return address, a RET at
+      // another depth) goes the general way.
+      e.out += "const u32 at = esp;\neip = m32a(esp); esp += " + hex(4 + n) + ";\n";
       e.dirty |= 1u << R_ESP;
+      emit_sync(e);
+      e.out += "F->eip = eip;\nif (eip == F->ret_addr && at == F->ret_esp) return kChunkReturned;\n";
+      auto owner = e.map->owner.find(in.va);
+      if (owner != e.map->owner.end()) {
+        auto likely = e.returns_of->find(owner->second);
+        if (likely != e.returns_of->end()) emit_likely(e, likely->second);
+      }
       emit_lookup(e);
       return true;
     }

@@ -58,11 +58,41 @@ std::string data_file(const PeImage& pe) {
   return out;
 }
 
-std::string descriptor_file(const PeImage& pe, const std::vector<ChunkPlan>& chunks, const TranslateOptions& opt) {
+// Prototypes of every chunk and its entry body, for calls between chunks.
+std::string chunk_prototypes(const std::vector<ChunkPlan>& chunks) {
+  std::string out;
+  for (const ChunkPlan& c : chunks)
+    out += "bool " + c.name + "(ChunkFrame* F);\nXCHUNK int " + entry_body_name(c) + "(ChunkFrame* F, u32 slot);\n";
+  return out;
+}
+
+// The entry addresses hashed into a table at most half full, probed
+// linearly from (address * 0x9E3779B1) >> shift, as chunk_entry does.
+std::string entry_table(const EntryRefs& refs) {
+  u32 bits = 4;
+  while ((1ull << bits) < 2 * refs.size()) bits++;
+  const u32 size = 1u << bits, shift = 32 - bits;
+  std::vector<const std::pair<const u32, EntryRef>*> places(size, nullptr);
+  for (const auto& ref : refs) {
+    u32 i = (ref.first * 0x9E3779B1u) >> shift;
+    while (places[i]) i = (i + 1) & (size - 1);
+    places[i] = &ref;
+  }
+  std::string out = "const u32 g_chunk_entry_shift = " + std::to_string(shift) + ";\n";
+  out += "const ChunkEntry g_chunk_entries[" + std::to_string(size) + "] = {\n";
+  for (const auto* p : places)
+    out += p ? "    {" + hex(p->first) + ", " + std::to_string(p->second.slot) + ", " + std::to_string(p->second.chunk) +
+                   ", " + p->second.body + "},\n"
+             : "    {0, 0, 0, nullptr},\n";
+  return out + "};\n";
+}
+
+std::string descriptor_file(const PeImage& pe, const std::vector<ChunkPlan>& chunks, const EntryRefs& refs,
+                            const TranslateOptions& opt) {
   std::string out = kBanner;
   out += "// Source: " + opt.input + "\n#include \"frame.h\"\n\n";
   for (size_t i = 0; i < pe.sections.size(); i++) out += "extern const uint8_t g_section_" + std::to_string(i) + "[];\n";
-  for (const ChunkPlan& c : chunks) out += "bool " + c.name + "(ChunkFrame* F);\n";
+  out += chunk_prototypes(chunks);
   out += "\nnamespace {\n\nu32 name_word(const char* name) { return guest_addr(name); }\n\n";
 
   out += "const SectionInit kSections[] = {\n";
@@ -104,6 +134,7 @@ std::string descriptor_file(const PeImage& pe, const std::vector<ChunkPlan>& chu
   for (const ChunkPlan& c : chunks) out += "    {" + hex(c.start) + ", " + hex(c.end) + ", " + c.name + "},\n";
   if (chunks.empty()) out += "    {0, 0, nullptr},\n";
   out += "};\nconst u32 g_chunk_route_count = " + std::to_string(chunks.size()) + ";\n";
+  out += entry_table(refs);
   out += "const char g_module_stem[] = " + quoted(opt.stem) + ";\n";
   return out;
 }
@@ -113,7 +144,8 @@ std::string descriptor_file(const PeImage& pe, const std::vector<ChunkPlan>& chu
 void write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
                   const TranslateOptions& opt, std::map<std::string, int>& untranslated) {
   const std::string prefix = opt.out_dir + "/" + opt.stem;
-  write_file(prefix + "_module.cpp", descriptor_file(pe, chunks, opt));
+  const EntryRefs refs = entry_refs(map, chunks);
+  write_file(prefix + "_module.cpp", descriptor_file(pe, chunks, refs, opt));
   write_file(prefix + "_data.cpp", data_file(pe));
   // Chunks go to the code files in order, each file taking about an equal
   // share of the instructions.
@@ -123,10 +155,10 @@ void write_module(const PeImage& pe, const CodeMap& map, const std::vector<Chunk
   size_t next = 0;
   for (u32 f = 0; f < opt.files; f++) {
     std::string out = kBanner;
-    out += "#include \"xlat_ops.h\"\n#include \"xlat_atomic.h\"\n\n";
+    out += "#include \"xlat_ops.h\"\n#include \"xlat_atomic.h\"\n\n" + chunk_prototypes(chunks) + "\n";
     size_t taken = 0;
     while (next < chunks.size() && (taken < share || f + 1 == opt.files)) {
-      emit_chunk(pe, map, chunks[next], out, untranslated);
+      emit_chunk(pe, map, refs, chunks[next], out, untranslated);
       taken += chunks[next].insns.size();
       next++;
     }

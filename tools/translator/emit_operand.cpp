@@ -202,9 +202,59 @@ void emit_goto(Emitter& e, u32 target) {
   } else if (target >= e.chunk->start && target < e.chunk->end) {
     e.dirty = 0;
     e.out += "eip = fx + " + hex(target) + "; goto miss;\n";
+  } else if (auto ref = e.entry_refs->find(target); ref != e.entry_refs->end()) {
+    // Another chunk goes on with the same guest call.
+    emit_sync(e);
+    e.out += "F->eip = fx + " + hex(target) + ";\nreturn chunk_jump(F, " + ref->second.body + ", " +
+             std::to_string(ref->second.slot) + ");\n";
   } else {
     emit_leave_at(e, target);
   }
+}
+
+void emit_likely(Emitter& e, const std::vector<u32>& targets) {
+  for (u32 t : targets) e.out += "if (eip == fx + " + hex(t) + ") goto L_" + std::to_string(t) + ";\n";
+}
+
+void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
+  // Inside the chunk a call is a jump; the callee's RET tries this call's
+  // return address among its likely targets.
+  if (direct_target && e.labels->count(direct_target)) {
+    emit_goto(e, direct_target);
+    return;
+  }
+  emit_sync(e);
+  std::string body, slot;
+  if (direct_target) {
+    auto ref = e.entry_refs->find(direct_target);
+    if (ref == e.entry_refs->end()) {
+      emit_goto(e, direct_target);
+      return;
+    }
+    body = ref->second.body;
+    slot = std::to_string(ref->second.slot);
+    e.out += "F->eip = eip = fx + " + hex(direct_target) + ";\n{\n";
+  } else {
+    e.out += "F->eip = eip;\n";
+    emit_likely(e, *e.pointed_here);
+    e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
+    e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter; }\n";
+    body = "x->body";
+    slot = "x->slot";
+  }
+  // After the host call every register is in the frame. The guest call
+  // returned when the callee's RET matched; otherwise the look-up decides.
+  e.out += "stop = chunk_call(F, " + body + ", " + slot + ", fx + " + hex(return_va) + ", esp);\n";
+  if (e.labels->count(return_va))
+    e.out += "if (stop == kChunkReturned) {\nX_RELOAD();\ngoto L_" + std::to_string(return_va) + ";\n}\n";
+  e.out += "if (stop >= 0) goto resume;\n";
+  if (!direct_target) e.out += "}\n";
+  e.out += "}\n";
+  // No room for another host call: on in this chunk or through the dispatcher.
+  if (direct_target)
+    emit_goto(e, direct_target);
+  else
+    e.out += "goto lookup;\n";
 }
 
 void emit_lookup(Emitter& e) {

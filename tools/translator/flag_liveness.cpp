@@ -79,6 +79,10 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
 
 }  // namespace
 
+bool jump_table_keeps_flags(const CodeMap& map, const Insn& in) {
+  return map.leaders.count(in.va) && !map.entries.count(in.va);
+}
+
 std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk) {
   const size_t n = chunk.insns.size();
   std::map<u32, size_t> index;
@@ -93,6 +97,11 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
       succ[i].push_back(it == index.end() ? -1 : static_cast<long>(it->second));
     };
     const ZydisMnemonic m = in.d.mnemonic;
+    auto table = map.jump_tables.find(in.va);
+    if (table != map.jump_tables.end() && jump_table_keeps_flags(map, in)) {
+      for (u32 t : table->second.targets) add(t);
+      continue;
+    }
     if (m == ZYDIS_MNEMONIC_RET || (!is_relative_branch(in) && (m == ZYDIS_MNEMONIC_JMP || m == ZYDIS_MNEMONIC_CALL))) {
       succ[i].push_back(-1);
     } else if (is_relative_branch(in)) {
@@ -117,6 +126,5 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
   }
   std::map<u32, unsigned> result;
   for (size_t i = 0; i < n; i++) result[chunk.insns[i]->va] = live[i];
-  (void)map;
   return result;
 }

@@ -20,8 +20,15 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
 // Flag groups (D_CF, D_OF, D_SZP) each instruction of `chunk` may read
 // before they are set again, by guest address.
 std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk);
-void emit_chunk(const PeImage& pe, const CodeMap& map, const ChunkPlan& chunk, std::string& out,
-                std::map<std::string, int>& untranslated);
+// Whether a jump table's block starts at its jump and is reached only from
+// inside its chunk: its locals then hold every flag, so the block's way to
+// the look-up stores them, and only the flags its cases read need to be in
+// the frame when it starts.
+bool jump_table_keeps_flags(const CodeMap& map, const Insn& in);
+// Every entry address of the module: its chunk and slot.
+EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks);
+void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ChunkPlan& chunk,
+                std::string& out, std::map<std::string, int>& untranslated);
 
 // Writes <stem>_module.cpp (descriptor and routes), <stem>_data.cpp
 // (section bytes) and <stem>_code<N>.cpp for N in [0, files).

@@ -13,6 +13,10 @@ namespace {
 
 HMODULE g_instance;
 
+// Host stack that host calls between chunks may take below one chunk run.
+// Threads have at least 1 MiB, guest stacks of bridges included.
+constexpr uintptr_t kHostCallBudget = 128u << 10;
+
 constexpr uint8_t parity_of(unsigned b) {
   unsigned bits = 0;
   for (; b; b >>= 1) bits += b & 1;
@@ -107,6 +111,9 @@ int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
   F.fixup = mi->Fixup;
   F.env = env;
   F.mi = mi;
+  F.ret_addr = 0;
+  F.ret_esp = 0xFFFFFFFFu;
+  F.host_floor = reinterpret_cast<uintptr_t>(&F) - kHostCallBudget;
   SehGuard guard;
   if (SEH_TRY(guard)) {
     *missed = body(&F);

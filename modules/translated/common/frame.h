@@ -7,6 +7,8 @@
 //   const ChunkRoute g_chunk_routes[];    chunk ranges, ascending, half-open
 //   const u32 g_chunk_route_count;
 //   const char g_module_stem[];           file stem for the attach line ("vexon32")
+//   const ChunkEntry g_chunk_entries[];   every entry address, hashed (chunk_entry)
+//   const u32 g_chunk_entry_shift;        (its chunks put both into the frame)
 // and links this frame, which exports EntryPoint and GetModuleInfo.
 #pragma once
 
@@ -27,11 +29,42 @@ struct ChunkFrame {
   u32 fixup;
   Env* env;
   ModuleInfo* mi;
+  // The guest call the innermost host call of a chunk stands for: a RET at
+  // ret_esp that pops ret_addr returns to the host caller; ESP above
+  // ret_esp means the guest left that call some other way.
+  u32 ret_addr;
+  u32 ret_esp;
+  // Host calls between chunks stop nesting below this host stack address.
+  uintptr_t host_floor;
+  // The module's entry table (g_chunk_entries and its shift), here so that
+  // chunks reach it without the PIC register.
+  const struct ChunkEntry* entries;
+  u32 entry_shift;
 };
 
 // A chunk body runs guest code from F->eip until it must leave. It returns
 // true when it left because its look-up found no block for F->eip.
 typedef bool (*ChunkBody)(ChunkFrame* F);
+
+// A chunk entered at one of its entries (`slot`), or at F->eip with
+// kSlotByEip. Returns how it stopped (ChunkStop); the frame holds the
+// guest state either way.
+typedef int (*ChunkEntryBody)(ChunkFrame* F, u32 slot);
+enum ChunkStop : int {
+  kChunkLeft = 0,      // for the dispatcher (or the host caller's look-up) at F->eip
+  kChunkMissed = 1,    // F->eip lies in the chunk but is no entry of it
+  kChunkReturned = 2,  // the RET of the host call's guest call
+};
+constexpr u32 kSlotByEip = 0xFFFFFFFFu;
+
+// Entry addresses (module numbering) to their chunk and slot, hashed with
+// open addressing; address 0 marks a free place.
+struct ChunkEntry {
+  u32 address;
+  u32 slot;
+  u32 chunk;  // the chunk's place in g_chunk_routes
+  ChunkEntryBody body;
+};
 
 struct ChunkRoute {
   u32 start;  // guest address in the module's own numbering
@@ -43,6 +76,8 @@ extern ModuleInfo g_module_info;
 extern const ChunkRoute g_chunk_routes[];
 extern const u32 g_chunk_route_count;
 extern const char g_module_stem[];
+extern const ChunkEntry g_chunk_entries[];
+extern const u32 g_chunk_entry_shift;
 // Entry b is 1 when byte b has an even number of set bits.
 extern const uint8_t kParity[256];
 
@@ -59,6 +94,55 @@ void frame_load_flags(ChunkFrame* F, u32 eflags);
 u32 frame_eflags(const ChunkFrame* F);
 
 // --- helpers for generated code -------------------------------------------
+
+// Chunk entry bodies are called only from inside their module.
+#define XCHUNK __attribute__((visibility("hidden")))
+
+// Every register and flag of a chunk's locals from the frame, after a host
+// call (the frame holds the truth then).
+#define X_RELOAD()                                                                                      \
+  do {                                                                                                  \
+    eax = F->eax, ebx = F->ebx, ecx = F->ecx, edx = F->edx, esi = F->esi, edi = F->edi, esp = F->esp; \
+    ebp = F->ebp, eip = F->eip, fl = XFlags{F->cf, F->of, F->sf, F->zf, F->pf}, df = F->df;           \
+  } while (0)
+
+// The chunk and slot of an entry address (module numbering), or null.
+static inline const ChunkEntry* chunk_entry(const ChunkFrame* F, u32 address) {
+  const u32 mask = 0xFFFFFFFFu >> F->entry_shift;
+  for (u32 i = (address * 0x9E3779B1u) >> F->entry_shift;; i = (i + 1) & mask) {
+    const ChunkEntry* e = &F->entries[i];
+    if (e->address == address) return e;
+    if (e->address == 0) return nullptr;
+  }
+}
+
+// Whether the host stack has room for one more host call between chunks.
+static inline __attribute__((always_inline)) bool chunk_room(const ChunkFrame* F) {
+  char here;
+  return reinterpret_cast<uintptr_t>(&here) > F->host_floor;
+}
+
+// A guest CALL as a host call: `body` runs from `slot` until the guest
+// call returns (kChunkReturned) or control goes elsewhere. -1 when the host
+// stack has no room; the caller then takes the general path.
+static inline __attribute__((always_inline)) int chunk_call(ChunkFrame* F, ChunkEntryBody body, u32 slot, u32 ret,
+                                                            u32 esp) {
+  if (!chunk_room(F)) return -1;
+  const u32 outer_addr = F->ret_addr, outer_esp = F->ret_esp;
+  F->ret_addr = ret;
+  F->ret_esp = esp;
+  const int stop = body(F, slot);
+  F->ret_addr = outer_addr;
+  F->ret_esp = outer_esp;
+  return stop;
+}
+
+// A transfer to another chunk that keeps the current guest call: the
+// other chunk's RET to it returns to the same host caller.
+static inline __attribute__((always_inline)) int chunk_jump(ChunkFrame* F, ChunkEntryBody body, u32 slot) {
+  if (!chunk_room(F)) return kChunkLeft;
+  return body(F, slot);
+}
 
 // Guest stack words: single word accesses, the guest stack is 4-aligned.
 static inline void push32(ChunkFrame* F, u32 value) {

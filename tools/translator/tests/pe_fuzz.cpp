@@ -49,9 +49,11 @@ int main(int argc, char** argv) {
       PeImage pe = pe_read(b);
       CodeMap map = discover_code(pe);
       std::map<std::string, int> untranslated;
-      for (const ChunkPlan& c : plan_chunks(pe, map, 600)) {
+      const std::vector<ChunkPlan> chunks = plan_chunks(pe, map, 600);
+      const EntryRefs refs = entry_refs(map, chunks);
+      for (const ChunkPlan& c : chunks) {
         std::string out;
-        emit_chunk(pe, map, c, out, untranslated);
+        emit_chunk(pe, map, refs, c, out, untranslated);
       }
     } catch (const PeError&) {
       rejected++;

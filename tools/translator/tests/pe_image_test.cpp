@@ -31,9 +31,11 @@ void translate_in_memory(const std::vector<uint8_t>& b) {
   PeImage pe = pe_read(b);
   CodeMap map = discover_code(pe);
   std::map<std::string, int> untranslated;
-  for (const ChunkPlan& c : plan_chunks(pe, map, 600)) {
+  const std::vector<ChunkPlan> chunks = plan_chunks(pe, map, 600);
+  const EntryRefs refs = entry_refs(map, chunks);
+  for (const ChunkPlan& c : chunks) {
     std::string out;
-    emit_chunk(pe, map, c, out, untranslated);
+    emit_chunk(pe, map, refs, c, out, untranslated);
   }
 }
 
