@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Breaker, the demo game, headless in its attract mode through the real
+# launcher: it must run to its time limit and end with exit code 0, show
+# the play field in landscape (copies of the screen capture taken while it
+# runs), make sound, and report its frame times in its own log.
+# Usage: game.sh DEVICE_DIR RUNNER
+set -u
+. "$(dirname "$0")/guest_run.sh"
+guest_setup "$1" TavrinW
+mkdir "$work/snaps"
+# The capture is rewritten as the game draws; keep copies while it runs.
+(
+  n=0
+  while [ ! -e "$work/ended" ] && [ $n -lt 400 ]; do
+    [ -e "$work/screen.bmp" ] && cp "$work/screen.bmp" "$work/snaps/$(printf %05d $n).bmp" 2>/dev/null
+    n=$((n + 1))
+    sleep 0.2
+  done
+) &
+copier=$!
+guest_run "$2" DEVICE_SCREEN_CAPTURE="$work/screen.bmp" DEVICE_AUDIO_CAPTURE="$work/sound.wav" \
+  -- -attract -seconds 5 -seed 7
+touch "$work/ended"
+wait $copier
+[ "$status" = 0 ] || fail "exit code $status"
+grep -q '^frames [0-9]* in ' "$work/breaker.log" 2>/dev/null || fail "no frame report in the game's log"
+guest_check_clean
+python3 - "$work" <<'PY' || fail "the play field or the sound is not as expected"
+import glob, os, struct, sys, wave
+work = sys.argv[1]
+
+def picture(path):
+    data = open(path, "rb").read()
+    if data[:2] != b"BM":
+        return None
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    def pixel(x, y):
+        at = offset + (height - 1 - y) * stride + 3 * x
+        b, g, r = data[at:at + 3]
+        return r, g, b
+    return width, height, pixel
+
+def near(got, want):
+    return all(abs(a - b) <= 8 for a, b in zip(got, want))
+
+def field(path):
+    p = picture(path)
+    if not p or p[:2] != (320, 240):
+        return False
+    pixel = p[2]
+    # The side wall, a red brick of the first level's top row, the score bar.
+    return (near(pixel(5, 120), (110, 110, 120)) and near(pixel(20, 46), (230, 40, 40))
+            and near(pixel(160, 2), (0, 0, 0)))
+
+snaps = sorted(glob.glob(os.path.join(work, "snaps", "*.bmp")))
+assert any(field(s) for s in snaps), "no copy of the screen shows the play field (%d copies)" % len(snaps)
+w = wave.open(os.path.join(work, "sound.wav"))
+frames = w.readframes(w.getnframes())
+samples = struct.unpack("<%dh" % (len(frames) // 2), frames)
+assert w.getframerate() == 22050 and max(samples) > 1000, "the game made no sound"
+PY
+guest_finish "$work/breaker.log"
+echo "game run passed: $(grep '^frames' "$work/breaker.log")"
