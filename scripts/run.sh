@@ -18,10 +18,19 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 else
   out="$PWD/build/attract"
   mkdir -p "$out"
-  rm -f "$out/screen.bmp" "$out/sound.wav" "$device/breaker.log"
+  rm -f "$out"/*.bmp "$out/sound.wav" "$device/breaker.log"
   echo "== no display: the game plays itself for 8 seconds"
-  (cd "$device" && DEVICE_PRESENTER=headless DEVICE_SCREEN_CAPTURE="$out/screen.bmp" \
-     DEVICE_AUDIO_CAPTURE="$out/sound.wav" "$runner" ./TavrinW.exe -attract -seconds 8 "$@")
+  (cd "$device" && DEVICE_PRESENTER=headless DEVICE_SCREEN_CAPTURE="$out/capture.bmp" \
+     DEVICE_AUDIO_CAPTURE="$out/sound.wav" "$runner" ./TavrinW.exe -attract -seconds 8 "$@") &
+  game=$!
+  # The capture follows the screen, which the game's exit turns back to
+  # portrait and clears: keep the last picture of the game itself.
+  while kill -0 $game 2>/dev/null; do
+    sleep 0.5
+    cp "$out/capture.bmp" "$out/copy.bmp" 2>/dev/null || continue
+    [ "$(od -An -tu4 -j18 -N4 "$out/copy.bmp" | tr -d ' ')" = 320 ] && mv "$out/copy.bmp" "$out/screen.bmp"
+  done
+  wait $game
   status=$?
   [ -f "$out/screen.bmp" ] && convert "$out/screen.bmp" "$out/screen.png" 2>/dev/null
   echo "== screenshot: $out/screen.png"
