@@ -2,27 +2,28 @@
    and memmove for struct copies and clearing, so these are always linked. */
 #include <string.h>
 
+/* The block moves are string instructions: one REP MOVSB or REP STOSB,
+   which the processor (and translated code) carries out as a whole block
+   rather than a loop of single bytes. */
 void* memcpy(void* dst, const void* src, size_t n) {
-  unsigned char* d = dst;
-  const unsigned char* s = src;
-  while (n--) *d++ = *s++;
+  void *d = dst, *sr = (void*)src;
+  __asm__ volatile("cld; rep movsb" : "+D"(d), "+S"(sr), "+c"(n) : : "memory");
   return dst;
 }
 
 void* memmove(void* dst, const void* src, size_t n) {
   unsigned char* d = dst;
   const unsigned char* s = src;
-  if (d < s) {
-    while (n--) *d++ = *s++;
-  } else {
-    while (n--) d[n] = s[n];
-  }
+  if (d <= s || d >= s + n) return memcpy(dst, src, n);
+  /* Overlapping with the destination above: copy from the top down. */
+  void *dl = d + n - 1, *sl = (void*)(s + n - 1);
+  __asm__ volatile("std; rep movsb; cld" : "+D"(dl), "+S"(sl), "+c"(n) : : "memory");
   return dst;
 }
 
 void* memset(void* dst, int c, size_t n) {
-  unsigned char* d = dst;
-  while (n--) *d++ = (unsigned char)c;
+  void* d = dst;
+  __asm__ volatile("cld; rep stosb" : "+D"(d), "+c"(n) : "a"(c) : "memory");
   return dst;
 }
 

@@ -318,6 +318,10 @@ TEST(Gdi, StretchDIBitsFormats) {
   const uint32_t p32[] = {0x0000FF, 0xFFFFFF, 0xFF0000, 0x00FF00};
   check("32 bottom-up", p32, d32);
 
+  // An image partly off the screen's left edge keeps its right column.
+  EXPECT_EQ(StretchDIBits(s.dc, -1, 7, 2, 2, 0, 0, 2, 2, p8t, d8t.info(), DIB_RGB_COLORS, SRCCOPY), 2);
+  EXPECT_EQ(px(0, 7), 0x07E0);
+  EXPECT_EQ(px(0, 8), 0xFFFF);
   // Sub-rectangles of a bottom-up image count rows from the bottom.
   EXPECT_EQ(StretchDIBits(s.dc, 0, 5, 1, 1, 1, 0, 1, 1, p8, d8.info(), DIB_RGB_COLORS, SRCCOPY), 1);
   EXPECT_EQ(px(0, 5), 0xFFFF);
