@@ -39,9 +39,9 @@ say() { echo "$1" >&3; }
 shoot() { import -window "$wid" -type TrueColor "BMP3:$work/shot.bmp" 2>/dev/null; }
 # Waits (up to 20 s) until the window shows these pixels (host coordinates).
 wait_shot() {
-  local what=$1 i
+  local what=$1 until=$((SECONDS + 20))
   shift
-  for i in $(seq 200); do
+  while [ "$SECONDS" -le "$until" ]; do
     shoot && python3 "$here/shot.py" check "$work/shot.bmp" "$@" >/dev/null && return 0
     sleep 0.1
   done
@@ -59,7 +59,7 @@ wid=$(timeout 20 xdotool search --sync --name '^Tavrin$' | head -1)
 
 # Portrait, 2x: 480x640; the red block at (10,10)-(50,40) covers host (20,20)-(100,80).
 blue=0,0,255 red=255,0,0 green=0,255,0 white=255,255,255 black=0,0,0
-wait_shot "portrait picture" 20,20=$red 99,79=$red 100,80=$blue 479,639=$blue 0,0=$red 19,19=$red \
+wait_shot "portrait picture" 20,20=$red 99,79=$red 100,80=$blue 479,639=$blue 0,0=$blue 19,19=$blue \
   120,120=$black 150,125=$white
 [ "$(python3 "$here/shot.py" size "$work/shot.bmp")" = 480x640 ] || fail "portrait window is not 480x640"
 

@@ -1,7 +1,10 @@
 // The SDL2 window presenter. One thread of its own owns the window: it
 // pumps the host's events (mouse as the pen, keys, closing) and shows the
 // latest screen at most once per display refresh. The drawing threads
-// only mark the frame changed.
+// only mark the frame changed: no other thread may call SDL's video
+// functions (even SDL_PushEvent wakes the waiting thread through the X
+// connection, which Xlib does not allow from two threads at once), so the
+// presenter looks at the mark once per refresh.
 #include <SDL.h>
 
 #include <atomic>
@@ -25,7 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 struct SdlPresenter {
   int scale;
-  Uint32 wake_event;  // pushed when the frame becomes dirty
   std::atomic<bool> dirty{false};
   SDL_Window* window = nullptr;
   int width = 0, height = 0;  // screen size the window shows
@@ -40,13 +42,7 @@ struct SdlPresenter {
 
 SdlPresenter* g_sdl;
 
-void mark_dirty(void) {
-  if (!g_sdl->dirty.exchange(true)) {
-    SDL_Event e{};
-    e.type = g_sdl->wake_event;
-    SDL_PushEvent(&e);
-  }
-}
+void mark_dirty(void) { g_sdl->dirty.store(true); }
 
 void show_overlay(const uint16_t* pixels, int x, int y, int width, int height) {
   {
@@ -146,19 +142,17 @@ void run(SdlPresenter& p) {
   const auto period = std::chrono::microseconds(1000000 / hz);
   Clock::time_point next = Clock::now();
   for (;;) {
-    int wait_ms = -1;
-    if (p.dirty.load()) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
-      wait_ms = left > 0 ? int(left) : 0;
-    }
+    // Events wake us at once; a changed frame waits for the next refresh.
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+    int wait_ms = left > 0 ? int(left) : 0;
     SDL_Event e;
-    if (wait_ms == 0 ? SDL_PollEvent(&e) : SDL_WaitEventTimeout(&e, wait_ms < 0 ? 1000 : wait_ms)) {
+    if (wait_ms == 0 ? SDL_PollEvent(&e) : SDL_WaitEventTimeout(&e, wait_ms)) {
       handle(p, e);
       while (SDL_PollEvent(&e)) handle(p, e);
     }
     Clock::time_point now = Clock::now();
-    if (p.dirty.load() && now >= next) {
-      present(p);
+    if (now >= next) {
+      if (p.dirty.load()) present(p);
       next = std::max(next + period, now);
     }
   }
@@ -175,12 +169,15 @@ const Presenter* sdl_presenter_start(int scale) {
   std::promise<bool> started;
   std::future<bool> answer = started.get_future();
   std::thread([p](std::promise<bool> done) {
+    // The window's surface straight through the window system: we scale
+    // ourselves, and a GL renderer behind it would cost more than it saves
+    // (a software GL under an emulator takes seconds a frame).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     bool ok = sdl_start_subsystem(SDL_INIT_VIDEO, "no display");
     if (ok) {
-      p->wake_event = SDL_RegisterEvents(1);
       p->window = SDL_CreateWindow("Tavrin", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, p->width * p->scale,
                                    p->height * p->scale, 0);
-      ok = p->window && p->wake_event != Uint32(-1);
+      ok = p->window != nullptr;
       if (!ok) fprintf(stderr, "device: no window: %s\n", SDL_GetError());
     }
     if (ok) g_sdl = p;
