@@ -12,6 +12,8 @@ trap 'rm -rf "$work"' EXIT
 root=$work/root
 mkdir -p "$root"
 cp -a "$device"/. "$root"/
+# The sample that walks the fatal paths stands in for the game.
+cp -a "$extra/sample"/. "$root"/
 rm -f "$root/trevik.txt"
 boxes=$work/boxes.txt
 : >"$boxes"

@@ -12,6 +12,7 @@ typedef uint32_t UINT;
 typedef int32_t INT;
 typedef int32_t BOOL;
 typedef uint16_t WORD;
+typedef int16_t SHORT;
 typedef uint8_t BYTE;
 typedef char16_t WCHAR;
 typedef char CHAR;

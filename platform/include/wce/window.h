@@ -21,11 +21,13 @@ enum : UINT {
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,
+  WM_SHOWWINDOW = 0x0018,
   WM_ACTIVATEAPP = 0x001C,
   WM_NOTIFY = 0x004E,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
   WM_CHAR = 0x0102,
+  WM_COMMAND = 0x0111,
   WM_TIMER = 0x0113,
   WM_MOUSEMOVE = 0x0200,
   WM_LBUTTONDOWN = 0x0201,
@@ -51,8 +53,79 @@ enum : DWORD {
 enum : int {
   SM_CXSCREEN = 0,
   SM_CYSCREEN = 1,
+  SM_CYCAPTION = 4,
+  SM_CXBORDER = 5,
+  SM_CYBORDER = 6,
+  SM_CXDLGFRAME = 7,
+  SM_CYDLGFRAME = 8,
+  SM_CXICON = 11,
+  SM_CYICON = 12,
+  SM_CXCURSOR = 13,
+  SM_CYCURSOR = 14,
+  SM_CXSMICON = 49,
+  SM_CYSMICON = 50,
   CW_USEDEFAULT = (int)0x80000000,
 };
+
+// ShowWindow commands.
+enum : int {
+  SW_HIDE = 0,
+  SW_SHOWNORMAL = 1,
+  SW_SHOWMAXIMIZED = 3,
+  SW_SHOWNOACTIVATE = 4,
+  SW_SHOW = 5,
+  SW_MINIMIZE = 6,
+  SW_SHOWNA = 8,
+  SW_RESTORE = 9,
+};
+
+// SetWindowPos flags and places.
+enum : UINT {
+  SWP_NOSIZE = 0x0001,
+  SWP_NOMOVE = 0x0002,
+  SWP_NOZORDER = 0x0004,
+  SWP_NOREDRAW = 0x0008,
+  SWP_NOACTIVATE = 0x0010,
+  SWP_SHOWWINDOW = 0x0040,
+  SWP_HIDEWINDOW = 0x0080,
+};
+#define HWND_TOP ((HWND)0)
+#define HWND_BOTTOM ((HWND)1)
+#define HWND_TOPMOST ((HWND)(intptr_t)-1)
+#define HWND_NOTOPMOST ((HWND)(intptr_t)-2)
+
+// GetWindow relations.
+enum : UINT {
+  GW_HWNDFIRST = 0,
+  GW_HWNDLAST = 1,
+  GW_HWNDNEXT = 2,
+  GW_HWNDPREV = 3,
+  GW_OWNER = 4,
+  GW_CHILD = 5,
+};
+
+// Window longs.
+enum : int {
+  GWL_WNDPROC = -4,
+  GWL_ID = -12,
+  GWL_STYLE = -16,
+  GWL_EXSTYLE = -20,
+  GWL_USERDATA = -21,
+  DWL_DLGPROC = 4,
+};
+enum : DWORD { ERROR_INVALID_INDEX = 1413 };
+
+struct HDC__;
+typedef HDC__* HDC;
+struct PAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+};
+static_assert(sizeof(PAINTSTRUCT) == 64, "PAINTSTRUCT layout");
 
 // PeekMessageW
 enum : UINT {
@@ -70,7 +143,38 @@ enum : UINT {
   MF_POPUP = 0x10,
   MF_END = 0x80,
   MF_SEPARATOR = 0x800,
+  MF_BYCOMMAND = 0x0,
+  MF_BYPOSITION = 0x400,
+  MF_UNCHECKED = 0x0,
+  MF_ENABLED = 0x0,
 };
+
+// GetMenuItemInfoW.
+enum : UINT {
+  MIIM_STATE = 0x01,
+  MIIM_ID = 0x02,
+  MIIM_SUBMENU = 0x04,
+  MIIM_TYPE = 0x10,
+  MIIM_DATA = 0x20,
+  MFT_STRING = 0x0,
+  MFT_SEPARATOR = 0x800,
+  MFS_GRAYED = 0x3,
+  MFS_CHECKED = 0x8,
+};
+struct MENUITEMINFOW {
+  UINT cbSize;
+  UINT fMask;
+  UINT fType;
+  UINT fState;
+  UINT wID;
+  HMENU hSubMenu;
+  HANDLE hbmpChecked;
+  HANDLE hbmpUnchecked;
+  DWORD dwItemData;
+  LPWSTR dwTypeData;
+  UINT cch;
+};
+static_assert(sizeof(MENUITEMINFOW) == 44, "MENUITEMINFOW layout");
 
 // Errors of the resource functions.
 enum : DWORD {
@@ -110,6 +214,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+// In screen coordinates; a child window's rectangle is kept relative to
+// its parent's client area.
 BOOL GetWindowRect(HWND window, RECT* rect);
 // The device's windows have no frame: the client area is the whole window.
 BOOL GetClientRect(HWND window, RECT* rect);
@@ -139,6 +245,14 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);
 BOOL DestroyMenu(HMENU menu);
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
+HMENU GetSubMenu(HMENU menu, int position);
+// Both answer the item's previous state, or (DWORD)-1 when there is no
+// such item.
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags);
+BOOL EnableMenuItem(HMENU menu, UINT item, UINT flags);
+// The device draws no menu bar: succeeds for any window.
+BOOL DrawMenuBar(HWND window);
 // A null buffer asks for the string's length in characters.
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
 
@@ -147,4 +261,32 @@ BOOL SetPropW(HWND window, LPCWSTR name, HANDLE data);
 HANDLE GetPropW(HWND window, LPCWSTR name);
 HANDLE RemovePropW(HWND window, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
+
+// Input state. The pen is the cursor: GetCursorPos gives its latest point
+// and fails until it has touched the screen once.
+SHORT GetAsyncKeyState(int vk);
+SHORT GetKeyState(int vk);
+BOOL GetCursorPos(POINT* point);
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture(void);
+HWND GetCapture(void);
+HWND SetFocus(HWND window);
+HWND GetFocus(void);
+HWND GetActiveWindow(void);
+
+// Geometry and painting.
+BOOL ShowWindow(HWND window, int command);
+BOOL UpdateWindow(HWND window);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+// A null window asks every window to repaint; a null rectangle the whole
+// client area.
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+BOOL ScreenToClient(HWND window, POINT* point);
+BOOL ClientToScreen(HWND window, POINT* point);
+HWND GetWindow(HWND window, UINT relation);
+LONG GetWindowLongW(HWND window, int index);
+LONG SetWindowLongW(HWND window, int index, LONG value);
 }

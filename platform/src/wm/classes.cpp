@@ -43,7 +43,9 @@ extern "C" WORD RegisterClassW(const WNDCLASSW* cls) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;
   }
-  classes()[key] = {cls->lpszClassName, cls->lpfnWndProc, cls->style, cls->hInstance};
+  // Extra window bytes are bounded: a wild cbWndExtra must not exhaust memory.
+  const int extra = cls->cbWndExtra > 0 && cls->cbWndExtra <= 4096 ? cls->cbWndExtra : 0;
+  classes()[key] = {cls->lpszClassName, cls->lpfnWndProc, cls->style, cls->hInstance, extra};
   return static_cast<WORD>(0xC000 + classes().size());
 }
 

@@ -22,7 +22,10 @@ extern "C" BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT first, UINT last, UINT re
   for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
     if (wanted(*it, hwnd, first, last)) {
       *msg = *it;
-      if (take) queue.posted.erase(it);
+      if (take) {
+        queue.posted.erase(it);
+        wm_note_key_message(*msg);
+      }
       return TRUE;
     }
   }

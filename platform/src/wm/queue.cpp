@@ -1,5 +1,5 @@
 // Per-thread message queues: posting, sending across threads, the message
-// loop (GetMessageW, TranslateMessage, DispatchMessageW) and WM_QUIT.
+// loop (GetMessageW, DispatchMessageW) and WM_QUIT.
 #include "wce/kernel.h"
 #include "wce/time.h"
 #include "wm.h"
@@ -114,6 +114,7 @@ extern "C" BOOL GetMessageW(MSG* msg, HWND hwnd, UINT first, UINT last) {
       if (matches(*it, hwnd, first, last)) {
         *msg = *it;
         queue.posted.erase(it);
+        wm_note_key_message(*msg);
         return msg->message != WM_QUIT;
       }
     }
@@ -137,18 +138,6 @@ extern "C" BOOL GetMessageW(MSG* msg, HWND hwnd, UINT first, UINT last) {
     else
       queue.wake.wait(hold);
   }
-}
-
-extern "C" BOOL TranslateMessage(const MSG* msg) {
-  if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP)) return FALSE;
-  if (msg->message == WM_KEYDOWN) {
-    WPARAM key = msg->wParam;
-    WPARAM ch = 0;
-    if ((key >= 0x30 && key <= 0x39) || key == 0x20 || key == 0x0D || key == 0x08 || key == 0x1B) ch = key;
-    if (key >= 0x41 && key <= 0x5A) ch = key + 0x20;
-    if (ch) PostMessageW(msg->hwnd, WM_CHAR, ch, msg->lParam);
-  }
-  return TRUE;
 }
 
 extern "C" LRESULT DispatchMessageW(const MSG* msg) {

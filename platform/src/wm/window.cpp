@@ -32,6 +32,7 @@ static_assert(sizeof(CreateStruct) == 48, "CREATESTRUCTW layout");
 
 std::mutex& wm_lock() { return g_wm_lock; }
 std::map<HWND, Window>& wm_windows() { return g_windows; }
+HWND wm_foreground_locked() { return g_foreground; }
 
 Window* wm_window(HWND hwnd) {
   auto it = g_windows.find(hwnd);
@@ -57,7 +58,10 @@ extern "C" HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR window
     hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(g_next_window));
     g_next_window += 4;
     Window w{hwnd, cls, cls->proc, windowName ? windowName : u"", style, exStyle, {x, y, x + width, y + height},
-             parent, menu, instance, GetCurrentThreadId(), (style & WS_VISIBLE) != 0};
+             parent, menu, instance, GetCurrentThreadId(), (style & WS_VISIBLE) != 0, 0, {}, 0, 0, {}};
+    if (cls->window_extra > 0) w.extra.assign(static_cast<size_t>(cls->window_extra), 0);
+    if (style & WS_CHILD) w.id = static_cast<LONG>(reinterpret_cast<uintptr_t>(menu));
+    wm_raise(w);
     g_windows[hwnd] = w;
   }
   CreateStruct cs = {param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
@@ -92,6 +96,7 @@ extern "C" BOOL DestroyWindow(HWND hwnd) {
   std::lock_guard<std::mutex> hold(g_wm_lock);
   g_windows.erase(hwnd);
   wm_forget_timers(hwnd);
+  wm_forget_input(hwnd);
   if (g_foreground == hwnd) g_foreground = nullptr;
   return TRUE;
 }
@@ -109,6 +114,12 @@ extern "C" BOOL GetWindowRect(HWND hwnd, RECT* rect) {
     return FALSE;
   }
   *rect = w->rect;
+  if (wm_is_child(*w)) {
+    if (Window* parent = wm_window(w->parent)) {
+      const POINT origin = wm_client_origin(*parent);
+      *rect = RECT{rect->left + origin.x, rect->top + origin.y, rect->right + origin.x, rect->bottom + origin.y};
+    }
+  }
   return TRUE;
 }
 
@@ -161,9 +172,19 @@ extern "C" BOOL SetForegroundWindow(HWND hwnd) {
     previous = g_foreground;
     if (previous == hwnd) return TRUE;
     g_foreground = hwnd;
+    wm_raise(*w);
   }
   if (previous) PostMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
   SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+  // Keys go to the newly active window unless the focus is already inside it.
+  HWND focus;
+  {
+    std::lock_guard<std::mutex> hold(g_wm_lock);
+    focus = wm_focus_locked();
+    if (focus && wm_top_level(focus) == hwnd) return TRUE;
+    if (!wm_window(hwnd)) return TRUE;  // destroyed while activating
+  }
+  SetFocus(hwnd);
   return TRUE;
 }
 

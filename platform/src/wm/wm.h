@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "wce/window.h"
 
@@ -17,6 +18,7 @@ struct WindowClass {
   WNDPROC proc;
   UINT style;
   HINSTANCE instance;
+  int window_extra = 0;  // cbWndExtra: bytes of SetWindowLongW storage per window
 };
 
 struct Window {
@@ -32,6 +34,12 @@ struct Window {
   HINSTANCE instance;
   DWORD thread;
   bool needs_paint;
+  // Stacking order among siblings: the higher is on top.
+  uint32_t z = 0;
+  RECT update{};  // the area waiting for WM_PAINT (client coordinates)
+  LONG user_data = 0;
+  LONG id = 0;
+  std::vector<uint8_t> extra;  // the class's cbWndExtra bytes
 };
 
 // A message sent from another thread, waiting for its reply.
@@ -76,3 +84,35 @@ bool wm_next_timer(DWORD thread, WmClock::time_point* due);
 bool wm_timer_has_proc(HWND hwnd, UINT_PTR id, TIMERPROC proc);
 // A destroyed window's timers go with it.
 void wm_forget_timers(HWND hwnd);
+
+// Geometry, stacking and input (lock held). A window's rectangle is kept in
+// its parent's client coordinates (the screen's for a top-level window);
+// the client area is the whole window.
+POINT wm_client_origin(const Window& w);
+// A child window lives inside its parent; a window with a parent but no
+// WS_CHILD is a top-level window the parent owns.
+inline bool wm_is_child(const Window& w) { return (w.style & WS_CHILD) && w.parent; }
+// Marks an area of the window (client coordinates; null: all of it) for
+// WM_PAINT and wakes its thread.
+void wm_invalidate_locked(Window& w, const RECT* area);
+// The deepest visible, enabled window at a screen point, or null.
+HWND wm_window_at(POINT screen);
+// Puts a window on top of its siblings.
+void wm_raise(Window& w);
+HWND wm_foreground_locked();
+HWND wm_capture_locked();
+HWND wm_focus_locked();
+// The top-level window a window belongs to.
+HWND wm_top_level(HWND hwnd);
+// Focus and capture leave a window that is destroyed.
+void wm_forget_input(HWND hwnd);
+
+// Held-pen recognition for SHRecognizeGesture (lock not held): waits while
+// the pen stays down and still, and answers true when it has been held for
+// `hold_ms` (or the host's right button asked for the gesture), false when
+// it was lifted or moved more than `tolerance` pixels first. `at` gets the
+// pen's screen point.
+bool wm_pen_held(unsigned hold_ms, int tolerance, POINT* at);
+// A key message taken from a queue moves the key state that GetKeyState
+// and TranslateMessage read.
+void wm_note_key_message(const MSG& msg);
