@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The device's SDL window in a real X server: what is drawn shows scaled,
-# the landscape turn reshapes the window, message boxes are answered by
-# taps, keys and closing the window.
+# taps, drags, the right button and keys reach the device's windows in
+# screen coordinates and virtual-key codes, closing the window closes the
+# program's window, the landscape turn reshapes the window, message boxes
+# are answered by taps, keys and closing the window.
 # Usage: window.sh PROGRAM X_CLOSE RUN32
 set -uo pipefail
 program=$1 x_close=$2 runner=$3
@@ -63,6 +65,20 @@ wait_shot "portrait picture" 20,20=$red 99,79=$red 100,80=$blue 479,639=$blue 0,
   120,120=$black 150,125=$white
 [ "$(python3 "$here/shot.py" size "$work/shot.bmp")" = 480x640 ] || fail "portrait window is not 480x640"
 
+# The pen, in screen coordinates through the scale, to the window under it
+# (the probe at (0, 200): its own coordinates), keys as virtual-key codes
+# to the foreground window, closing the window as WM_CLOSE.
+tap 101 501 && wait_output "pen down 50 50" && wait_output "pen up 50 50"
+xdotool mousemove --window "$wid" 40 440 mousedown 1 mousemove --window "$wid" 140 460 mouseup 1
+wait_output "pen down 20 20" && wait_output "pen move 70 30" && wait_output "pen up 70 30"
+xdotool mousemove --window "$wid" 201 561 click 3  # the right button: the held press, at once
+wait_output "pen down 100 80" && wait_output "pen up 100 80"
+key a && wait_output "key down 41" && wait_output "key up 41"
+key F5 && wait_output "key down 74"
+key Shift_L && wait_output "key down 10"
+key Down && wait_output "key down 28"
+"$runner" "$x_close" "$wid" && wait_output "close"
+
 say landscape
 wait_output "done landscape"
 wait_shot "landscape picture" 560,400=$green 619,459=$green 639,479=$blue 20,20=$red
@@ -98,6 +114,9 @@ box_open && key Escape && answered 7      # Escape: No, the box has no Cancel
 box_open && tap 348 "$button_y" && answered 7
 box_open && tap 132 "$button_y" && answered 6
 box_open && { "$runner" "$x_close" "$wid" || fail "x_close"; } && answered 7
+# Closing the window answered the box and then closed the game's window.
+[ "$(grep -c '^close$' "$work/out")" = 2 ] || fail "closing with a box open did not close the window"
+
 [ "$(grep -c '^\[Question\] Go on?$' "$work/boxes.txt")" = 6 ] || fail "box log: $(cat "$work/boxes.txt")"
 
 say quit

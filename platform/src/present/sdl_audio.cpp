@@ -24,8 +24,9 @@ constexpr int kRate = 44100, kChannels = 2;
 constexpr int kPrimeBytes = kRate * kChannels * 2 * 40 / 1000;
 
 SDL_AudioDeviceID g_device;
-std::vector<AudioStream*> g_streams;  // guarded by SDL_LockAudioDevice
-std::vector<uint8_t> g_mix_buffer;    // the callback's
+// Never destroyed: the callback may still run while the process exits.
+std::vector<AudioStream*>& g_streams = *new std::vector<AudioStream*>;  // guarded by SDL_LockAudioDevice
+std::vector<uint8_t>& g_mix_buffer = *new std::vector<uint8_t>;         // the callback's
 
 void mix(void*, Uint8* out, int len) {
   SDL_memset(out, 0, size_t(len));

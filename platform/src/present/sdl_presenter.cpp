@@ -33,7 +33,7 @@ struct SdlPresenter {
   int width = 0, height = 0;  // screen size the window shows
   std::vector<uint16_t> frame;
   std::vector<uint32_t> scaled;
-  bool pen_down = false;
+  Uint8 pen_button = 0;  // the mouse button holding the pen down, 0 when up
 
   std::mutex overlay_lock;  // guards the overlay
   std::vector<uint16_t> overlay;
@@ -100,19 +100,25 @@ void handle(SdlPresenter& p, const SDL_Event& e) {
   int x, y;
   switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEBUTTONUP: {
+      const Uint8 button = e.button.button;
+      if (button != SDL_BUTTON_LEFT && button != SDL_BUTTON_RIGHT) break;
       present_host_to_screen(e.button.x, e.button.y, p.scale, p.width, p.height, &x, &y);
-      if (e.button.button == SDL_BUTTON_LEFT) {
-        bool down = e.type == SDL_MOUSEBUTTONDOWN;
-        if (down == p.pen_down) break;
-        p.pen_down = down;
-        present_pen(down ? DEVICE_PEN_DOWN : DEVICE_PEN_UP, x, y);
-      } else if (e.button.button == SDL_BUTTON_RIGHT && e.type == SDL_MOUSEBUTTONDOWN) {
-        present_pen(DEVICE_PEN_GESTURE, x, y);
+      if (e.type == SDL_MOUSEBUTTONDOWN) {
+        // The right button is the press held at once; pressed while the
+        // left one is down, it makes that press a held one.
+        if (button == SDL_BUTTON_RIGHT) present_pen(DEVICE_PEN_GESTURE, x, y);
+        if (p.pen_button) break;
+        p.pen_button = button;
+        if (button == SDL_BUTTON_LEFT) present_pen(DEVICE_PEN_DOWN, x, y);
+      } else if (button == p.pen_button) {
+        p.pen_button = 0;
+        present_pen(DEVICE_PEN_UP, x, y);
       }
       break;
+    }
     case SDL_MOUSEMOTION:
-      if (!p.pen_down) break;
+      if (!p.pen_button) break;
       present_host_to_screen(e.motion.x, e.motion.y, p.scale, p.width, p.height, &x, &y);
       present_pen(DEVICE_PEN_MOVE, x, y);
       break;
@@ -125,9 +131,9 @@ void handle(SdlPresenter& p, const SDL_Event& e) {
         present_close();
       } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         p.dirty.store(true);
-      } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST && p.pen_down) {
+      } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST && p.pen_button) {
         // The button went up where we cannot see it.
-        p.pen_down = false;
+        p.pen_button = 0;
         present_pen(DEVICE_PEN_UP, 0, 0);
       }
       break;
@@ -179,6 +185,13 @@ const Presenter* sdl_presenter_start(int scale) {
                                    p->height * p->scale, 0);
       ok = p->window != nullptr;
       if (!ok) fprintf(stderr, "device: no window: %s\n", SDL_GetError());
+      // A window nobody sees would leave message boxes waiting for ever.
+      const char* driver = SDL_GetCurrentVideoDriver();
+      if (ok && driver && (!strcmp(driver, "dummy") || !strcmp(driver, "offscreen"))) {
+        fprintf(stderr, "device: no display (SDL's %s driver)\n", driver);
+        SDL_DestroyWindow(p->window);
+        ok = false;
+      }
     }
     if (ok) g_sdl = p;
     done.set_value(ok);
