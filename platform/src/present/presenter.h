@@ -14,9 +14,9 @@ struct Presenter {
   // answered by the user instead of by their default button.
   bool display;
   // The screen's pixels changed. Called by the drawing thread with
-  // g_gdi_lock held; it only marks the frame and wakes the presenter,
-  // which copies the screen (taking g_gdi_lock for that one copy) when
-  // the display next refreshes.
+  // g_gdi_lock held; it only marks the frame. At the display's next
+  // refresh the presenter copies the screen (taking g_gdi_lock for that
+  // one copy).
   void (*screen_changed)(void);
   // An image drawn over the screen at (x, y) in screen coordinates, RGB
   // 5-6-5, `width` pixels a row (a message box); null pixels take it away.

@@ -10,8 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <future>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
