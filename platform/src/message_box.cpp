@@ -1,7 +1,8 @@
-// Message boxes and beeps. Headless, a box is printed to standard error and
-// answered as the user would with the default button; every box is also
+// Message boxes and beeps. Every box is printed to standard error and
 // appended to the file named by DEVICE_MSGBOX_LOG, so tests can read what
-// was shown.
+// was shown. With a display the box is drawn over the screen and the user
+// answers it (present/box.cpp); headless it is answered as the user would
+// with the default button.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,12 +11,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "present/box.h"
 #include "wce/kernel.h"
 #include "wce/wstr.h"
 
 static std::atomic<unsigned> g_beeps;
 
-static int default_answer(UINT type) {
+int message_box_default_answer(UINT type) {
   static const int kButtons[][3] = {
       {IDOK, IDOK, IDOK},          {IDOK, IDCANCEL, IDCANCEL}, {IDABORT, IDRETRY, IDIGNORE},
       {IDYES, IDNO, IDCANCEL},     {IDYES, IDNO, IDNO},        {IDRETRY, IDCANCEL, IDCANCEL},
@@ -45,7 +47,10 @@ extern "C" int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
       close(fd);
     }
   }
-  return default_answer(type);
+  const Presenter* presenter = device_presenter();
+  if (presenter->display)
+    return present_message_box(presenter, caption ? caption : u"Error", text ? text : u"", type);
+  return message_box_default_answer(type);
 }
 
 extern "C" BOOL MessageBeep(UINT) {

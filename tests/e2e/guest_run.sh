@@ -30,7 +30,7 @@ guest_run() {
     shift
   done
   [ "${1:-}" = "--" ] && shift
-  (cd "$work" && env DEVICE_ROOT="$work" DEVICE_MSGBOX_LOG="$work/boxes.txt" "${settings[@]}" \
+  (cd "$work" && env DEVICE_ROOT="$work" DEVICE_PRESENTER=headless DEVICE_MSGBOX_LOG="$work/boxes.txt" "${settings[@]}" \
     timeout 60 "$runner" "./$name.exe" "$@") >"$work/out.txt" 2>&1
   status=$?
 }

@@ -25,7 +25,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 launch() {
   local program=$1
   shift
-  (cd "$(dirname "$program")" && DEVICE_MSGBOX_LOG=$boxes timeout 30 "${runner[@]}" "./$(basename "$program")" "$@") \
+  (cd "$(dirname "$program")" && DEVICE_PRESENTER=headless DEVICE_MSGBOX_LOG=$boxes timeout 30 "${runner[@]}" "./$(basename "$program")" "$@") \
     >"$work/out.txt" 2>&1
   status=$?
 }

@@ -111,6 +111,25 @@ enum : DWORD {
   PC_NOCOLLAPSE = 0x04,
 };
 
+// DrawTextW formats and background modes.
+enum : UINT {
+  DT_TOP = 0x0,
+  DT_LEFT = 0x0,
+  DT_CENTER = 0x1,
+  DT_RIGHT = 0x2,
+  DT_VCENTER = 0x4,
+  DT_BOTTOM = 0x8,
+  DT_WORDBREAK = 0x10,
+  DT_SINGLELINE = 0x20,
+  DT_NOCLIP = 0x100,
+  DT_CALCRECT = 0x400,
+};
+enum : int {
+  TRANSPARENT = 1,
+  OPAQUE = 2,
+};
+#define CLR_INVALID 0xFFFFFFFFu
+
 // GetDeviceCaps indices and RASTERCAPS bits.
 enum : int {
   DRIVERVERSION = 0,
@@ -183,6 +202,16 @@ UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 int GetObjectW(HGDIOBJ object, int size, void* out);
 // Solid brushes: SelectObject puts one into a DC for PatBlt and the PAT rops.
 HBRUSH CreateSolidBrush(COLORREF color);
+
+// Text in the device's font (the device has one font, about 12 pixels a
+// line). DrawTextW takes DT_LEFT, DT_CENTER, DT_RIGHT, DT_VCENTER and
+// DT_BOTTOM (single lines only), DT_SINGLELINE, DT_WORDBREAK, DT_NOCLIP and
+// DT_CALCRECT; count -1 means up to the terminating zero. It returns the
+// height of the text, 0 on failure.
+int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+int SetBkMode(HDC dc, int mode);
 
 // For tests and presenters: the screen's pixels (RGB 5-6-5, rows top
 // down, device_screen_width() pixels each), and writing them to a BMP.

@@ -78,8 +78,10 @@ extern "C" MMRESULT waveOutOpen(HWAVEOUT* device, UINT id, const WAVEFORMATEX* f
     return MMSYSERR_ERROR;
   }
   dev->capturing = claim == CAPTURE_ON;
+  dev->stream = device_audio_output()->open(f);
   HANDLE handle = handle_insert(&dev->header);
   if (!handle) {
+    device_audio_output()->close(dev->stream);
     capture_release(dev);
     delete dev;
     return MMSYSERR_NOMEM;
@@ -89,6 +91,8 @@ extern "C" MMRESULT waveOutOpen(HWAVEOUT* device, UINT id, const WAVEFORMATEX* f
   dev->thread = CreateThread(nullptr, 0, wave_player_main, dev, 0, nullptr);
   if (!dev->thread) {
     dev->header.refs.fetch_sub(1);
+    device_audio_output()->close(dev->stream);
+    dev->stream = nullptr;
     capture_release(dev);
     handle_close(handle);
     return MMSYSERR_NOMEM;

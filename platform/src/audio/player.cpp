@@ -1,5 +1,6 @@
 // The audio thread: plays the front header in slices of about 20 ms,
-// sleeping until each slice would have finished on real hardware. The
+// handing each to the host's output as it starts and sleeping until it
+// would have finished on real hardware. The
 // sleep ends early only for a reset; the clock restarts whenever the queue
 // runs dry, so an underrun is not made up for later.
 #include <algorithm>
@@ -58,7 +59,9 @@ DWORD wave_player_main(LPVOID param) {
   const WAVEFORMATEX f = dev->format;
   const DWORD align = f.nBlockAlign;
   const DWORD slice_max = std::max<DWORD>(align, f.nAvgBytesPerSec * kSliceMs / 1000 / align * align);
-  std::vector<uint8_t> slice(dev->capturing ? slice_max : 0);
+  const AudioOutput* output = device_audio_output();
+  const bool need_samples = dev->capturing || dev->stream;
+  std::vector<uint8_t> slice(need_samples ? slice_max : 0);
   const uint8_t silence = f.wBitsPerSample == 8 ? 0x80 : 0;
   bool clock_running = false;
   Clock::time_point clock_start;
@@ -88,7 +91,7 @@ DWORD wave_player_main(LPVOID param) {
     }
 
     const DWORD size = std::min(length - dev->offset, slice_max);
-    if (dev->capturing) {
+    if (need_samples) {
       copy_samples(slice.data(), h->lpData + dev->offset, size, silence);
       wave_apply_volume(f, dev->volume.load(), slice.data(), size);
     }
@@ -101,6 +104,12 @@ DWORD wave_player_main(LPVOID param) {
     const Clock::time_point slice_start = clock_start + duration_of(clock_bytes, f.nAvgBytesPerSec);
     clock_bytes += size;
     const uint32_t generation = dev->generation;
+    // A reset while the lock is out shows in the generation below.
+    if (dev->stream) {
+      hold.unlock();
+      output->write(dev->stream, slice.data(), size);
+      hold.lock();
+    }
     dev->wake.wait_until(hold, clock_start + duration_of(clock_bytes, f.nAvgBytesPerSec),
                          [&] { return dev->generation != generation; });
     DWORD played = size;
@@ -110,6 +119,7 @@ DWORD wave_player_main(LPVOID param) {
       // Reset: the slice got only as far as now.
       played = bytes_played(Clock::now() - slice_start, f, size);
       clock_running = false;
+      if (dev->stream) output->flush(dev->stream);
     }
     if (dev->capturing && played) {
       hold.unlock();
@@ -118,6 +128,8 @@ DWORD wave_player_main(LPVOID param) {
     }
   }
   hold.unlock();
+  output->close(dev->stream);
+  dev->stream = nullptr;
   if (dev->capturing) capture_release(dev);
   handle_release(&dev->header);
   return 0;

@@ -1,7 +1,8 @@
 // Waveform output inside the device. An HWAVEOUT is a handle of the
 // process-wide table naming a WaveOut; each WaveOut owns one audio thread
-// that plays the queued headers in order at real-time pace through a null
-// output (and into the capture file, when there is one).
+// that plays the queued headers in order at real-time pace into the host's
+// sound output (SDL, or the null output) and into the capture file, when
+// there is one.
 //
 // Headers move: waveOutWrite -> `queue` (the front one plays) -> `retired`
 // (played through, or taken by a reset) -> marked done and WOM_DONE
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "handles.h"
+#include "present/audio_output.h"
 #include "wce/audio.h"
 
 struct WaveOut {
@@ -29,6 +31,7 @@ struct WaveOut {
   DWORD_PTR instance;
   HANDLE thread;  // the audio thread
   bool capturing;  // this device holds the capture file
+  AudioStream* stream;  // on the host's output; null when silent
   std::atomic<DWORD> volume;  // low word left, high word right
 
   std::mutex lock;  // guards what follows, and the flags of headers it holds

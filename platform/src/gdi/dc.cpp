@@ -11,6 +11,8 @@ namespace {
 HDC register_dc(GdiDc* d) {
   d->kind = GDI_DC;
   d->palette = stock_palette();
+  d->back_color = 0xFFFFFF;
+  d->back_mode = OPAQUE;
   d->handle = gdi_insert(d, GDI_DC);
   if (!d->handle) {
     delete d;

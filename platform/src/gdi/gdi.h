@@ -65,6 +65,9 @@ struct GdiDc {
   GdiBitmap* bitmap;  // memory DCs: the selected bitmap
   HPALETTE palette;
   GdiBrush* brush;  // never null; the stock white brush to begin with
+  COLORREF text_color;  // black to begin with
+  COLORREF back_color;  // white to begin with
+  int back_mode;        // OPAQUE to begin with
 };
 
 extern std::mutex g_gdi_lock;
@@ -116,6 +119,13 @@ void screen_changed();
 // After the display turned: the screen takes the new shape, cleared.
 // Takes g_gdi_lock itself (the one function here that does).
 void gdi_screen_reshape();
+
+// Text in the device's font on `s` inside `clip` (surface coordinates),
+// laid out in `rect` by the DT_* flags as DrawTextW does; DT_CALCRECT only
+// measures, setting rect's right and bottom. Colours are 0x00RRGGBB.
+// Returns the height of the text. Needs no lock of its own.
+int gdi_draw_text(Surface& s, const RECT& clip, const WCHAR* text, int count, RECT* rect, UINT format,
+                  uint32_t text_rgb, bool opaque, uint32_t back_rgb);
 
 // The default palette and the stock objects.
 const PALETTEENTRY* default_palette();

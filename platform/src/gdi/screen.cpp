@@ -1,5 +1,6 @@
-// The screen's framebuffer and writing it out as a BMP (on demand and, with
-// DEVICE_SCREEN_CAPTURE, after every change).
+// The screen's framebuffer, handing its changes to the presenter, and
+// writing it out as a BMP (on demand and, with DEVICE_SCREEN_CAPTURE, after
+// every change).
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 
 #include "file/file_private.h"
 #include "gdi.h"
+#include "present/presenter.h"
 #include "wce/device.h"
 #include "wce/kernel.h"
 
@@ -74,6 +76,7 @@ Surface& gdi_screen() {
 }
 
 void screen_changed() {
+  device_presenter()->screen_changed();
   const char* path = getenv("DEVICE_SCREEN_CAPTURE");
   if (path && *path) write_bmp(path);
 }

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "wce/gdi.h"
 #include "wce/kernel.h"
 #include "wce/wstr.h"
 #include "wm.h"
@@ -48,8 +49,35 @@ extern "C" WORD RegisterClassW(const WNDCLASSW* cls) {
   return static_cast<WORD>(0xC000 + classes().size());
 }
 
-// Push buttons are drawn by the display once it exists; until then the
-// button only keeps its state and validates itself.
+// A push button paints itself as the device draws one: a white face, a
+// black frame when it has WS_BORDER, and its text in the device's font,
+// centred.
 LRESULT button_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    RECT area{};
+    WCHAR text[256];
+    DWORD style = 0;
+    {
+      std::lock_guard<std::mutex> hold(wm_lock());
+      if (const Window* w = wm_window(hwnd)) style = w->style;
+    }
+    int length = GetWindowTextW(hwnd, text, 256);
+    if (GetClientRect(hwnd, &area)) {
+      if (HDC dc = GetDC(hwnd)) {
+        const int width = area.right - area.left, height = area.bottom - area.top;
+        PatBlt(dc, 0, 0, width, height, WHITENESS);
+        if (style & WS_BORDER) {
+          PatBlt(dc, 0, 0, width, 1, BLACKNESS);
+          PatBlt(dc, 0, height - 1, width, 1, BLACKNESS);
+          PatBlt(dc, 0, 0, 1, height, BLACKNESS);
+          PatBlt(dc, width - 1, 0, 1, height, BLACKNESS);
+        }
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, 0);
+        if (length > 0) DrawTextW(dc, text, length, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        ReleaseDC(hwnd, dc);
+      }
+    }
+  }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }

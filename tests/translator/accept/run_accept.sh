@@ -15,7 +15,7 @@ cp "$device/TavrinW.exe" "$work/TrAccept.exe"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-(cd "$work" && DEVICE_ROOT=$work DEVICE_MSGBOX_LOG=$work/boxes.txt timeout 60 "$runner" ./TrAccept.exe) >"$work/out.txt" 2>&1
+(cd "$work" && DEVICE_ROOT=$work DEVICE_PRESENTER=headless DEVICE_MSGBOX_LOG=$work/boxes.txt timeout 60 "$runner" ./TrAccept.exe) >"$work/out.txt" 2>&1
 status=$?
 # 0x40: every check inside the guest passed; other bits name the failures.
 [ "$status" = 64 ] || fail "exit code $status, expected 64 (guest checks failed: $((status & 0x3F)))"

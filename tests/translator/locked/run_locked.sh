@@ -13,7 +13,7 @@ cp -a "$device"/. "$work"/
 rm -f "$work/trevik.txt"
 cp "$device/TavrinW.exe" "$work/TrLocked.exe"
 
-(cd "$work" && DEVICE_ROOT=$work DEVICE_MSGBOX_LOG=$work/boxes.txt timeout 30 "$runner" ./TrLocked.exe) >"$work/out.txt" 2>&1
+(cd "$work" && DEVICE_ROOT=$work DEVICE_PRESENTER=headless DEVICE_MSGBOX_LOG=$work/boxes.txt timeout 30 "$runner" ./TrLocked.exe) >"$work/out.txt" 2>&1
 status=$?
 failures=0
 if [ "$status" != 64 ]; then
