@@ -52,6 +52,7 @@ typedef struct {
   int pen_down, pen_x;
   int pause_choice;
   int new_rank;   /* place of the last score in the table, or -1 */
+  int start_lives;
 } Game;
 
 typedef struct {

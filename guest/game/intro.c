@@ -30,6 +30,7 @@ void intro_play(HWND window) {
   void* movie = 0;
   int result = open("intro.avi", &movie);
   if (result == VX_OK) {
+    game_log("intro: playing\n");
     result = play(movie, window, 0, 0, VX_PLAY_SKIPPABLE);
     close(movie);
   }

@@ -1,7 +1,8 @@
 /* Breaker's start, window and loop: a PeekMessage loop that steps the game
    STEP_HZ times a second on the performance counter and sleeps between
    frames. Command line: -seed N (the random seed), -attract (start in the
-   attract mode), -nointro, -seconds N (quit after N seconds of play time). */
+   attract mode), -nointro, -seconds N (quit after N seconds of play time),
+   -lives N (balls a game starts with, 3 unless said). */
 #include <stdlib.h>
 #include <string.h>
 
@@ -85,6 +86,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
   g.seed = GetTickCount();
   if ((arg = option(command_line, "-seed "))) g.seed = (unsigned)atol(arg);
   if ((arg = option(command_line, "-seconds "))) seconds = atoi(arg);
+  g.start_lives = 3;
+  if ((arg = option(command_line, "-lives ")) && atoi(arg) >= 1 && atoi(arg) <= 9) g.start_lives = atoi(arg);
 
   WNDCLASSA wc;
   memset(&wc, 0, sizeof wc);
@@ -104,6 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
   ShowWindow(g_window, SW_SHOW);
   UpdateWindow(g_window);
   scores_load();
+  game_log("scores: best %lu\n", g_scores[0].score);
   screen_open(g_window);
   sound_open();
   if (!option(command_line, "-nointro") && !option(command_line, "-attract")) intro_play(g_window);

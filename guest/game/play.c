@@ -56,7 +56,8 @@ static void begin_level(void) {
 void game_start(int attract) {
   g.attract = attract;
   g.level = 1;
-  g.lives = 3;
+  g.lives = g.start_lives;
+  if (!attract) game_log("play: started\n");
   g.score = 0;
   g.paddle_w = 40.0;
   g.new_rank = -1;
@@ -70,6 +71,7 @@ void game_pause_toggle(void) {
     g.state = S_PAUSE;
     g.pause_choice = 0;
     sound_music(0);
+    game_log("play: paused\n");
   } else if (g.state == S_PAUSE) {
     g.state = S_PLAY;
     sound_music(1);
@@ -168,7 +170,10 @@ static void lose_ball(void) {
   g.state = S_GAME_OVER;
   g.timer = 3 * STEP_HZ;
   sound_music(0);
-  if (!g.attract) g.new_rank = scores_add((DWORD)g.score, (DWORD)g.level);
+  if (!g.attract) {
+    g.new_rank = scores_add((DWORD)g.score, (DWORD)g.level);
+    game_log("play: game over, score %d, level %d, rank %d\n", g.score, g.level, g.new_rank + 1);
+  }
 }
 
 static void move_ball(double dt) {

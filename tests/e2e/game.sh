@@ -7,6 +7,8 @@
 set -u
 . "$(dirname "$0")/guest_run.sh"
 guest_setup "$1" TavrinW
+# Nothing of an earlier run in the device folder: no scores, no log.
+rm -f "$work/breaker.log" "$work/registry.dat"
 mkdir "$work/snaps"
 # The capture is rewritten as the game draws; keep copies while it runs.
 (
