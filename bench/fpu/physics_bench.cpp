@@ -1,12 +1,11 @@
 // The x87 physics loop natively and as a translated module (every x87
 // instruction a direct call of the software x87), in one process: best of
 // seven each (the machine is shared), and the ratio translated / native.
-#include <dlfcn.h>
 
 #include <chrono>
 #include <cstdio>
 
-#include "trevik.h"
+#include "translated_bench.h"
 
 extern "C" unsigned physics_run(void);
 
@@ -20,13 +19,8 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : PHYSICS_MODULE;
-  void* h = dlopen(path, RTLD_NOW);
-  if (!h) {
-    fprintf(stderr, "%s\n", dlerror());
-    return 2;
-  }
-  auto entry = reinterpret_cast<int (*)(int)>(dlsym(h, "EntryPoint"));
-  auto info = reinterpret_cast<ModuleInfo* (*)()>(dlsym(h, "GetModuleInfo"));
+  TranslatedModule module;
+  if (!bench_load(path, &module)) return 2;
   double native = 1e9, translated = 1e9;
   unsigned native_digest = 0, translated_digest = 0;
   for (int i = 0; i < 7; i++) {
@@ -35,14 +29,7 @@ int main(int argc, char** argv) {
     double s = seconds_since(t);
     if (s < native) native = s;
     t = std::chrono::steady_clock::now();
-    if (i == 0) {
-      translated_digest = static_cast<unsigned>(entry(0));
-    } else {
-      ModuleInfo* mi = info();
-      Env env;
-      InitEnv(&env, mi);
-      translated_digest = static_cast<unsigned>(mi->Dispatch(&env, mi));
-    }
+    translated_digest = bench_run_guest(module, i == 0);
     s = seconds_since(t);
     if (s < translated) translated = s;
   }

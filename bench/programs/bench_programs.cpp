@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "programs.h"
-#include "trevik.h"
+#include "translated_bench.h"
 
 namespace {
 
@@ -24,14 +24,6 @@ const Program kPrograms[] = {
     {"prog_interp", prog_interp, 200},     {"prog_sort", prog_sort, 40},       {"prog_parse", prog_parse, 3000},
     {"prog_dispatch", prog_dispatch, 1600}, {"prog_raster", prog_raster, 800}, {"prog_physics", prog_physics, 200},
 };
-
-// CPU time of this thread: on a machine shared with other work, wall time
-// measures the other work as much as this.
-double thread_seconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 u32 export_address(const ModuleInfo* mi, const char* name) {
   for (const ExportEntry* e = mi->Exports; e->Name; e++)
@@ -58,15 +50,10 @@ int main(int argc, char** argv) {
   // [module] [scale]: another build of the module, rounds scaled.
   const char* path = argc > 1 ? argv[1] : BENCH_MODULE;
   const double scale = argc > 2 ? atof(argv[2]) : 1.0;
-  void* h = dlopen(path, RTLD_NOW);
-  if (!h) {
-    fprintf(stderr, "%s\n", dlerror());
-    return 2;
-  }
-  auto entry = reinterpret_cast<int (*)(int)>(dlsym(h, "EntryPoint"));
-  auto info = reinterpret_cast<ModuleInfo* (*)()>(dlsym(h, "GetModuleInfo"));
-  entry(0);  // builds the guest image; WinMain returns at once
-  ModuleInfo* mi = info();
+  TranslatedModule module;
+  if (!bench_load(path, &module)) return 2;
+  module.entry(0);  // builds the guest image; WinMain returns at once
+  ModuleInfo* mi = module.info();
 
   int status = 0;
   double log_sum = 0;
@@ -78,12 +65,12 @@ int main(int argc, char** argv) {
     unsigned expected = 0, got = 0;
     // Best of three each, alternating.
     for (int i = 0; i < 3; i++) {
-      double t = thread_seconds();
+      double t = bench_thread_seconds();
       expected = p.native(rounds);
-      native = std::fmin(native, (thread_seconds() - t));
-      t = thread_seconds();
+      native = std::fmin(native, (bench_thread_seconds() - t));
+      t = bench_thread_seconds();
       got = call_guest(mi, address, rounds);
-      translated = std::fmin(translated, (thread_seconds() - t));
+      translated = std::fmin(translated, (bench_thread_seconds() - t));
     }
     const double ratio = translated / native;
     log_sum += std::log(ratio);

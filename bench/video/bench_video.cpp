@@ -3,7 +3,6 @@
 // translated module VXBENCH.em.dll. Prints the cost per frame of each and
 // the ratio. Usage: bench_video MOVIE (a Cinepak AVI; bench/video/run.sh
 // makes a 320x240 one with ffmpeg).
-#include <dlfcn.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "trevik.h"
+#include "translated_bench.h"
 #include "vxbench.h"
 
 namespace {
@@ -32,13 +31,8 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> movie;
   for (int c; (c = fgetc(f)) != EOF;) movie.push_back(static_cast<uint8_t>(c));
   fclose(f);
-  void* h = dlopen(argc > 2 ? argv[2] : BENCH_MODULE, RTLD_NOW);
-  if (!h) {
-    fprintf(stderr, "%s\n", dlerror());
-    return 2;
-  }
-  auto entry = reinterpret_cast<int (*)(int)>(dlsym(h, "EntryPoint"));
-  auto info = reinterpret_cast<ModuleInfo* (*)()>(dlsym(h, "GetModuleInfo"));
+  TranslatedModule module;
+  if (!bench_load(argc > 2 ? argv[2] : BENCH_MODULE, &module)) return 2;
 
   double native = 1e9, translated = 1e9;
   unsigned expected = 0, got = 0;
@@ -49,14 +43,7 @@ int main(int argc, char** argv) {
     double s = seconds_since(t);
     if (s < native) native = s;
     t = std::chrono::steady_clock::now();
-    if (i == 0) {
-      got = static_cast<unsigned>(entry(0));
-    } else {
-      ModuleInfo* mi = info();
-      Env env;
-      InitEnv(&env, mi);
-      got = static_cast<unsigned>(mi->Dispatch(&env, mi));
-    }
+    got = bench_run_guest(module, i == 0);
     s = seconds_since(t);
     if (s < translated) translated = s;
   }
