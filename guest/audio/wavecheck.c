@@ -4,29 +4,10 @@
    Exits with a bit mask of the checks that failed (0 when all passed). */
 #include <win32.h>
 
-typedef struct {
-  unsigned short tag, channels;
-  unsigned long rate, bytes_per_second;
-  unsigned short block, bits, extra;
-} __attribute__((packed)) WAVEFORMAT_GUEST;
-typedef struct WAVEHDR_GUEST {
-  char* data;
-  unsigned long length, recorded, user, flags, loops;
-  struct WAVEHDR_GUEST* next;
-  unsigned long reserved;
-} WAVEHDR_GUEST;
-typedef void* HWAVEOUT;
-WIN_IMPORT unsigned WINAPI waveOutOpen(HWAVEOUT* device, unsigned id, const WAVEFORMAT_GUEST* format,
-                                       unsigned long callback, unsigned long instance, unsigned long flags);
-WIN_IMPORT unsigned WINAPI waveOutPrepareHeader(HWAVEOUT device, WAVEHDR_GUEST* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutUnprepareHeader(HWAVEOUT device, WAVEHDR_GUEST* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutWrite(HWAVEOUT device, WAVEHDR_GUEST* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutClose(HWAVEOUT device);
-
 #define BUFFERS 3
 #define SAMPLES 800
 static short samples[BUFFERS][SAMPLES];
-static WAVEHDR_GUEST headers[BUFFERS];
+static WAVEHDR headers[BUFFERS];
 static volatile int opened, done, closed, wrong_instance, out_of_order;
 
 static void WINAPI callback(HWAVEOUT device, unsigned message, unsigned long instance, unsigned long p1,
@@ -34,7 +15,7 @@ static void WINAPI callback(HWAVEOUT device, unsigned message, unsigned long ins
   if (instance != 0xC0FFEE) wrong_instance = 1;
   if (message == 0x3BB) opened++;
   if (message == 0x3BD) {
-    if ((WAVEHDR_GUEST*)p1 != &headers[done]) out_of_order = 1;
+    if ((WAVEHDR*)p1 != &headers[done]) out_of_order = 1;
     done++;
   }
   if (message == 0x3BC) closed++;
@@ -44,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, char* command_line, i
   unsigned failed = 0;
   for (int b = 0; b < BUFFERS; b++)
     for (int i = 0; i < SAMPLES; i++) samples[b][i] = (short)((b * SAMPLES + i) * 37 - 20000);
-  WAVEFORMAT_GUEST format = {1, 1, 8000, 16000, 2, 16, 0};
+  WAVEFORMATEX format = {1, 1, 8000, 16000, 2, 16, 0};
   HWAVEOUT device = 0;
   if (waveOutOpen(&device, 0xFFFFFFFFu, &format, (unsigned long)callback, 0xC0FFEE, 0x30000) != 0) ExitProcess(0x80);
   for (int b = 0; b < BUFFERS; b++) {

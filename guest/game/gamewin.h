@@ -98,29 +98,6 @@ WIN_IMPORT int WINAPI MessageBoxA(HWND owner, const char* text, const char* capt
 WIN_IMPORT HCURSOR WINAPI LoadCursorA(HINSTANCE instance, const char* name);
 WIN_IMPORT int WINAPI GetSystemMetrics(int index);
 
-/* Waveform audio. */
-typedef void* HWAVEOUT;
-typedef struct {
-  unsigned short tag, channels;
-  unsigned long rate, bytes_per_second;
-  unsigned short block, bits, extra;
-} __attribute__((packed)) WAVEFORMATEX_G;
-typedef struct WAVEHDR_G {
-  char* data;
-  unsigned long length, recorded, user, flags, loops;
-  struct WAVEHDR_G* next;
-  unsigned long reserved;
-} WAVEHDR_G;
-#define CALLBACK_FUNCTION 0x00030000u
-#define WOM_DONE 0x3BD
-WIN_IMPORT unsigned WINAPI waveOutOpen(HWAVEOUT* device, unsigned id, const WAVEFORMATEX_G* format,
-                                       unsigned long callback, unsigned long instance, unsigned long flags);
-WIN_IMPORT unsigned WINAPI waveOutPrepareHeader(HWAVEOUT device, WAVEHDR_G* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutUnprepareHeader(HWAVEOUT device, WAVEHDR_G* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutWrite(HWAVEOUT device, WAVEHDR_G* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutReset(HWAVEOUT device);
-WIN_IMPORT unsigned WINAPI waveOutClose(HWAVEOUT device);
-WIN_IMPORT BOOL WINAPI ResetEvent(HANDLE event);
 
 /* Registry (binary values beside the common REG_DWORD). */
 #define REG_BINARY 3

@@ -17,7 +17,7 @@ typedef struct {
 } Voice;
 
 static HWAVEOUT device;
-static WAVEHDR_G headers[BUFFERS];
+static WAVEHDR headers[BUFFERS];
 static short pcm[BUFFERS][SAMPLES];
 static HANDLE refill, thread;
 static CRITICAL_SECTION lock;
@@ -80,7 +80,7 @@ static DWORD WINAPI mixer(void* unused) {
   while (!stopping) {
     WaitForSingleObject(refill, 200);
     while (!stopping && queued < finished) {
-      WAVEHDR_G* h = &headers[next_buffer];
+      WAVEHDR* h = &headers[next_buffer];
       mix(pcm[next_buffer]);
       h->flags &= ~1u; /* WHDR_DONE */
       waveOutWrite(device, h, sizeof *h);
@@ -92,7 +92,7 @@ static DWORD WINAPI mixer(void* unused) {
 }
 
 int sound_open(void) {
-  WAVEFORMATEX_G format = {1, 1, RATE, RATE * 2, 2, 16, 0};
+  WAVEFORMATEX format = {1, 1, RATE, RATE * 2, 2, 16, 0};
   for (int v = 0; v < VOICES; v++) voices[v].effect = -1;
   InitializeCriticalSection(&lock);
   refill = CreateEventA(0, 0, 0, 0);

@@ -6,33 +6,9 @@
 #include <stdint.h>
 #include <win32.h>
 
-typedef struct {
-  uint16_t tag, channels;
-  uint32_t rate, bytes_per_second;
-  uint16_t block, bits, extra;
-} __attribute__((packed)) VxWaveFormat;
-_Static_assert(sizeof(VxWaveFormat) == 18, "WAVEFORMATEX");
-
-typedef struct VxWaveHeader {
-  char* data;
-  uint32_t length, recorded, user, flags, loops;
-  struct VxWaveHeader* next;
-  uint32_t reserved;
-} VxWaveHeader;
-_Static_assert(sizeof(VxWaveHeader) == 32, "WAVEHDR");
-
-#define WAVE_MAPPER 0xFFFFFFFFu
-#define CALLBACK_FUNCTION 0x30000u
-#define WOM_DONE 0x3BD
-#define WHDR_DONE 1u
-typedef void* HWAVEOUT;
-WIN_IMPORT unsigned WINAPI waveOutOpen(HWAVEOUT* device, unsigned id, const VxWaveFormat* format,
-                                       unsigned long callback, unsigned long instance, unsigned long flags);
-WIN_IMPORT unsigned WINAPI waveOutPrepareHeader(HWAVEOUT device, VxWaveHeader* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutUnprepareHeader(HWAVEOUT device, VxWaveHeader* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutWrite(HWAVEOUT device, VxWaveHeader* header, unsigned size);
-WIN_IMPORT unsigned WINAPI waveOutReset(HWAVEOUT device);
-WIN_IMPORT unsigned WINAPI waveOutClose(HWAVEOUT device);
+/* Waveform output comes from win32.h. */
+typedef WAVEFORMATEX VxWaveFormat;
+typedef WAVEHDR VxWaveHeader;
 
 typedef void* HWND;
 typedef struct {

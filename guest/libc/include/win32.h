@@ -154,4 +154,33 @@ WIN_IMPORT int WINAPI StretchDIBits(HDC dc, int x, int y, int width, int height,
                                     unsigned long rop);
 WIN_IMPORT int WINAPI GetDeviceCaps(HDC dc, int index);
 
+/* Waveform-audio output. */
+typedef void* HWAVEOUT;
+typedef struct {
+  unsigned short tag, channels;
+  unsigned long rate, bytes_per_second;
+  unsigned short block, bits, extra;
+} __attribute__((packed)) WAVEFORMATEX;
+_Static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX");
+typedef struct WAVEHDR {
+  char* data;
+  unsigned long length, recorded, user, flags, loops;
+  struct WAVEHDR* next;
+  unsigned long reserved;
+} WAVEHDR;
+_Static_assert(sizeof(WAVEHDR) == 32, "WAVEHDR");
+#define WAVE_MAPPER 0xFFFFFFFFu
+#define CALLBACK_FUNCTION 0x00030000u
+#define WOM_OPEN 0x3BB
+#define WOM_CLOSE 0x3BC
+#define WOM_DONE 0x3BD
+#define WHDR_DONE 1u
+WIN_IMPORT unsigned WINAPI waveOutOpen(HWAVEOUT* device, unsigned id, const WAVEFORMATEX* format,
+                                       unsigned long callback, unsigned long instance, unsigned long flags);
+WIN_IMPORT unsigned WINAPI waveOutPrepareHeader(HWAVEOUT device, WAVEHDR* header, unsigned size);
+WIN_IMPORT unsigned WINAPI waveOutUnprepareHeader(HWAVEOUT device, WAVEHDR* header, unsigned size);
+WIN_IMPORT unsigned WINAPI waveOutWrite(HWAVEOUT device, WAVEHDR* header, unsigned size);
+WIN_IMPORT unsigned WINAPI waveOutReset(HWAVEOUT device);
+WIN_IMPORT unsigned WINAPI waveOutClose(HWAVEOUT device);
+
 #endif
