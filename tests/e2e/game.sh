@@ -64,4 +64,19 @@ samples = struct.unpack("<%dh" % (len(frames) // 2), frames)
 assert w.getframerate() == 22050 and max(samples) > 1000, "the game made no sound"
 PY
 guest_finish "$work/breaker.log"
-echo "game run passed: $(grep '^frames' "$work/breaker.log")"
+frames=$(grep '^frames' "$work/breaker.log")
+
+# Damaged data: a level file that is not a level, a missing intro movie.
+# Each is a line in the game's log and the game goes on to its end.
+printf 'this is no level\n' >"$work/levels/level1.txt"
+rm -f "$work/intro.avi" "$work/breaker.log"
+guest_run "$2" -- -attract -seconds 2
+[ "$status" = 0 ] || fail "exit code $status with a damaged level"
+grep -qx "level 1: file damaged; playing a built-in wall" "$work/breaker.log" || fail "no line for the damaged level"
+guest_run "$2" -- -seconds 2
+[ "$status" = 0 ] || fail "exit code $status without the intro movie"
+grep -q "^intro: .*" "$work/breaker.log" && ! grep -qE "^intro: (played|skipped)" "$work/breaker.log" ||
+  fail "no line for the missing intro movie"
+guest_check_clean
+guest_finish "$work/breaker.log"
+echo "game run passed: $frames; damaged level and missing movie reported"

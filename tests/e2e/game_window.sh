@@ -5,6 +5,7 @@
 # ends at a known score, which goes into the high-score table; Escape ends
 # the game with exit code 0. A second run finds that score in the
 # registry, pauses on a tap-and-hold, and ends when the window is closed.
+# A third, whose registry can keep nothing, tells the player so in a box.
 # Usage: game_window.sh DEVICE_DIR RUN32 X_CLOSE
 set -u
 . "$(dirname "$0")/guest_run.sh"
@@ -18,17 +19,6 @@ runner=$2 x_close=$3
 expected_score=40
 log=$work/breaker.log
 
-# start ARGS...: the game in the background, with its window found.
-start() {
-  rm -f "$work/trevik.txt"
-  (cd "$work" && DEVICE_ROOT="$work" DEVICE_PRESENTER=sdl DEVICE_AUDIO=null DEVICE_SCALE=2 \
-     DEVICE_AUDIO_CAPTURE="$work/sound.wav" DEVICE_MSGBOX_LOG="$work/boxes.txt" \
-     timeout 120 "$runner" ./TavrinW.exe "$@") >"$work/out.txt" 2>&1 &
-  game=$!
-  window=$(timeout 60 xdotool search --sync --name '^Tavrin$' | head -1)
-  [ -n "$window" ] || { fail "no game window"; guest_finish; }
-  xvfb_cleanup="kill $game 2>/dev/null"
-}
 # wait_log TEXT: waits (up to 60 s) for a line of the game's log.
 wait_log() {
   local i
@@ -39,6 +29,19 @@ wait_log() {
   done
   fail "the game's log lacks '$1'"
   return 1
+}
+# start ARGS...: the game in the background, with its window found.
+start() {
+  rm -f "$work/trevik.txt"
+  (cd "$work" && env ${registry:+DEVICE_REGISTRY="$registry"} DEVICE_ROOT="$work" DEVICE_PRESENTER=sdl DEVICE_AUDIO=null DEVICE_SCALE=2 \
+     DEVICE_AUDIO_CAPTURE="$work/sound.wav" DEVICE_MSGBOX_LOG="$work/boxes.txt" \
+     timeout 120 "$runner" ./TavrinW.exe "$@") >"$work/out.txt" 2>&1 &
+  game=$!
+  xvfb_cleanup="kill $game 2>/dev/null"
+  # The game has its window (turned to landscape) once it has read its scores.
+  wait_log "scores: best"
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tavrin$' | tail -1)
+  [ -n "$window" ] || { fail "no game window"; guest_finish; }
 }
 ended() {
   wait "$game"
@@ -74,7 +77,7 @@ PY
 cp "$log" "$work/first.log"
 : >"$log"
 start -nointro
-wait_log "scores: best $score"
+grep -qx "scores: best $score" "$log" || fail "the second run does not find score $score"
 key Return
 wait_log "play: started"
 xdotool mousemove --window "$window" 320 240 mousedown 1
@@ -82,6 +85,25 @@ wait_log "play: paused"
 xdotool mouseup 1
 "$runner" "$x_close" "$window"
 ended "closing the window"
+
+# A registry that can keep nothing (a folder in its place): when the game
+# ends, a box says the scores cannot be saved; Enter answers it and the
+# game goes on with its table for the session.
+: >"$log"
+mkdir "$work/no-store"
+registry=$work/no-store
+start -nointro -seed 5 -lives 1
+key Return
+wait_log "play: started"
+key space
+wait_log "high scores not saved"
+sleep 0.5
+key Return
+wait_log "play: game over, score $score, level 1, rank 1"
+key Escape
+ended "Escape after the box"
+grep -q '^\[Breaker\] The high scores cannot be saved' "$work/boxes.txt" || fail "no box about the scores"
+rm -f "$work/boxes.txt"  # that box was the one expected
 guest_check_clean
 guest_finish "$log"
 
