@@ -72,20 +72,26 @@ bool read_format(const BITMAPINFO* info, const void* bits, UINT usage, const Gdi
   return true;
 }
 
-// The common case of a game's frame: a whole 8-bit DIB rectangle copied
-// unscaled onto a 16-bit surface in the native layout. Gives what the
-// general transfer gives, with one table look-up a pixel. False when the
-// case does not apply (the caller then takes the general way).
-bool copy_8_to_16(GdiDc* d, const DibFormat& f, int x, int y, int width, int height, int64_t left, int64_t top) {
+// The common cases of a game's or a movie's frame: a DIB rectangle of 8
+// bits, or of 16 bits in the screen's own 5-6-5 layout, copied unscaled
+// onto a 16-bit surface in the native layout. Gives what the general
+// transfer gives, with one table look-up a pixel (8 bits) or the rows as
+// they are (5-6-5, which converts to itself). False when the case does not
+// apply (the caller then takes the general way).
+bool copy_unscaled_to_16(GdiDc* d, const DibFormat& f, int x, int y, int width, int height, int64_t left,
+                         int64_t top) {
   Surface& ds = *dc_surface(d);
   if (ds.bpp != 16 || ds.bottom_up || ds.masks[0] || ds.masks[1] || ds.masks[2]) return false;
+  const bool same_565 = f.bpp == 16 && f.red.mask == 0xF800 && f.green.mask == 0x07E0 && f.blue.mask == 0x001F;
+  if (f.bpp != 8 && !same_565) return false;
   if (left < 0 || top < 0 || left + width > f.width || top + height > f.height) return false;
   const uint8_t* first = f.bits;
   const uint8_t* last = f.bits + size_t(f.height) * f.stride;
   const uint8_t* dest = ds.bits.data();
   if (first < dest + ds.bits.size() && dest < last) return false;  // the DIB is the surface itself
   uint16_t table[256];
-  for (int i = 0; i < 256; ++i) table[i] = uint16_t(surface_from_rgb(ds, f.table[i]));
+  if (!same_565)
+    for (int i = 0; i < 256; ++i) table[i] = uint16_t(surface_from_rgb(ds, f.table[i]));
   const int64_t dx = int64_t(x) + d->origin_x, dy = int64_t(y) + d->origin_y;
   const int64_t x0 = std::max<int64_t>(dx, std::max<int64_t>(d->clip.left, 0));
   const int64_t x1 = std::min<int64_t>(dx + width, std::min<int64_t>(d->clip.right, ds.width));
@@ -94,8 +100,13 @@ bool copy_8_to_16(GdiDc* d, const DibFormat& f, int x, int y, int width, int hei
   if (x0 >= x1 || y0 >= y1) return true;
   for (int64_t row = y0; row < y1; ++row) {
     const int64_t src_row = top + (row - dy);
-    const uint8_t* in = f.bits + size_t(f.bottom_up ? f.height - 1 - src_row : src_row) * f.stride + (left + x0 - dx);
+    const uint8_t* in = f.bits + size_t(f.bottom_up ? f.height - 1 - src_row : src_row) * f.stride +
+                        (left + x0 - dx) * (f.bpp / 8);
     uint8_t* out = ds.bits.data() + size_t(row) * ds.stride + 2 * x0;
+    if (same_565) {
+      memcpy(out, in, size_t(x1 - x0) * 2);
+      continue;
+    }
     for (int64_t col = x0; col < x1; ++col, out += 2) {
       const uint16_t v = table[*in++];
       out[0] = uint8_t(v), out[1] = uint8_t(v >> 8);
@@ -142,8 +153,8 @@ extern "C" int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx
   int64_t l = std::max<int64_t>(left, 0), r = std::min<int64_t>(left + cols, f.width);
   int64_t t = std::max<int64_t>(top, 0), b = std::min<int64_t>(top + rows, f.height);
   if (l >= r || t >= b) return lines;
-  if (rop == SRCCOPY && f.bpp == 8 && swidth == width && sheight == height && width > 0 && height > 0 &&
-      copy_8_to_16(d, f, x, y, width, height, left, top))
+  if (rop == SRCCOPY && swidth == width && sheight == height && width > 0 && height > 0 &&
+      copy_unscaled_to_16(d, f, x, y, width, height, left, top))
     return lines;
   Surface part{};
   if (!surface_init(&part, int(r - l), int(b - t), 32)) {
