@@ -88,6 +88,7 @@ std::string condition_text(Emitter& e, int cc);
 
 // Instruction translators: return false when the instruction is not handled.
 bool emit_system(Emitter& e);  // first: traps, CPUID, RDTSC, CMPXCHG8B, AAM/AAD
+bool emit_legacy(Emitter& e);  // from emit_system: decimal adjusts, 16-bit pushes, LOOP in CX
 bool emit_locked(Emitter& e);  // the locked forms of what emit_alu does plainly
 bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);

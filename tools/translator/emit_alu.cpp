@@ -6,6 +6,23 @@ namespace {
 
 std::string w_of(const Loc& l) { return std::to_string(l.width); }
 
+// A 16-bit effective address (address-size prefix): BX or BP plus SI or DI
+// plus a displacement, wrapped to 16 bits.
+std::string address16(const ZydisDecodedOperandMem& m) {
+  std::string s = "(" + hex(static_cast<u32>(m.disp.value));
+  for (ZydisRegister r : {m.base, m.index}) {
+    switch (r) {
+      case ZYDIS_REGISTER_NONE: break;
+      case ZYDIS_REGISTER_BX: s += " + (ebx & 0xFFFFu)"; break;
+      case ZYDIS_REGISTER_BP: s += " + (ebp & 0xFFFFu)"; break;
+      case ZYDIS_REGISTER_SI: s += " + (esi & 0xFFFFu)"; break;
+      case ZYDIS_REGISTER_DI: s += " + (edi & 0xFFFFu)"; break;
+      default: throw Unsupported{};
+    }
+  }
+  return s + ") & 0xFFFFu";
+}
+
 // dst = op(dst, src), flags from the helper.
 void binary(Emitter& e, const char* helper, bool store) {
   Loc d = op_loc(e, 0), s = op_loc(e, 1);
@@ -165,6 +182,10 @@ bool emit_alu(Emitter& e) {
     }
     case ZYDIS_MNEMONIC_LEA: {
       Loc d = op_loc(e, 0);
+      if (e.in->d.address_width == 16) {
+        op_write(e, d, address16(e.in->ops[1].mem));
+        return true;
+      }
       op_write(e, d, effective_address(e, e.in->ops[1], false));
       return true;
     }
@@ -225,11 +246,17 @@ bool emit_alu(Emitter& e) {
     case ZYDIS_MNEMONIC_BTS: bit_test(e, "s"); return true;
     case ZYDIS_MNEMONIC_BTR: bit_test(e, "r"); return true;
     case ZYDIS_MNEMONIC_BTC: bit_test(e, "c"); return true;
+    // REP BSF and REP BSR (gcc's tuning writes them for __builtin_ctz) are
+    // TZCNT and LZCNT only on processors with BMI; the guest's has none
+    // and runs them as BSF and BSR.
+    case ZYDIS_MNEMONIC_TZCNT:
+    case ZYDIS_MNEMONIC_LZCNT:
     case ZYDIS_MNEMONIC_BSF:
     case ZYDIS_MNEMONIC_BSR: {
       Loc d = op_loc(e, 0), s = op_loc(e, 1);
+      const bool forward = m == ZYDIS_MNEMONIC_BSF || m == ZYDIS_MNEMONIC_TZCNT;
       e.out += "const u32 s = " + op_read(e, s) + ";\n";
-      op_write(e, d, std::string(m == ZYDIS_MNEMONIC_BSF ? "x_bsf" : "x_bsr") + "(fl, s, " + op_read(e, d) + ")");
+      op_write(e, d, std::string(forward ? "x_bsf" : "x_bsr") + "(fl, s, " + op_read(e, d) + ")");
       e.dirty |= D_SZP;
       return true;
     }

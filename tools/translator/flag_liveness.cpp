@@ -62,6 +62,19 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
     case ZYDIS_MNEMONIC_LOOPE: case ZYDIS_MNEMONIC_LOOPNE:
       *use = D_SZP;
       return;
+    // The decimal adjusts also read AF, which lives in the chunk's locals
+    // and needs no frame store; OF (and for AAA/AAS SF, ZF, PF) is left
+    // undefined.
+    case ZYDIS_MNEMONIC_DAA: case ZYDIS_MNEMONIC_DAS: case ZYDIS_MNEMONIC_AAA: case ZYDIS_MNEMONIC_AAS:
+      *use = D_CF;
+      *def = D_FLAGS;
+      return;
+    case ZYDIS_MNEMONIC_SALC:
+      *use = D_CF;
+      return;
+    case ZYDIS_MNEMONIC_BSF: case ZYDIS_MNEMONIC_BSR: case ZYDIS_MNEMONIC_TZCNT: case ZYDIS_MNEMONIC_LZCNT:
+      *def = D_SZP;
+      return;
     case ZYDIS_MNEMONIC_MOV: case ZYDIS_MNEMONIC_MOVZX: case ZYDIS_MNEMONIC_MOVSX: case ZYDIS_MNEMONIC_LEA:
     case ZYDIS_MNEMONIC_PUSH: case ZYDIS_MNEMONIC_POP: case ZYDIS_MNEMONIC_NOT: case ZYDIS_MNEMONIC_XCHG:
     case ZYDIS_MNEMONIC_BSWAP: case ZYDIS_MNEMONIC_CDQ: case ZYDIS_MNEMONIC_CWDE: case ZYDIS_MNEMONIC_CBW:

@@ -11,12 +11,18 @@
 
 #define XI static inline __attribute__((always_inline))
 
-// The five lazy flag values of a running chunk (DF lives apart).
+// The lazy flag values of a running chunk (DF lives apart). AF is bit 4 of
+// `af` (for arithmetic: operand ^ operand ^ result, the carry into bit 4).
+// It lives only while the chunk runs: the frame and the Env carry the other
+// five, so a chunk is entered with AF clear. The host compiler drops every
+// AF computation no instruction of the chunk reads.
 struct XFlags {
   u32 cf, of;
   i32 sf;
   u32 zf, pf;
+  u32 af;
 };
+constexpr u32 X_FLAG_AF = 0x10;
 
 template <int W>
 XI constexpr u32 x_mask() {
@@ -82,6 +88,7 @@ XI u32 x_add(XFlags& f, u32 a, u32 b) {
   u32 r = (a + b) & x_mask<W>();
   f.cf = r < a;
   f.of = x_msb<W>((a ^ r) & (b ^ r));
+  f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -91,6 +98,7 @@ XI u32 x_adc(XFlags& f, u32 a, u32 b) {
   u32 r = (a + b + c) & x_mask<W>();
   f.cf = c ? r <= a : r < a;
   f.of = x_msb<W>((a ^ r) & (b ^ r));
+  f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -99,6 +107,7 @@ XI u32 x_sub(XFlags& f, u32 a, u32 b) {
   u32 r = (a - b) & x_mask<W>();
   f.cf = a < b;
   f.of = x_msb<W>((a ^ b) & (a ^ r));
+  f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -108,6 +117,7 @@ XI u32 x_sbb(XFlags& f, u32 a, u32 b) {
   u32 r = (a - b - c) & x_mask<W>();
   f.cf = c ? a <= b : a < b;
   f.of = x_msb<W>((a ^ b) & (a ^ r));
+  f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -115,6 +125,7 @@ template <int W>
 XI u32 x_logic(XFlags& f, u32 r) {
   f.cf = 0;
   f.of = 0;
+  f.af = 0;  // undefined; the P6 clears it
   x_szp<W>(f, r);
   return r;
 }
@@ -122,6 +133,7 @@ template <int W>
 XI u32 x_inc(XFlags& f, u32 a) {
   u32 r = (a + 1) & x_mask<W>();
   f.of = r == (1u << (W - 1));
+  f.af = a ^ 1 ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -129,6 +141,7 @@ template <int W>
 XI u32 x_dec(XFlags& f, u32 a) {
   u32 r = (a - 1) & x_mask<W>();
   f.of = a == (1u << (W - 1));
+  f.af = a ^ 1 ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -137,6 +150,7 @@ XI u32 x_neg(XFlags& f, u32 a) {
   u32 r = (0 - a) & x_mask<W>();
   f.cf = a != 0;
   f.of = a == (1u << (W - 1));
+  f.af = a ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -323,8 +337,10 @@ XI u32 x_bsr(XFlags& f, u32 s, u32 old) {
 }
 
 // --- EFLAGS --------------------------------------------------------------------------
+// With AF: what PUSHF, LAHF and the runtime's x87 see inside a chunk. (The
+// Env a chunk leaves behind is rebuilt from the frame, without AF.)
 XI u32 x_eflags(const XFlags& f, i32 df) {
-  return (f.cf ? FLAG_CF : 0) | (f.of ? FLAG_OF : 0) | (f.sf < 0 ? FLAG_SF : 0) | (kParity[f.pf & 0xFF] ? FLAG_PF : 0) |
+  return (f.cf ? FLAG_CF : 0) | (f.af & X_FLAG_AF) | (f.of ? FLAG_OF : 0) | (f.sf < 0 ? FLAG_SF : 0) | (kParity[f.pf & 0xFF] ? FLAG_PF : 0) |
          (f.zf == 0 ? FLAG_ZF : 0) | (df < 0 ? FLAG_DF : 0);
 }
 XI void x_set_eflags(XFlags& f, i32& df, u32 e) {
@@ -333,16 +349,20 @@ XI void x_set_eflags(XFlags& f, i32& df, u32 e) {
   f.sf = (e & FLAG_SF) ? -1 : 0;
   f.zf = (e & FLAG_ZF) ? 0 : 1;
   f.pf = (e & FLAG_PF) ? 0 : 1;
+  f.af = e & X_FLAG_AF;
   df = (e & FLAG_DF) ? -1 : 1;
 }
-// SAHF: SF, ZF, PF and CF from AH.
+// SAHF: SF, ZF, AF, PF and CF from AH.
 XI void x_sahf(XFlags& f, u32 ah) {
   f.cf = ah & 1;
+  f.af = ah & X_FLAG_AF;
   f.pf = (ah & 4) ? 0 : 1;
   f.zf = (ah & 0x40) ? 0 : 1;
   f.sf = (ah & 0x80) ? -1 : 0;
 }
 XI u32 x_lahf(const XFlags& f) { return (x_eflags(f, 1) & 0xD5) | 2; }
+
+#include "xlat_decimal.h"
 
 // --- string instructions ---------------------------------------------------------------
 // One element, or with REP until ECX reaches 0, stepping ESI and EDI by the
