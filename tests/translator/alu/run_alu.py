@@ -69,8 +69,8 @@ def main():
     run(["gcc", "-O1", "-I", w("host"), driver, w("native.o"), "-o", w("native")])
     run([w("native"), w("native.bin")])
     run(["nasm", "-f", "elf32", w("legacy.asm"), "-o", w("legacy.o")])
-    run(["gcc", "-m32", "-static", "-O1", "-I", w("legacy"), driver, w("legacy.o"), "-o", w("legacy")])
-    run([x for x in a.runner.split(";") if x] + [w("legacy"), w("legacy.bin")])
+    run(["gcc", "-m32", "-static", "-O1", "-I", w("legacy"), driver, w("legacy.o"), "-o", w("legacy32")])
+    run([x for x in a.runner.split(";") if x] + [w("legacy32"), w("legacy.bin")])
     with open(w("expected.bin"), "wb") as out:
         for part in ("native.bin", "legacy.bin"):
             with open(w(part), "rb") as f:

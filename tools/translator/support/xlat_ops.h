@@ -20,7 +20,7 @@ struct XFlags {
   u32 cf, of;
   i32 sf;
   u32 zf, pf;
-  u32 af;
+  u32 af = 0;  // a chunk is entered with AF clear
 };
 constexpr u32 X_FLAG_AF = 0x10;
 
