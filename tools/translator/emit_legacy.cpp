@@ -49,6 +49,10 @@ void push16(Emitter& e, const std::string& value) {
 
 bool emit_legacy(Emitter& e) {
   const Insn& in = *e.in;
+  // Far calls, jumps and returns load CS, which a flat 32-bit program never
+  // changes: they stay untranslated (named "far" in the summary) instead of
+  // running as their near forms.
+  if (in.d.meta.branch_type == ZYDIS_BRANCH_TYPE_FAR) throw Unsupported{};
   switch (in.d.mnemonic) {
     case ZYDIS_MNEMONIC_DAA: reg_write(e, R_EAX, 2, "x_daa(fl, eax & 0xFFu)"); e.dirty |= D_CF | D_SZP; return true;
     case ZYDIS_MNEMONIC_DAS: reg_write(e, R_EAX, 2, "x_das(fl, eax & 0xFFu)"); e.dirty |= D_CF | D_SZP; return true;

@@ -214,7 +214,8 @@ void emit_lookup(Emitter& e) {
 
 void emit_untranslated(Emitter& e) {
   char name[64];
-  snprintf(name, sizeof name, "%s", ZydisMnemonicGetString(e.in->d.mnemonic));
+  const bool far = e.in->d.meta.branch_type == ZYDIS_BRANCH_TYPE_FAR;
+  snprintf(name, sizeof name, "%s%s", far ? "far " : "", ZydisMnemonicGetString(e.in->d.mnemonic));
   (*e.untranslated)[name]++;
   e.dirty = 0;
   e.out += "eip = fx + " + hex(e.in->va) + "; goto miss;  // not translated\n";
