@@ -414,6 +414,17 @@ rep_return:
     shl eax, 4                      ; 4 -> 0x40
     db 0xF3, 0xC3                   ; rep ret
 
+; (p): reads [bx] with the address-size prefix, EBX = p: only the low 16
+; bits address, below 64K, which is never mapped.
+export edge_fault16
+global _edge_fault16
+_edge_fault16:
+    push ebx
+    mov ebx, [esp + 8]
+    a16 mov eax, [bx]
+    pop ebx
+    ret
+
 ; (flags): each FCMOVcc ST(0), ST(1) with ST(0) = 1 and ST(1) = 2, from
 ; the flags SAHF takes from bits 8-15 of `flags`; returns a mask with bit k
 ; set when the k-th of B, E, BE, U, NB, NE, NBE, NU moved 2 into ST(0).

@@ -65,6 +65,7 @@ void op_write(Emitter& e, const Loc& l, const std::string& value);
 std::string reg_read(Reg r, int part);
 void reg_write(Emitter& e, Reg r, int part, const std::string& value);
 std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool with_segment);
+std::string address16(const ZydisDecodedOperandMem& m);  // with the address-size prefix
 std::string hex(u32 v);
 std::string new_temp(Emitter& e);
 // The low W bits mask as text.

@@ -6,23 +6,6 @@ namespace {
 
 std::string w_of(const Loc& l) { return std::to_string(l.width); }
 
-// A 16-bit effective address (address-size prefix): BX or BP plus SI or DI
-// plus a displacement, wrapped to 16 bits.
-std::string address16(const ZydisDecodedOperandMem& m) {
-  std::string s = "(" + hex(static_cast<u32>(m.disp.value));
-  for (ZydisRegister r : {m.base, m.index}) {
-    switch (r) {
-      case ZYDIS_REGISTER_NONE: break;
-      case ZYDIS_REGISTER_BX: s += " + (ebx & 0xFFFFu)"; break;
-      case ZYDIS_REGISTER_BP: s += " + (ebp & 0xFFFFu)"; break;
-      case ZYDIS_REGISTER_SI: s += " + (esi & 0xFFFFu)"; break;
-      case ZYDIS_REGISTER_DI: s += " + (edi & 0xFFFFu)"; break;
-      default: throw Unsupported{};
-    }
-  }
-  return s + ") & 0xFFFFu";
-}
-
 // dst = op(dst, src), flags from the helper.
 void binary(Emitter& e, const char* helper, bool store) {
   Loc d = op_loc(e, 0), s = op_loc(e, 1);

@@ -288,6 +288,10 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   EXPECT_EQ(out[15] & 0xFFFF, 0x03FFu);              // SGDT: limit ...
   EXPECT_EQ((out[15] >> 16) | (out[16] & 0xFFFF) << 16, 0x8003F000u);  // ... and a kernel base
   EXPECT_EQ(out[17], 0x40u);        // REP BSF is BSF (4), through hints and a REP RET
+  // A 16-bit address is the low half of the registers: below 64K, a fault,
+  // though EBX itself points at readable memory.
+  Env env;
+  EXPECT_EQ(faulting_call(mi, "edge_fault16", {addr(out)}, &env), 0xC0000005u);
 }
 
 TEST(SystemInstructions, FloatingPointConditionalMovesFollowTheFlags) {
