@@ -405,6 +405,14 @@ _edge_legacy:
 .hinted:
     call rep_return
     mov [edi + 68], eax
+    mov edx, esp
+    push word 0x7777                ; a 16-bit frame pointer
+    mov ebp, esp
+    sub esp, 8
+    o16 leave                       ; pops only BP
+    mov [edi + 80], ebp
+    sub edx, esp
+    mov [edi + 84], edx             ; 0: balanced
     pop ebp
     pop edi
     pop esi

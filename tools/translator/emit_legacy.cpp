@@ -77,6 +77,14 @@ bool emit_legacy(Emitter& e) {
       e.dirty |= 1u << R_ESP;
       return true;
     }
+    case ZYDIS_MNEMONIC_LEAVE:
+      // The 16-bit form pops only BP.
+      if (in.d.operand_width != 16) return false;
+      e.out += "esp = ebp;\n";
+      reg_write(e, R_EBP, 1, "m16(esp)");
+      e.out += "esp += 2;\n";
+      e.dirty |= 1u << R_ESP;
+      return true;
     case ZYDIS_MNEMONIC_LOOP:
     case ZYDIS_MNEMONIC_LOOPE:
     case ZYDIS_MNEMONIC_LOOPNE:

@@ -268,7 +268,7 @@ TEST(SystemInstructions, AsciiAdjustsSixteenBitStackAndNestedEnter) {
 
 TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThem) {
   ModuleInfo* mi = edges();
-  u32 out[20] = {};
+  u32 out[22] = {};
   call_guest(mi, export_address(mi, "edge_legacy"), {addr(out)});
   EXPECT_EQ(out[0], 3u);            // LOOP with 0x67 counted CX ...
   EXPECT_EQ(out[1], 0x12340000u);   // ... and left ECX's high half
@@ -288,6 +288,8 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   EXPECT_EQ(out[15] & 0xFFFF, 0x03FFu);              // SGDT: limit ...
   EXPECT_EQ((out[15] >> 16) | (out[16] & 0xFFFF) << 16, 0x8003F000u);  // ... and a kernel base
   EXPECT_EQ(out[17], 0x40u);        // REP BSF is BSF (4), through hints and a REP RET
+  EXPECT_EQ(out[20] & 0xFFFF, 0x7777u);  // LEAVE (16-bit) popped a word into BP ...
+  EXPECT_EQ(out[21], 0u);                // ... and only a word
   // A 16-bit address is the low half of the registers: below 64K, a fault,
   // though EBX itself points at readable memory.
   Env env;
