@@ -333,9 +333,10 @@ _edge_push16:
     ret
 
 ; (out): the forms compilers write with prefixes and the 16-bit forms of
-; hand-written code, with results in out[0..16] (words): LOOP counting in
+; hand-written code, with results in out[0..21] (words): LOOP counting in
 ; CX, the words PUSHA (16-bit) stored, the registers POPA (16-bit) left,
-; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF and a REP RET.
+; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF, a REP RET and
+; LEAVE (16-bit).
 export edge_legacy
 global _edge_legacy
 _edge_legacy:

@@ -273,12 +273,12 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   EXPECT_EQ(out[0], 3u);            // LOOP with 0x67 counted CX ...
   EXPECT_EQ(out[1], 0x12340000u);   // ... and left ECX's high half
   EXPECT_EQ(out[19], out[18] - 16); // PUSHA (16-bit) pushed eight words
-  EXPECT_EQ(out[8] & 0xFFFF, addr(out) & 0xFFFF);  // DI at the lowest address
-  EXPECT_EQ(out[8] >> 16, 5u);                       // SI
-  EXPECT_EQ(out[9] & 0xFFFF, 6u);                    // BP
-  EXPECT_EQ(out[9] >> 16, out[18] & 0xFFFF);         // SP before the pushes
-  EXPECT_EQ(out[10], 0x00030004u);                   // BX, DX
-  EXPECT_EQ(out[11], 0x00010002u);                   // CX, AX
+  EXPECT_EQ(out[2] & 0xFFFF, addr(out) & 0xFFFF);  // DI at the lowest address
+  EXPECT_EQ(out[2] >> 16, 5u);                       // SI
+  EXPECT_EQ(out[3] & 0xFFFF, 6u);                    // BP
+  EXPECT_EQ(out[3] >> 16, out[18] & 0xFFFF);         // SP before the pushes
+  EXPECT_EQ(out[4], 0x00030004u);                    // BX, DX
+  EXPECT_EQ(out[5], 0x00010002u);                    // CX, AX
   // POPA (16-bit) restores the low halves only and skips SP.
   const u32 popped[6] = {0xAAAA0001u, 0xBBBB0002u, 0xCCCC0003u, 0xDDDD0004u, 0xEEEE0005u, 0x99990006u};
   for (int i = 0; i < 6; i++) EXPECT_EQ(out[6 + i], popped[i]) << i;
