@@ -1,7 +1,8 @@
 // Instructions of hand-written and 16-bit-era code that compilers rarely
-// write: the decimal adjusts, SALC, the 16-bit flag and all-register
-// pushes, LOOP counting in CX, and what SMSW and SGDT show a user-mode
-// program. Tried before every other translator (from emit_system).
+// write: the decimal adjusts, SALC, the flag pushes and pops (which see
+// AF), the 16-bit all-register pushes and LEAVE, LOOP counting in CX, and
+// what SMSW and SGDT show a user-mode program. Tried before every other
+// translator (from emit_system).
 #include "emit.h"
 #include "translate.h"
 
@@ -59,11 +60,19 @@ bool emit_legacy(Emitter& e) {
     case ZYDIS_MNEMONIC_AAA: reg_write(e, R_EAX, 1, "x_aaa(fl, eax & 0xFFFFu)"); e.dirty |= D_CF; return true;
     case ZYDIS_MNEMONIC_AAS: reg_write(e, R_EAX, 1, "x_aas(fl, eax & 0xFFFFu)"); e.dirty |= D_CF; return true;
     case ZYDIS_MNEMONIC_SALC: reg_write(e, R_EAX, 2, "x_salc(fl)"); return true;
-    case ZYDIS_MNEMONIC_PUSHF: push16(e, "x_eflags(fl, df) | 0x202u"); return true;
+    // The flag pushes and pops with AF, which only the guest's own reads see.
+    case ZYDIS_MNEMONIC_PUSHF: push16(e, "x_guest_eflags(fl, df) | 0x202u"); return true;
+    case ZYDIS_MNEMONIC_PUSHFD:
+      e.out += "esp -= 4; s32a(esp, x_guest_eflags(fl, df) | 0x202u);\n";
+      e.dirty |= 1u << R_ESP;
+      return true;
     case ZYDIS_MNEMONIC_POPF:
-      e.out += "x_set_eflags(fl, df, m16(esp)); esp += 2;\n";
+    case ZYDIS_MNEMONIC_POPFD: {
+      const bool word = in.d.mnemonic == ZYDIS_MNEMONIC_POPF;
+      e.out += std::string("x_set_guest_eflags(fl, df, ") + (word ? "m16(esp)); esp += 2;\n" : "m32a(esp)); esp += 4;\n");
       e.dirty |= (1u << R_ESP) | D_FLAGS | D_DF;
       return true;
+    }
     case ZYDIS_MNEMONIC_PUSHA:
       e.out += "const u32 old = esp;\n";
       for (const char* r : {"eax", "ecx", "edx", "ebx", "old", "ebp", "esi", "edi"}) push16(e, r);

@@ -337,10 +337,10 @@ XI u32 x_bsr(XFlags& f, u32 s, u32 old) {
 }
 
 // --- EFLAGS --------------------------------------------------------------------------
-// With AF: what PUSHF, LAHF and the runtime's x87 see inside a chunk. (The
-// Env a chunk leaves behind is rebuilt from the frame, without AF.)
+// The six flags the Env carries (also what the runtime's x87 is given and
+// gives back: AF stays in the chunk's locals meanwhile).
 XI u32 x_eflags(const XFlags& f, i32 df) {
-  return (f.cf ? FLAG_CF : 0) | (f.af & X_FLAG_AF) | (f.of ? FLAG_OF : 0) | (f.sf < 0 ? FLAG_SF : 0) | (kParity[f.pf & 0xFF] ? FLAG_PF : 0) |
+  return (f.cf ? FLAG_CF : 0) | (f.of ? FLAG_OF : 0) | (f.sf < 0 ? FLAG_SF : 0) | (kParity[f.pf & 0xFF] ? FLAG_PF : 0) |
          (f.zf == 0 ? FLAG_ZF : 0) | (df < 0 ? FLAG_DF : 0);
 }
 XI void x_set_eflags(XFlags& f, i32& df, u32 e) {
@@ -349,8 +349,14 @@ XI void x_set_eflags(XFlags& f, i32& df, u32 e) {
   f.sf = (e & FLAG_SF) ? -1 : 0;
   f.zf = (e & FLAG_ZF) ? 0 : 1;
   f.pf = (e & FLAG_PF) ? 0 : 1;
-  f.af = e & X_FLAG_AF;
   df = (e & FLAG_DF) ? -1 : 1;
+}
+// With AF: what the guest itself reads and writes (PUSHF, POPF, LAHF). Only
+// these make AF live, so a chunk without them computes no AF at all.
+XI u32 x_guest_eflags(const XFlags& f, i32 df) { return x_eflags(f, df) | (f.af & X_FLAG_AF); }
+XI void x_set_guest_eflags(XFlags& f, i32& df, u32 e) {
+  x_set_eflags(f, df, e);
+  f.af = e & X_FLAG_AF;
 }
 // SAHF: SF, ZF, AF, PF and CF from AH.
 XI void x_sahf(XFlags& f, u32 ah) {
@@ -360,7 +366,7 @@ XI void x_sahf(XFlags& f, u32 ah) {
   f.zf = (ah & 0x40) ? 0 : 1;
   f.sf = (ah & 0x80) ? -1 : 0;
 }
-XI u32 x_lahf(const XFlags& f) { return (x_eflags(f, 1) & 0xD5) | 2; }
+XI u32 x_lahf(const XFlags& f) { return (x_guest_eflags(f, 1) & 0xD5) | 2; }
 
 #include "xlat_decimal.h"
 
