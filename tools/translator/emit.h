@@ -27,6 +27,7 @@ enum Dirty : unsigned {
   D_SZP = D_CF << 2,
   D_DF = D_CF << 3,
   D_FLAGS = D_CF | D_OF | D_SZP,
+  D_AF = D_CF << 4,  // liveness only: AF has no frame slot
 };
 
 // An operand: a register part, guest memory at an address held in a

@@ -14,8 +14,8 @@
 // The lazy flag values of a running chunk (DF lives apart). AF is bit 4 of
 // `af` (for arithmetic: operand ^ operand ^ result, the carry into bit 4).
 // It lives only while the chunk runs: the frame and the Env carry the other
-// five, so a chunk is entered with AF clear. The host compiler drops every
-// AF computation no instruction of the chunk reads.
+// five, so a chunk is entered with AF clear. The helpers that set it take
+// AF = false where the flag-liveness pass found it dead.
 struct XFlags {
   u32 cf, of;
   i32 sf;
@@ -83,74 +83,74 @@ XI void sw(u32 a, u32 v) {
 XI u32 x_fs() { return guest_addr(FS_Base()); }
 
 // --- arithmetic ----------------------------------------------------------------
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_add(XFlags& f, u32 a, u32 b) {
   u32 r = (a + b) & x_mask<W>();
   f.cf = r < a;
   f.of = x_msb<W>((a ^ r) & (b ^ r));
-  f.af = a ^ b ^ r;
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_adc(XFlags& f, u32 a, u32 b) {
   u32 c = f.cf;
   u32 r = (a + b + c) & x_mask<W>();
   f.cf = c ? r <= a : r < a;
   f.of = x_msb<W>((a ^ r) & (b ^ r));
-  f.af = a ^ b ^ r;
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_sub(XFlags& f, u32 a, u32 b) {
   u32 r = (a - b) & x_mask<W>();
   f.cf = a < b;
   f.of = x_msb<W>((a ^ b) & (a ^ r));
-  f.af = a ^ b ^ r;
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_sbb(XFlags& f, u32 a, u32 b) {
   u32 c = f.cf;
   u32 r = (a - b - c) & x_mask<W>();
   f.cf = c ? a <= b : a < b;
   f.of = x_msb<W>((a ^ b) & (a ^ r));
-  f.af = a ^ b ^ r;
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_logic(XFlags& f, u32 r) {
   f.cf = 0;
   f.of = 0;
-  f.af = 0;  // undefined; the P6 clears it
+  if constexpr (AF) f.af = 0;  // undefined; the P6 clears it
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_inc(XFlags& f, u32 a) {
   u32 r = (a + 1) & x_mask<W>();
   f.of = r == (1u << (W - 1));
-  f.af = a ^ 1 ^ r;
+  if constexpr (AF) f.af = a ^ 1 ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_dec(XFlags& f, u32 a) {
   u32 r = (a - 1) & x_mask<W>();
   f.of = a == (1u << (W - 1));
-  f.af = a ^ 1 ^ r;
+  if constexpr (AF) f.af = a ^ 1 ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_neg(XFlags& f, u32 a) {
   u32 r = (0 - a) & x_mask<W>();
   f.cf = a != 0;
   f.of = a == (1u << (W - 1));
-  f.af = a ^ r;
+  if constexpr (AF) f.af = a ^ r;
   x_szp<W>(f, r);
   return r;
 }
