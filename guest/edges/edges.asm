@@ -332,6 +332,108 @@ _edge_push16:
     pop ebp
     ret
 
+; (out): the forms compilers write with prefixes and the 16-bit forms of
+; hand-written code, with results in out[0..21] (words): LOOP counting in
+; CX, the words PUSHA (16-bit) stored, the registers POPA (16-bit) left,
+; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF, a REP RET and
+; LEAVE (16-bit).
+export edge_legacy
+global _edge_legacy
+_edge_legacy:
+    push ebx
+    push esi
+    push edi
+    push ebp
+    mov edi, [esp + 20]
+    mov ecx, 0x12340003
+    xor eax, eax
+.count:
+    inc eax
+    a16 loop .count                 ; three rounds; ECX's high half stays
+    mov [edi], eax
+    mov [edi + 4], ecx
+    mov eax, 0x11110001
+    mov ecx, 0x22220002
+    mov edx, 0x33330003
+    mov ebx, 0x44440004
+    mov esi, 0x55550005
+    mov ebp, 0x66660006
+    mov [edi + 72], esp
+    o16 pusha
+    mov [edi + 76], esp
+    mov eax, [esp]                  ; DI, SI
+    mov [edi + 8], eax
+    mov eax, [esp + 4]              ; BP, SP
+    mov [edi + 12], eax
+    mov eax, [esp + 8]              ; BX, DX
+    mov [edi + 16], eax
+    mov eax, [esp + 12]             ; CX, AX
+    mov [edi + 20], eax
+    mov eax, 0xAAAAFFFF
+    mov ecx, 0xBBBBFFFF
+    mov edx, 0xCCCCFFFF
+    mov ebx, 0xDDDDFFFF
+    mov esi, 0xEEEEFFFF
+    mov ebp, 0x9999FFFF
+    o16 popa
+    mov [edi + 24], eax
+    mov [edi + 28], ecx
+    mov [edi + 32], edx
+    mov [edi + 36], ebx
+    mov [edi + 40], esi
+    mov [edi + 44], ebp
+    xor eax, eax                    ; ZF, PF
+    stc
+    o16 pushf
+    pop ax
+    mov [edi + 48], eax
+    mov ax, 0x0811                  ; OF, AF, CF
+    push ax
+    o16 popf
+    lahf
+    seto al
+    mov [edi + 52], eax
+    smsw [edi + 56]
+    sgdt [edi + 60]
+    mov ecx, 0x50
+    db 0xF3, 0x0F, 0xBC, 0xC1       ; rep bsf eax, ecx
+    db 0x66, 0x90                   ; o16 nop
+    db 0x66, 0x0F, 0x1F, 0x44, 0x00, 0x00
+    test eax, eax
+    db 0x3E                         ; branch-taken hint
+    jnz .hinted
+    xor eax, eax
+.hinted:
+    call rep_return
+    mov [edi + 68], eax
+    mov edx, esp
+    push word 0x7777                ; a 16-bit frame pointer
+    mov ebp, esp
+    sub esp, 8
+    o16 leave                       ; pops only BP
+    mov [edi + 80], ebp
+    sub edx, esp
+    mov [edi + 84], edx             ; 0: balanced
+    pop ebp
+    pop edi
+    pop esi
+    pop ebx
+    ret
+rep_return:
+    shl eax, 4                      ; 4 -> 0x40
+    db 0xF3, 0xC3                   ; rep ret
+
+; (p): reads [bx] with the address-size prefix, EBX = p: only the low 16
+; bits address, below 64K, which is never mapped.
+export edge_fault16
+global _edge_fault16
+_edge_fault16:
+    push ebx
+    mov ebx, [esp + 8]
+    a16 mov eax, [bx]
+    pop ebx
+    ret
+
 ; (flags): each FCMOVcc ST(0), ST(1) with ST(0) = 1 and ST(1) = 2, from
 ; the flags SAHF takes from bits 8-15 of `flags`; returns a mask with bit k
 ; set when the k-th of B, E, BE, U, NB, NE, NBE, NU moved 2 into ST(0).

@@ -38,6 +38,7 @@ enum Dirty : unsigned {
   D_SZP = D_CF << 2,
   D_DF = D_CF << 3,
   D_FLAGS = D_CF | D_OF | D_SZP,
+  D_AF = D_CF << 4,  // liveness only: AF has no frame slot
 };
 
 // An operand: a register part, guest memory at an address held in a
@@ -82,6 +83,7 @@ void op_write(Emitter& e, const Loc& l, const std::string& value);
 std::string reg_read(Reg r, int part);
 void reg_write(Emitter& e, Reg r, int part, const std::string& value);
 std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool with_segment);
+std::string address16(const ZydisDecodedOperandMem& m);  // with the address-size prefix
 std::string hex(u32 v);
 std::string new_temp(Emitter& e);
 // The low W bits mask as text.
@@ -111,6 +113,7 @@ std::string condition_text(Emitter& e, int cc);
 
 // Instruction translators: return false when the instruction is not handled.
 bool emit_system(Emitter& e);  // first: traps, CPUID, RDTSC, CMPXCHG8B, AAM/AAD
+bool emit_legacy(Emitter& e);  // from emit_system: decimal adjusts, 16-bit pushes, LOOP in CX
 bool emit_locked(Emitter& e);  // the locked forms of what emit_alu does plainly
 bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);

@@ -6,13 +6,21 @@ namespace {
 
 std::string w_of(const Loc& l) { return std::to_string(l.width); }
 
+// The template arguments of a flag helper: the width, and AF = false when
+// no instruction reads AF before it is set again.
+std::string flag_args(Emitter& e, const Loc& l) {
+  auto live = e.flags_live->find(e.in->next());
+  const bool af_dead = live != e.flags_live->end() && !(live->second & D_AF);
+  return "<" + w_of(l) + (af_dead ? ", false>" : ">");
+}
+
 // dst = op(dst, src), flags from the helper.
 void binary(Emitter& e, const char* helper, bool store) {
   Loc d = op_loc(e, 0), s = op_loc(e, 1);
   std::string a = op_read(e, d), b = op_read(e, s);
   std::string w = w_of(d);
   e.out += "const u32 a = " + a + ", b = " + b + ";\n";
-  std::string call = std::string(helper) + "<" + w + ">(fl, a, b)";
+  std::string call = std::string(helper) + flag_args(e, d) + "(fl, a, b)";
   if (store)
     op_write(e, d, call);
   else
@@ -24,7 +32,7 @@ void logic(Emitter& e, const char* op, bool store) {
   Loc d = op_loc(e, 0), s = op_loc(e, 1);
   std::string w = w_of(d);
   e.out += "const u32 r0 = " + op_read(e, d) + " " + op + " " + op_read(e, s) + ";\n";
-  e.out += "x_logic<" + w + ">(fl, r0);\n";
+  e.out += "x_logic" + flag_args(e, d) + "(fl, r0);\n";
   if (store) op_write(e, d, "r0");
   e.dirty |= D_FLAGS;
 }
@@ -32,7 +40,7 @@ void logic(Emitter& e, const char* op, bool store) {
 void unary(Emitter& e, const char* helper, unsigned flags) {
   Loc d = op_loc(e, 0);
   e.out += "const u32 a = " + op_read(e, d) + ";\n";
-  op_write(e, d, std::string(helper) + "<" + w_of(d) + ">(fl, a)");
+  op_write(e, d, std::string(helper) + flag_args(e, d) + "(fl, a)");
   e.dirty |= flags;
 }
 
@@ -165,6 +173,10 @@ bool emit_alu(Emitter& e) {
     }
     case ZYDIS_MNEMONIC_LEA: {
       Loc d = op_loc(e, 0);
+      if (e.in->d.address_width == 16) {
+        op_write(e, d, address16(e.in->ops[1].mem));
+        return true;
+      }
       op_write(e, d, effective_address(e, e.in->ops[1], false));
       return true;
     }
@@ -188,7 +200,7 @@ bool emit_alu(Emitter& e) {
     case ZYDIS_MNEMONIC_CMP: {
       Loc d = op_loc(e, 0), s = op_loc(e, 1);
       e.out += "ca = " + op_read(e, d) + "; cb = " + op_read(e, s) + ";\n";
-      e.out += "x_sub<" + w_of(d) + ">(fl, ca, cb);\n";
+      e.out += "x_sub" + flag_args(e, d) + "(fl, ca, cb);\n";
       e.dirty |= D_FLAGS;
       return true;
     }
@@ -225,18 +237,24 @@ bool emit_alu(Emitter& e) {
     case ZYDIS_MNEMONIC_BTS: bit_test(e, "s"); return true;
     case ZYDIS_MNEMONIC_BTR: bit_test(e, "r"); return true;
     case ZYDIS_MNEMONIC_BTC: bit_test(e, "c"); return true;
+    // REP BSF and REP BSR (gcc's tuning writes them for __builtin_ctz) are
+    // TZCNT and LZCNT only on processors with BMI; the guest's has none
+    // and runs them as BSF and BSR.
+    case ZYDIS_MNEMONIC_TZCNT:
+    case ZYDIS_MNEMONIC_LZCNT:
     case ZYDIS_MNEMONIC_BSF:
     case ZYDIS_MNEMONIC_BSR: {
       Loc d = op_loc(e, 0), s = op_loc(e, 1);
+      const bool forward = m == ZYDIS_MNEMONIC_BSF || m == ZYDIS_MNEMONIC_TZCNT;
       e.out += "const u32 s = " + op_read(e, s) + ";\n";
-      op_write(e, d, std::string(m == ZYDIS_MNEMONIC_BSF ? "x_bsf" : "x_bsr") + "(fl, s, " + op_read(e, d) + ")");
+      op_write(e, d, std::string(forward ? "x_bsf" : "x_bsr") + "(fl, s, " + op_read(e, d) + ")");
       e.dirty |= D_SZP;
       return true;
     }
     case ZYDIS_MNEMONIC_XADD: {
       Loc d = op_loc(e, 0), s = op_loc(e, 1);
       e.out += "const u32 a = " + op_read(e, d) + ", b = " + op_read(e, s) + ";\n";
-      e.out += "const u32 r0 = x_add<" + w_of(d) + ">(fl, a, b);\n";
+      e.out += "const u32 r0 = x_add" + flag_args(e, d) + "(fl, a, b);\n";
       op_write(e, s, "a");
       op_write(e, d, "r0");
       e.dirty |= D_FLAGS;
@@ -246,7 +264,7 @@ bool emit_alu(Emitter& e) {
       Loc d = op_loc(e, 0), s = op_loc(e, 1);
       int part = d.width == 8 ? 2 : d.width == 16 ? 1 : 0;
       e.out += "const u32 a = " + op_read(e, d) + ", acc = " + reg_read(R_EAX, part) + ";\n";
-      e.out += "x_sub<" + w_of(d) + ">(fl, acc, a);\n";
+      e.out += "x_sub" + flag_args(e, d) + "(fl, acc, a);\n";
       e.out += "if (acc == a) {\n";
       op_write(e, d, op_read(e, s));
       e.out += "} else {\n";

@@ -103,6 +103,23 @@ std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool wi
   return s;
 }
 
+// A 16-bit effective address (address-size prefix): BX or BP plus SI or DI
+// plus a displacement, wrapped to 16 bits.
+std::string address16(const ZydisDecodedOperandMem& m) {
+  std::string s = "(" + hex(static_cast<u32>(m.disp.value));
+  for (ZydisRegister r : {m.base, m.index}) {
+    switch (r) {
+      case ZYDIS_REGISTER_NONE: break;
+      case ZYDIS_REGISTER_BX: s += " + (ebx & 0xFFFFu)"; break;
+      case ZYDIS_REGISTER_BP: s += " + (ebp & 0xFFFFu)"; break;
+      case ZYDIS_REGISTER_SI: s += " + (esi & 0xFFFFu)"; break;
+      case ZYDIS_REGISTER_DI: s += " + (edi & 0xFFFFu)"; break;
+      default: throw Unsupported{};
+    }
+  }
+  return s + ") & 0xFFFFu";
+}
+
 Loc op_loc(Emitter& e, int index) {
   const ZydisDecodedOperand& op = e.in->ops[index];
   Loc l{};
@@ -113,9 +130,16 @@ Loc op_loc(Emitter& e, int index) {
       if (!map_register(op.reg.value, &l.reg, &l.part)) throw Unsupported{};
       return l;
     case ZYDIS_OPERAND_TYPE_MEMORY: {
-      if (op.mem.type != ZYDIS_MEMOP_TYPE_MEM || e.in->d.address_width != 32) throw Unsupported{};
+      if (op.mem.type != ZYDIS_MEMOP_TYPE_MEM) throw Unsupported{};
       l.kind = Loc::MEM;
       l.text = new_temp(e);
+      if (e.in->d.address_width == 16) {
+        // Below 64K, which the device never maps: faults as it would there.
+        if (op.mem.segment == ZYDIS_REGISTER_FS || op.mem.segment == ZYDIS_REGISTER_GS) throw Unsupported{};
+        e.out += "const u32 " + l.text + " = " + address16(op.mem) + ";\n";
+        l.aligned = false;
+        return l;
+      }
       e.out += "const u32 " + l.text + " = " + effective_address(e, op, true) + ";\n";
       // Known 4-aligned: the guest stack pointer (taken to be aligned), an
       // index scaled by 4 or more and an aligned displacement; Fixup is a
@@ -264,7 +288,8 @@ void emit_lookup(Emitter& e) {
 
 void emit_untranslated(Emitter& e) {
   char name[64];
-  snprintf(name, sizeof name, "%s", ZydisMnemonicGetString(e.in->d.mnemonic));
+  const bool far = e.in->d.meta.branch_type == ZYDIS_BRANCH_TYPE_FAR;
+  snprintf(name, sizeof name, "%s%s", far ? "far " : "", ZydisMnemonicGetString(e.in->d.mnemonic));
   (*e.untranslated)[name]++;
   e.dirty = 0;
   e.out += "eip = fx + " + hex(e.in->va) + "; goto miss;  // not translated\n";

@@ -93,6 +93,6 @@ bool emit_system(Emitter& e) {
     case ZYDIS_MNEMONIC_CMPXCHG8B: compare_exchange8(e); return true;
     case ZYDIS_MNEMONIC_AAM: ascii_adjust(e, true); return true;
     case ZYDIS_MNEMONIC_AAD: ascii_adjust(e, false); return true;
-    default: return false;
+    default: return emit_legacy(e);
   }
 }

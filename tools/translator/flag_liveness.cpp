@@ -26,14 +26,14 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
     case ZYDIS_MNEMONIC_ADD: case ZYDIS_MNEMONIC_SUB: case ZYDIS_MNEMONIC_CMP: case ZYDIS_MNEMONIC_AND:
     case ZYDIS_MNEMONIC_OR: case ZYDIS_MNEMONIC_XOR: case ZYDIS_MNEMONIC_TEST: case ZYDIS_MNEMONIC_NEG:
     case ZYDIS_MNEMONIC_IMUL: case ZYDIS_MNEMONIC_MUL: case ZYDIS_MNEMONIC_XADD: case ZYDIS_MNEMONIC_CMPXCHG:
-      *def = D_FLAGS;
+      *def = D_FLAGS | D_AF;  // AF undefined after IMUL and MUL
       return;
     case ZYDIS_MNEMONIC_ADC: case ZYDIS_MNEMONIC_SBB:
       *use = D_CF;
-      *def = D_FLAGS;
+      *def = D_FLAGS | D_AF;
       return;
     case ZYDIS_MNEMONIC_INC: case ZYDIS_MNEMONIC_DEC:
-      *def = D_OF | D_SZP;
+      *def = D_OF | D_SZP | D_AF;
       return;
     case ZYDIS_MNEMONIC_SHL: case ZYDIS_MNEMONIC_SHR: case ZYDIS_MNEMONIC_SAR: case ZYDIS_MNEMONIC_SHLD:
     case ZYDIS_MNEMONIC_SHRD: {
@@ -41,7 +41,7 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       const ZydisDecodedOperand& c = in.ops[in.d.operand_count_visible - 1];
       if (in.d.operand_count_visible == 1 ||
           (c.type == ZYDIS_OPERAND_TYPE_IMMEDIATE && (c.imm.value.u & 31) != 0))
-        *def = D_FLAGS;
+        *def = D_FLAGS | D_AF;  // AF undefined
       return;
     }
     case ZYDIS_MNEMONIC_ROL: case ZYDIS_MNEMONIC_ROR:
@@ -54,13 +54,27 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       *def = D_CF;
       return;
     case ZYDIS_MNEMONIC_SAHF:
-      *def = D_CF | D_SZP;
+      *def = D_CF | D_SZP | D_AF;
       return;
-    case ZYDIS_MNEMONIC_POPFD:
-      *def = D_FLAGS;
+    case ZYDIS_MNEMONIC_POPFD: case ZYDIS_MNEMONIC_POPF:
+      *def = D_FLAGS | D_AF;
+      return;
+    case ZYDIS_MNEMONIC_LAHF: case ZYDIS_MNEMONIC_PUSHFD: case ZYDIS_MNEMONIC_PUSHF:
+      *use = D_FLAGS | D_AF;
       return;
     case ZYDIS_MNEMONIC_LOOPE: case ZYDIS_MNEMONIC_LOOPNE:
       *use = D_SZP;
+      return;
+    // The decimal adjusts leave OF (and AAA/AAS SF, ZF, PF) undefined.
+    case ZYDIS_MNEMONIC_DAA: case ZYDIS_MNEMONIC_DAS: case ZYDIS_MNEMONIC_AAA: case ZYDIS_MNEMONIC_AAS:
+      *use = D_CF | D_AF;
+      *def = D_FLAGS | D_AF;
+      return;
+    case ZYDIS_MNEMONIC_SALC:
+      *use = D_CF;
+      return;
+    case ZYDIS_MNEMONIC_BSF: case ZYDIS_MNEMONIC_BSR: case ZYDIS_MNEMONIC_TZCNT: case ZYDIS_MNEMONIC_LZCNT:
+      *def = D_SZP;
       return;
     case ZYDIS_MNEMONIC_MOV: case ZYDIS_MNEMONIC_MOVZX: case ZYDIS_MNEMONIC_MOVSX: case ZYDIS_MNEMONIC_LEA:
     case ZYDIS_MNEMONIC_PUSH: case ZYDIS_MNEMONIC_POP: case ZYDIS_MNEMONIC_NOT: case ZYDIS_MNEMONIC_XCHG:
@@ -71,8 +85,10 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       return;
     default:
       // Anything else (string instructions, x87, what is not translated)
-      // may read every flag.
+      // may read every flag; x87 and MMX are given the six flags only and
+      // leave AF as it was.
       *use = D_FLAGS;
+      if (in.d.meta.isa_ext != ZYDIS_ISA_EXT_X87 && in.d.meta.isa_ext != ZYDIS_ISA_EXT_MMX) *use |= D_AF;
       return;
   }
 }
@@ -116,6 +132,8 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
     changed = false;
     for (size_t k = n; k-- > 0;) {
       unsigned out = 0;
+      // AF is not kept through the look-up (returns, indirect jumps): a
+      // decimal adjust follows its arithmetic within one function.
       for (long s : succ[k]) out |= s < 0 ? D_FLAGS : live[s];
       unsigned in = use[k] | (out & ~def[k]);
       if (in != live[k]) {

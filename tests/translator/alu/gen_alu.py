@@ -3,8 +3,9 @@ source per mode (the native x86_64 harness and the 32-bit guest) plus the
 flags each case leaves undefined. Shared by run_alu.py."""
 import random
 
-CF, PF, ZF, SF, OF = 0x1, 0x4, 0x40, 0x80, 0x800
-ALL = CF | PF | ZF | SF | OF
+CF, PF, AF, ZF, SF, OF = 0x1, 0x4, 0x10, 0x40, 0x80, 0x800
+ALL = CF | PF | AF | ZF | SF | OF
+LAHF_READS = CF | PF | AF | ZF | SF
 REGS = {32: ["eax", "ebx", "ecx", "edx", "esi", "edi", "ebp"],
         16: ["ax", "bx", "cx", "dx", "si", "di", "bp"],
         8: ["al", "bl", "cl", "dl", "ah", "bh", "ch", "dh"]}
@@ -45,7 +46,8 @@ class Case:
             src = s if rng.random() < 0.6 else hex(self.imm(w))
             if op == "test" and not src.startswith("0x") and rng.random() < 0.5:
                 src = s
-            return self.emit(f"{op} {d}, {src}", sets=ALL)
+            logic = op in ("and", "or", "xor", "test")
+            return self.emit(f"{op} {d}, {src}", sets=ALL, undefines=AF if logic else 0)
         if kind == 3:
             op = rng.choice(["adc", "sbb"])
             src = s if rng.random() < 0.6 else hex(self.imm(w))
@@ -68,7 +70,7 @@ class Case:
             if c == 0:
                 return self.emit(f"{op} {d}, {src}", reads=CF if op in ("rcl", "rcr") else 0)
             if op in ("shl", "shr", "sar"):
-                undef = (OF if c != 1 else 0) | (CF if c >= w else 0)
+                undef = AF | (OF if c != 1 else 0) | (CF if c >= w else 0)
                 return self.emit(f"{op} {d}, {src}", sets=ALL, undefines=undef)
             reads = CF if op in ("rcl", "rcr") else 0
             return self.emit(f"{op} {d}, {src}", reads=reads, sets=CF | OF, undefines=OF if c != 1 else 0)
@@ -77,24 +79,27 @@ class Case:
             count = rng.randrange(1, 16) if w == 16 else rng.randrange(32)
             if count == 0:
                 return self.emit(f"{op} {d}, {s}, 0")
-            return self.emit(f"{op} {d}, {s}, {count}", sets=ALL, undefines=OF if count != 1 else 0)
+            return self.emit(f"{op} {d}, {s}, {count}", sets=ALL, undefines=AF | (OF if count != 1 else 0))
         if kind == 8:
             if w == 8 or rng.random() < 0.3:
                 src = self.reg(w)
                 sub = rng.choice(["mul", "imul"])
                 if w == 8:
-                    return self.emit(f"{sub} {src}", sets=CF | OF, undefines=SF | ZF | PF)
-                return self.emit(f"{sub} {src}", sets=CF | OF, undefines=SF | ZF | PF)
+                    return self.emit(f"{sub} {src}", sets=CF | OF, undefines=SF | ZF | PF | AF)
+                return self.emit(f"{sub} {src}", sets=CF | OF, undefines=SF | ZF | PF | AF)
             if rng.random() < 0.5:
-                return self.emit(f"imul {d}, {s}", sets=CF | OF, undefines=SF | ZF | PF)
-            return self.emit(f"imul {d}, {s}, {hex(self.imm(w))}", sets=CF | OF, undefines=SF | ZF | PF)
+                return self.emit(f"imul {d}, {s}", sets=CF | OF, undefines=SF | ZF | PF | AF)
+            return self.emit(f"imul {d}, {s}, {hex(self.imm(w))}", sets=CF | OF, undefines=SF | ZF | PF | AF)
         if kind == 9 and w != 8:
             op = rng.choice(["bt", "bts", "btr", "btc"])
             src = s if rng.random() < 0.5 else str(rng.randrange(w))
-            return self.emit(f"{op} {d}, {src}", sets=CF, undefines=OF | SF | PF)
+            return self.emit(f"{op} {d}, {src}", sets=CF, undefines=OF | SF | PF | AF)
         if kind == 10 and w != 8:
             op = rng.choice(["bsf", "bsr"])
-            return self.emit(f"{op} {d}, {s}", sets=ZF, undefines=CF | OF | SF | PF)
+            # REP BSF/BSR (TZCNT/LZCNT on BMI processors) only in the guest:
+            # the guest's processor runs them as BSF/BSR.
+            rep = "rep:" if rng.random() < 0.5 else ""
+            return self.emit(f"{rep}{op} {d}, {s}", sets=ZF, undefines=CF | OF | SF | PF | AF)
         if kind == 11:
             cc = rng.choice(list(CC_READS))
             if w == 8 or rng.random() < 0.3:
@@ -127,9 +132,11 @@ class Case:
                 return self.emit(f"lea {dst}, [{base} + {index}*{scale} + {disp}]")
             return self.emit(op)
         if kind == 15:
-            op = rng.choice(["clc", "stc", "cmc", "sahf"])
+            op = rng.choice(["clc", "stc", "cmc", "sahf", "lahf"])
             if op == "sahf":
-                return self.emit("sahf", sets=CF | PF | ZF | SF)
+                return self.emit("sahf", sets=CF | PF | AF | ZF | SF)
+            if op == "lahf":
+                return self.emit("lahf", reads=LAHF_READS)
             return self.emit(op, reads=CF if op == "cmc" else 0, sets=CF)
         if kind == 16:
             return self.emit(f"mov {d}, {hex(self.imm(w))}")
@@ -153,17 +160,73 @@ def generate(seed, cases, length):
     return out, states
 
 
-def assembly(cases, mode):
-    """The case functions; each loads g_in, runs its body and stores g_out."""
+class LegacyCase(Case):
+    """Byte arithmetic feeding the decimal adjusts, SALC, LAHF, the 16-bit
+    flag and all-register pushes and 16-bit LEA: instructions that only
+    exist outside 64-bit mode, so their reference is a 32-bit build."""
+
+    def one(self):
+        rng = self.rng
+        kind = rng.randrange(9)
+        if kind == 0:
+            # A packed decimal operand makes the adjusts meaningful.
+            return self.emit(f"mov al, {hex(rng.randrange(10) << 4 | rng.randrange(10))}")
+        if kind in (1, 2):
+            op = rng.choice(["add", "sub", "adc", "sbb", "cmp"])
+            src = rng.choice(REGS[8]) if rng.random() < 0.3 else hex(rng.randrange(10) << 4 | rng.randrange(10))
+            return self.emit(f"{op} al, {src}", reads=CF if op in ("adc", "sbb") else 0, sets=ALL)
+        if kind == 3:
+            op = rng.choice(["inc", "dec", "neg"])
+            return self.emit(f"{op} al", sets=ALL if op == "neg" else ALL & ~CF)
+        if kind == 4:
+            op = rng.choice(["daa", "das", "aaa", "aas"])
+            if op in ("daa", "das"):
+                return self.emit(op, reads=CF | AF, sets=ALL, undefines=OF)
+            return self.emit(op, reads=AF, sets=ALL, undefines=OF | SF | ZF | PF)
+        if kind == 5:
+            op = rng.choice(["salc", "lahf"])
+            return self.emit(op, reads=CF if op == "salc" else LAHF_READS)
+        if kind == 6:
+            if rng.random() < 0.5:
+                return self.emit(f"pushfw\npop {self.reg(16)}", reads=ALL)
+            # Never TF or DF: the case returns to C code.
+            return self.emit(f"mov si, {hex(rng.getrandbits(16) & 0x08D5)}\npush si\npopfw", sets=ALL)
+        if kind == 7:
+            if rng.random() < 0.5:
+                return self.emit("pushaw\npopaw")
+            # The fourth word is SP, which differs between the two runs.
+            pops = [rng.choice(["ax", "bx", "cx", "dx", "si", "di", "bp"]) for _ in range(8)]
+            pops[3] = None
+            return self.emit("pushaw\n" + "\n".join(f"pop {r}" if r else "lea esp, [esp + 2]" for r in pops))
+        base, index = rng.choice(["bx", "bp", None]), rng.choice(["si", "di", None])
+        parts = [r for r in (base, index) if r] + [str(rng.randrange(-0x8000, 0x10000))]
+        return self.emit(f"lea {self.reg(rng.choice([16, 32]))}, [{' + '.join(parts)}]")
+
+
+def generate_legacy(seed, cases, length):
+    rng = random.Random(seed ^ 0x5A5A5A5A)
+    out = []
+    for _ in range(cases):
+        c = LegacyCase(rng)
+        while len(c.lines) < length:
+            c.one()
+        out.append(c)
+    return out
+
+
+def assembly(cases, mode, first=0):
+    """The case functions (numbered from `first`); each loads g_in, runs its
+    body and stores g_out. Modes: 64 (host), 32 (the guest, win32 names),
+    "elf32" (the 32-bit reference)."""
     wide = mode == 64
+    guest = mode == 32
+    p = "_" if guest else ""
     lines = ["bits 64", "default rel"] if wide else ["bits 32"]
-    lines += ["section .data", "global g_in", "global g_out"] if wide else \
-             ["section .data", "global _g_in", "global _g_out"]
-    p = "" if wide else "_"
+    lines += ["section .data", f"global {p}g_in", f"global {p}g_out"]
     lines += [f"{p}g_in: times 10 dd 0", f"{p}g_out: times 10 dd 0", "section .text"]
     saved = ["rbx", "rsi", "rdi", "rbp"] if wide else ["ebx", "esi", "edi", "ebp"]
     names = []
-    for k, c in enumerate(cases):
+    for k, c in enumerate(cases, first):
         name = f"{p}alu_case_{k}"
         names.append(name)
         lines.append(f"global {name}")
@@ -172,7 +235,10 @@ def assembly(cases, mode):
         lines += [f"push qword [{p}g_in + 28]", "popfq"] if wide else [f"push dword [{p}g_in + 28]", "popfd"]
         for i, r in enumerate(["eax", "ebx", "ecx", "edx", "esi", "edi", "ebp"]):
             lines.append(f"mov {r}, [{p}g_in + {4 * i}]")
-        lines += c.lines
+        for line in c.lines:
+            if line.startswith("rep:"):
+                line = ("db 0xF3\n" if guest else "") + line[4:]
+            lines.append(line)
         for i, r in enumerate(["eax", "ebx", "ecx", "edx", "esi", "edi", "ebp"]):
             lines.append(f"mov [{p}g_out + {4 * i}], {r}")
         lines += ["pushfq", f"pop qword [{p}g_out + 28]"] if wide else ["pushfd", f"pop dword [{p}g_out + 28]"]
@@ -181,11 +247,12 @@ def assembly(cases, mode):
     return "\n".join(lines) + "\n"
 
 
-def c_tables(cases, states):
+def c_tables(cases, states, first=0):
     """Declarations of the cases and the start states for the C driver."""
+    numbers = range(first, first + len(cases))
     out = ["#define ALU_CASES %d" % len(cases), "#define ALU_STATES %d" % len(states)]
-    out += ["void alu_case_%d(void);" % k for k in range(len(cases))]
-    out.append("static void (*const alu_cases[])(void) = {" + ", ".join("alu_case_%d" % k for k in range(len(cases))) + "};")
+    out += ["void alu_case_%d(void);" % k for k in numbers]
+    out.append("static void (*const alu_cases[])(void) = {" + ", ".join("alu_case_%d" % k for k in numbers) + "};")
     out.append("static const unsigned alu_states[][8] = {")
     out += ["  {" + ", ".join(hex(v) + "u" for v in s) + "}," for s in states]
     out.append("};")

@@ -37,14 +37,26 @@ def main():
     ap.add_argument("--length", type=int, default=40)
     a = ap.parse_args()
     seed = int(os.environ.get("TR_SEED") or random.SystemRandom().getrandbits(32))
-    cases, states = gen_alu.generate(seed, a.cases, a.length)
+    host_cases, states = gen_alu.generate(seed, a.cases, a.length)
+    # Instructions 64-bit mode lacks: their reference is a 32-bit build,
+    # run the way this machine runs 32-bit programs.
+    legacy_cases = gen_alu.generate_legacy(seed, a.cases // 4, a.length)
+    cases = host_cases + legacy_cases
     executed = len(cases) * len(states) * a.length
     work = tempfile.mkdtemp(prefix="tr-alu-")
     w = lambda name: os.path.join(work, name)
+    for sub in ("host", "legacy"):
+        os.makedirs(w(sub))
     with open(w("alu_cases.h"), "w") as f:
         f.write(gen_alu.c_tables(cases, states))
+    with open(w("host/alu_cases.h"), "w") as f:
+        f.write(gen_alu.c_tables(host_cases, states))
+    with open(w("legacy/alu_cases.h"), "w") as f:
+        f.write(gen_alu.c_tables(legacy_cases, states, len(host_cases)))
     with open(w("native.asm"), "w") as f:
-        f.write(gen_alu.assembly(cases, 64))
+        f.write(gen_alu.assembly(host_cases, 64))
+    with open(w("legacy.asm"), "w") as f:
+        f.write(gen_alu.assembly(legacy_cases, "elf32", len(host_cases)))
     with open(w("guest.asm"), "w") as f:
         f.write(gen_alu.assembly(cases, 32))
     masks = b"".join(((gen_alu.ALL & ~c.undefined) | 0).to_bytes(4, "little") for c in cases)
@@ -54,8 +66,15 @@ def main():
 
     # The host CPU's answers.
     run(["nasm", "-f", "elf64", w("native.asm"), "-o", w("native.o")])
-    run(["gcc", "-O1", "-I", work, driver, w("native.o"), "-o", w("native")])
+    run(["gcc", "-O1", "-I", w("host"), driver, w("native.o"), "-o", w("native")])
     run([w("native"), w("native.bin")])
+    run(["nasm", "-f", "elf32", w("legacy.asm"), "-o", w("legacy.o")])
+    run(["gcc", "-m32", "-static", "-O1", "-I", w("legacy"), driver, w("legacy.o"), "-o", w("legacy32")])
+    run([x for x in a.runner.split(";") if x] + [w("legacy32"), w("legacy.bin")])
+    with open(w("expected.bin"), "wb") as out:
+        for part in ("native.bin", "legacy.bin"):
+            with open(w(part), "rb") as f:
+                out.write(f.read())
 
     # The same sequences as a guest program, translated and built.
     run(["nasm", "-f", "win32", w("guest.asm"), "-o", w("guest.o")])
@@ -82,7 +101,7 @@ def main():
         [a.frame_lib, "-L", a.device, "-l:Trevik.dll", "-lcoredll", "-Wl,-rpath," + a.device])
 
     env = dict(os.environ, DEVICE_ROOT=work)
-    r = subprocess.run(a.runner.split(";") + [a.checker, module, w("native.bin"), w("masks.bin")],
+    r = subprocess.run(a.runner.split(";") + [a.checker, module, w("expected.bin"), w("masks.bin")],
                        capture_output=True, text=True, env=env)
     sys.stdout.write(r.stdout)
     if r.returncode != 0:

@@ -266,6 +266,36 @@ TEST(SystemInstructions, AsciiAdjustsSixteenBitStackAndNestedEnter) {
   EXPECT_EQ(env.EDX, 0u);           // ENTER 8, 2 stored its own frame pointer
 }
 
+TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThem) {
+  ModuleInfo* mi = edges();
+  u32 out[22] = {};
+  call_guest(mi, export_address(mi, "edge_legacy"), {addr(out)});
+  EXPECT_EQ(out[0], 3u);            // LOOP with 0x67 counted CX ...
+  EXPECT_EQ(out[1], 0x12340000u);   // ... and left ECX's high half
+  EXPECT_EQ(out[19], out[18] - 16); // PUSHA (16-bit) pushed eight words
+  EXPECT_EQ(out[2] & 0xFFFF, addr(out) & 0xFFFF);  // DI at the lowest address
+  EXPECT_EQ(out[2] >> 16, 5u);                       // SI
+  EXPECT_EQ(out[3] & 0xFFFF, 6u);                    // BP
+  EXPECT_EQ(out[3] >> 16, out[18] & 0xFFFF);         // SP before the pushes
+  EXPECT_EQ(out[4], 0x00030004u);                    // BX, DX
+  EXPECT_EQ(out[5], 0x00010002u);                    // CX, AX
+  // POPA (16-bit) restores the low halves only and skips SP.
+  const u32 popped[6] = {0xAAAA0001u, 0xBBBB0002u, 0xCCCC0003u, 0xDDDD0004u, 0xEEEE0005u, 0x99990006u};
+  for (int i = 0; i < 6; i++) EXPECT_EQ(out[6 + i], popped[i]) << i;
+  EXPECT_EQ(out[12], 0x0247u);                       // PUSHF: ZF PF CF, bit 1, IF
+  EXPECT_EQ(out[13] & 0xFFFF, 0x1301u);              // POPF then LAHF: AF CF (AH), OF (AL)
+  EXPECT_EQ(out[14] & 0xFFFF, 0x0033u);              // SMSW: PE MP ET NE
+  EXPECT_EQ(out[15] & 0xFFFF, 0x03FFu);              // SGDT: limit ...
+  EXPECT_EQ((out[15] >> 16) | (out[16] & 0xFFFF) << 16, 0x8003F000u);  // ... and a kernel base
+  EXPECT_EQ(out[17], 0x40u);        // REP BSF is BSF (4), through hints and a REP RET
+  EXPECT_EQ(out[20] & 0xFFFF, 0x7777u);  // LEAVE (16-bit) popped a word into BP ...
+  EXPECT_EQ(out[21], 0u);                // ... and only a word
+  // A 16-bit address is the low half of the registers: below 64K, a fault,
+  // though EBX itself points at readable memory.
+  Env env;
+  EXPECT_EQ(faulting_call(mi, "edge_fault16", {addr(out)}, &env), 0xC0000005u);
+}
+
 TEST(SystemInstructions, FloatingPointConditionalMovesFollowTheFlags) {
   ModuleInfo* mi = edges();
   const u32 CF = 0x01, PF = 0x04, ZF = 0x40;

@@ -11,12 +11,18 @@
 
 #define XI static inline __attribute__((always_inline))
 
-// The five lazy flag values of a running chunk (DF lives apart).
+// The lazy flag values of a running chunk (DF lives apart). AF is bit 4 of
+// `af` (for arithmetic: operand ^ operand ^ result, the carry into bit 4).
+// It lives only while the chunk runs: the frame and the Env carry the other
+// five, so a chunk is entered with AF clear. The helpers that set it take
+// AF = false where the flag-liveness pass found it dead.
 struct XFlags {
   u32 cf, of;
   i32 sf;
   u32 zf, pf;
+  u32 af = 0;  // a chunk is entered with AF clear
 };
+constexpr u32 X_FLAG_AF = 0x10;
 
 template <int W>
 XI constexpr u32 x_mask() {
@@ -77,66 +83,74 @@ XI void sw(u32 a, u32 v) {
 XI u32 x_fs() { return guest_addr(FS_Base()); }
 
 // --- arithmetic ----------------------------------------------------------------
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_add(XFlags& f, u32 a, u32 b) {
   u32 r = (a + b) & x_mask<W>();
   f.cf = r < a;
   f.of = x_msb<W>((a ^ r) & (b ^ r));
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_adc(XFlags& f, u32 a, u32 b) {
   u32 c = f.cf;
   u32 r = (a + b + c) & x_mask<W>();
   f.cf = c ? r <= a : r < a;
   f.of = x_msb<W>((a ^ r) & (b ^ r));
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_sub(XFlags& f, u32 a, u32 b) {
   u32 r = (a - b) & x_mask<W>();
   f.cf = a < b;
   f.of = x_msb<W>((a ^ b) & (a ^ r));
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_sbb(XFlags& f, u32 a, u32 b) {
   u32 c = f.cf;
   u32 r = (a - b - c) & x_mask<W>();
   f.cf = c ? a <= b : a < b;
   f.of = x_msb<W>((a ^ b) & (a ^ r));
+  if constexpr (AF) f.af = a ^ b ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_logic(XFlags& f, u32 r) {
   f.cf = 0;
   f.of = 0;
+  if constexpr (AF) f.af = 0;  // undefined; the P6 clears it
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_inc(XFlags& f, u32 a) {
   u32 r = (a + 1) & x_mask<W>();
   f.of = r == (1u << (W - 1));
+  if constexpr (AF) f.af = a ^ 1 ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_dec(XFlags& f, u32 a) {
   u32 r = (a - 1) & x_mask<W>();
   f.of = a == (1u << (W - 1));
+  if constexpr (AF) f.af = a ^ 1 ^ r;
   x_szp<W>(f, r);
   return r;
 }
-template <int W>
+template <int W, bool AF = true>
 XI u32 x_neg(XFlags& f, u32 a) {
   u32 r = (0 - a) & x_mask<W>();
   f.cf = a != 0;
   f.of = a == (1u << (W - 1));
+  if constexpr (AF) f.af = a ^ r;
   x_szp<W>(f, r);
   return r;
 }
@@ -323,6 +337,8 @@ XI u32 x_bsr(XFlags& f, u32 s, u32 old) {
 }
 
 // --- EFLAGS --------------------------------------------------------------------------
+// The six flags the Env carries (also what the runtime's x87 is given and
+// gives back: AF stays in the chunk's locals meanwhile).
 XI u32 x_eflags(const XFlags& f, i32 df) {
   return (f.cf ? FLAG_CF : 0) | (f.of ? FLAG_OF : 0) | (f.sf < 0 ? FLAG_SF : 0) | (kParity[f.pf & 0xFF] ? FLAG_PF : 0) |
          (f.zf == 0 ? FLAG_ZF : 0) | (df < 0 ? FLAG_DF : 0);
@@ -335,14 +351,24 @@ XI void x_set_eflags(XFlags& f, i32& df, u32 e) {
   f.pf = (e & FLAG_PF) ? 0 : 1;
   df = (e & FLAG_DF) ? -1 : 1;
 }
-// SAHF: SF, ZF, PF and CF from AH.
+// With AF: what the guest itself reads and writes (PUSHF, POPF, LAHF). Only
+// these make AF live, so a chunk without them computes no AF at all.
+XI u32 x_guest_eflags(const XFlags& f, i32 df) { return x_eflags(f, df) | (f.af & X_FLAG_AF); }
+XI void x_set_guest_eflags(XFlags& f, i32& df, u32 e) {
+  x_set_eflags(f, df, e);
+  f.af = e & X_FLAG_AF;
+}
+// SAHF: SF, ZF, AF, PF and CF from AH.
 XI void x_sahf(XFlags& f, u32 ah) {
   f.cf = ah & 1;
+  f.af = ah & X_FLAG_AF;
   f.pf = (ah & 4) ? 0 : 1;
   f.zf = (ah & 0x40) ? 0 : 1;
   f.sf = (ah & 0x80) ? -1 : 0;
 }
-XI u32 x_lahf(const XFlags& f) { return (x_eflags(f, 1) & 0xD5) | 2; }
+XI u32 x_lahf(const XFlags& f) { return (x_guest_eflags(f, 1) & 0xD5) | 2; }
+
+#include "xlat_decimal.h"
 
 // --- string instructions ---------------------------------------------------------------
 // One element, or with REP until ECX reaches 0, stepping ESI and EDI by the
