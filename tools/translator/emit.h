@@ -92,6 +92,7 @@ std::string mask_text(int width);
 // Frame synchronisation and control transfer.
 void emit_sync(Emitter& e);                 // store what the block changed
 void emit_goto(Emitter& e, u32 target);     // sync, then branch or leave
+void emit_conditional(Emitter& e, const std::string& cond);  // branch on C++ text to the target or the next
 void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`
 void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at `guest`
 void emit_untranslated(Emitter& e);         // leave at the current instruction, unreported

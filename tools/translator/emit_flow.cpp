@@ -18,19 +18,6 @@ std::string indirect_target(Emitter& e) {
   return "target";
 }
 
-void conditional(Emitter& e, const std::string& cond) {
-  const u32 taken = branch_target(*e.in), fall = e.in->next();
-  // Registers once for both edges; flags per edge, as each target needs.
-  const unsigned flags = e.dirty & D_FLAGS;
-  e.dirty &= ~D_FLAGS;
-  emit_sync(e);
-  e.out += "if (" + cond + ") {\n";
-  e.dirty = flags;
-  emit_goto(e, taken);
-  e.out += "}\n";
-  e.dirty = flags;
-  emit_goto(e, fall);
-}
 
 // Cases lo..hi-1 of a jump table as a tree of compares on the index `k`:
 // a host jump table would take the PIC register in the whole chunk, and
@@ -67,6 +54,21 @@ void jump_table(Emitter& e, const JumpTable& table) {
 }
 
 }  // namespace
+
+// A conditional branch on C++ text: registers stored once for both
+// edges, flags per edge, as each target needs.
+void emit_conditional(Emitter& e, const std::string& cond) {
+  const u32 taken = branch_target(*e.in), fall = e.in->next();
+  const unsigned flags = e.dirty & D_FLAGS;
+  e.dirty &= ~D_FLAGS;
+  emit_sync(e);
+  e.out += "if (" + cond + ") {\n";
+  e.dirty = flags;
+  emit_goto(e, taken);
+  e.out += "}\n";
+  e.dirty = flags;
+  emit_goto(e, fall);
+}
 
 bool emit_flow(Emitter& e) {
   const Insn& in = *e.in;
@@ -125,11 +127,11 @@ bool emit_flow(Emitter& e) {
       std::string cond = "ecx != 0";
       if (m == ZYDIS_MNEMONIC_LOOPE) cond += " && fl.zf == 0";
       if (m == ZYDIS_MNEMONIC_LOOPNE) cond += " && fl.zf != 0";
-      conditional(e, cond);
+      emit_conditional(e, cond);
       return true;
     }
-    case ZYDIS_MNEMONIC_JECXZ: conditional(e, "ecx == 0"); return true;
-    case ZYDIS_MNEMONIC_JCXZ: conditional(e, "(ecx & 0xFFFFu) == 0"); return true;
+    case ZYDIS_MNEMONIC_JECXZ: emit_conditional(e, "ecx == 0"); return true;
+    case ZYDIS_MNEMONIC_JCXZ: emit_conditional(e, "(ecx & 0xFFFFu) == 0"); return true;
     case ZYDIS_MNEMONIC_PUSH: {
       if (in.d.operand_width != 32 && in.d.operand_width != 16) return false;
       Loc s = op_loc(e, 0);
@@ -197,7 +199,7 @@ bool emit_flow(Emitter& e) {
   }
   int cc = condition_of(m);
   if (cc >= 0 && in.d.meta.category == ZYDIS_CATEGORY_COND_BR) {
-    conditional(e, condition_text(e, cc));
+    emit_conditional(e, condition_text(e, cc));
     return true;
   }
   return false;

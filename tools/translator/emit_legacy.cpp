@@ -16,21 +16,6 @@ constexpr u32 kMachineStatusWord = 0x80010033;
 constexpr u32 kGdtLimit = 0x03FF;
 constexpr u32 kGdtBase = 0x8003F000;
 
-// A conditional branch whose condition is C++ text; each edge stores the
-// flags its target needs.
-void branch_if(Emitter& e, const std::string& cond) {
-  const u32 taken = branch_target(*e.in), fall = e.in->next();
-  const unsigned flags = e.dirty & D_FLAGS;
-  e.dirty &= ~D_FLAGS;
-  emit_sync(e);
-  e.out += "if (" + cond + ") {\n";
-  e.dirty = flags;
-  emit_goto(e, taken);
-  e.out += "}\n";
-  e.dirty = flags;
-  emit_goto(e, fall);
-}
-
 // LOOP, LOOPE and LOOPNE with the address-size prefix count in CX.
 void loop_cx(Emitter& e) {
   const ZydisMnemonic m = e.in->d.mnemonic;
@@ -38,7 +23,7 @@ void loop_cx(Emitter& e) {
   std::string cond = "(ecx & 0xFFFFu) != 0";
   if (m == ZYDIS_MNEMONIC_LOOPE) cond += " && fl.zf == 0";
   if (m == ZYDIS_MNEMONIC_LOOPNE) cond += " && fl.zf != 0";
-  branch_if(e, cond);
+  emit_conditional(e, cond);
 }
 
 void push16(Emitter& e, const std::string& value) {
