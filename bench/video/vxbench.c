@@ -8,22 +8,9 @@
 #include "vx_core.h"
 #include "vxbench.h"
 
-typedef struct Memory {
-  const uint8_t* data;
-  uint32_t size;
-} Memory;
-
-static uint32_t memory_read(void* context, uint32_t offset, void* buffer, uint32_t bytes) {
-  const Memory* m = (const Memory*)context;
-  if (offset >= m->size) return 0;
-  if (bytes > m->size - offset) bytes = m->size - offset;
-  memcpy(buffer, m->data + offset, bytes);
-  return bytes;
-}
-
 unsigned vxbench_run(const uint8_t* movie, uint32_t size, uint32_t passes, uint32_t* frames) {
-  Memory memory = {movie, size};
-  VxSource source = {&memory, memory_read, size};
+  VxMemory memory = {movie, size};
+  VxSource source = {&memory, vx_memory_read, size};
   unsigned digest = 2166136261u;
   *frames = 0;
   for (uint32_t p = 0; p < passes; p++) {

@@ -6,6 +6,7 @@
 #define VX_CORE_H
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #include "vexon32.h"
 
@@ -16,6 +17,21 @@ typedef struct VxSource {
   uint32_t (*read)(void* context, uint32_t offset, void* buffer, uint32_t bytes);
   uint32_t size;
 } VxSource;
+
+/* A movie already in memory (the tests, the fuzzer, the benchmark): a
+   source's context points to one of these and reads with vx_memory_read. */
+typedef struct VxMemory {
+  const uint8_t* data;
+  uint32_t size;
+} VxMemory;
+
+static inline uint32_t vx_memory_read(void* context, uint32_t offset, void* buffer, uint32_t bytes) {
+  const VxMemory* m = (const VxMemory*)context;
+  if (offset >= m->size) return 0;
+  if (bytes > m->size - offset) bytes = m->size - offset;
+  memcpy(buffer, m->data + offset, bytes);
+  return bytes;
+}
 
 /* One chunk of the 'movi' list: where its data starts and how long it is. */
 typedef struct VxChunk {

@@ -17,6 +17,7 @@
 #include "wce/gdi.h"
 #include "wce/kernel.h"
 #include "wce/registry.h"
+#include "child_process.h"
 
 namespace {
 
@@ -26,15 +27,6 @@ bool limit_file_size(rlim_t bytes) {
   getrlimit(RLIMIT_FSIZE, &limit);
   limit.rlim_cur = bytes;
   return setrlimit(RLIMIT_FSIZE, &limit) == 0;
-}
-
-template <typename Body>
-int in_child(Body body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 off_t size_of(const std::string& path) {

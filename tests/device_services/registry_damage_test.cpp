@@ -19,6 +19,7 @@
 
 #include "wce/device.h"
 #include "wce/registry.h"
+#include "child_process.h"
 
 namespace {
 
@@ -44,18 +45,6 @@ std::string read_all(const std::string& path) {
 
 void write_all(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-template <typename Body>
-int in_child(Body body) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (!getenv("REGISTRY_FUZZ_VERBOSE")) freopen("/dev/null", "w", stderr);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::u16string value_name(int i) { return u"Value" + std::u16string(1, char16_t(u'A' + i)); }

@@ -11,6 +11,7 @@
 
 #include "wce/device.h"
 #include "wce/registry.h"
+#include "child_process.h"
 
 namespace {
 
@@ -27,16 +28,6 @@ DWORD query_dword(HKEY key, const WCHAR* name, LONG* status) {
   DWORD value = 0, size = sizeof value, type = 0;
   *status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
   return value;
-}
-
-// Runs `body` in a child process; returns its exit status.
-template <typename Body>
-int in_child(Body body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace

@@ -16,19 +16,6 @@
 
 #define GUARD 32
 
-typedef struct Memory {
-  const uint8_t* data;
-  uint32_t size;
-} Memory;
-
-static uint32_t memory_read(void* context, uint32_t offset, void* buffer, uint32_t bytes) {
-  const Memory* m = (const Memory*)context;
-  if (offset >= m->size) return 0;
-  if (bytes > m->size - offset) bytes = m->size - offset;
-  memcpy(buffer, m->data + offset, bytes);
-  return bytes;
-}
-
 static uint32_t state;
 static uint32_t next_random(void) {
   state ^= state << 13, state ^= state >> 17, state ^= state << 5;
@@ -77,8 +64,8 @@ static const uint32_t formats[] = {VX_FORMAT_8, VX_FORMAT_555 | VX_BOTTOM_UP, VX
                                    VX_FORMAT_24 | VX_BOTTOM_UP};
 
 static void run(const uint8_t* data, uint32_t size) {
-  Memory memory = {data, size};
-  VxSource source = {&memory, memory_read, size};
+  VxMemory memory = {data, size};
+  VxSource source = {&memory, vx_memory_read, size};
   VxMovie* movie = 0;
   if (vx_open(&source, &movie) != VX_OK) return;
   const VxInfo* info = &movie->info;
