@@ -27,6 +27,8 @@ struct Env;
 // plus its ModRM byte, `address` the operand address of a memory form.
 // FNSTSW AX writes the low half of env->EAX; no other operation uses `env`.
 X87_API int X87Exec(uint32_t insn, uint32_t opcode_modrm, uint32_t address, Env* env) X87_CALL;
+// The status word as FNSTSW stores it (TOP included); changes nothing.
+X87_API uint32_t X87_status_word(void) X87_CALL;
 
 // Arithmetic with a memory operand: D8 single real, DC double real; reg 0
 // FADD, 1 FMUL, 4 FSUB, 5 FSUBR, 6 FDIV, 7 FDIVR.

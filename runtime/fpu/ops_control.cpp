@@ -23,6 +23,11 @@ void op_fnstsw_ax(FpuCall* c) {
   c->env->EAX = (c->env->EAX & 0xFFFF0000u) | (fpu_state.status & 0xFFFF);
 }
 
+uint32_t X87_status_word(void) {
+  fpu_store_top();
+  return fpu_state.status & 0xFFFF;
+}
+
 void op_fninit(FpuCall*) { fpu_reset(); }
 void op_fnclex(FpuCall*) { fpu_state.status &= ~0x80FFu; }
 void op_fdecstp(FpuCall*) {

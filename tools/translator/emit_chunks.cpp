@@ -29,7 +29,7 @@ std::string label(u32 va) { return "L_" + std::to_string(va); }
 void emit_slot_tree(std::string& out, const std::vector<u32>& v, size_t lo, size_t hi) {
   if (hi - lo <= 3) {
     for (size_t i = lo; i < hi; i++) out += "if (slot == " + std::to_string(i) + ") goto " + label(v[i]) + ";\n";
-    out += "goto miss;\n";
+    out += "return kChunkMissed;\n";
     return;
   }
   const size_t mid = (lo + hi) / 2;
@@ -39,10 +39,6 @@ void emit_slot_tree(std::string& out, const std::vector<u32>& v, size_t lo, size
   emit_slot_tree(out, v, mid, hi);
 }
 
-const char* const kStoreAll =
-    "F->eax = eax; F->ebx = ebx; F->ecx = ecx; F->edx = edx; F->esi = esi; F->edi = edi;\n"
-    "F->esp = esp; F->ebp = ebp; F->eip = eip;\n"
-    "F->cf = fl.cf; F->of = fl.of; F->sf = fl.sf; F->zf = fl.zf; F->pf = fl.pf; F->df = df;\n";
 
 std::string disassemble(const Insn& in) {
   static ZydisFormatter formatter;
@@ -159,30 +155,35 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   e.out += "bool " + chunk.name + "(ChunkFrame* F) {\nF->entries = g_chunk_entries;\nF->entry_shift = g_chunk_entry_shift;\n"
            "return " + body + "(F, kSlotByEip) == kChunkMissed;\n}\n";
   e.out += "XCHUNK int " + body + "(ChunkFrame* F, u32 slot) {\n";
+  // The locals are loaded from the frame wherever control enters by a
+  // slot or the look-up, and the frame holds the guest state at every way
+  // out: no local is live across either, so only what the guest code
+  // itself keeps live competes for host registers.
   e.out +=
-      "u32 eax = F->eax, ebx = F->ebx, ecx = F->ecx, edx = F->edx, esi = F->esi, edi = F->edi;\n"
-      "u32 esp = F->esp, ebp = F->ebp, eip = F->eip;\n"
-      "XFlags fl = {F->cf, F->of, F->sf, F->zf, F->pf};\n"
-      "i32 df = F->df;\n"
+      "u32 eax, ebx, ecx, edx, esi, edi, esp, ebp, eip;\n"
+      "XFlags fl;\n"
+      "i32 df;\n"
       "const u32 fx = F->fixup;\n"
       "u32 ca = 0, cb = 0;\n"
       "(void)ca; (void)cb;\n"
       "int stop = 0;\n"
       "if (slot != kSlotByEip) goto enter;\n"
+      "eip = F->eip;\n"
       // After a host call that did not end in its guest call's return.
-      "if (false) {\nresume:\nX_RELOAD();\nif (stop == kChunkMissed) return kChunkMissed;\n}\n"
-      // The general path: ESP above the host call's guest call means that
-      // call is over; its host caller looks the address up.
+      "if (false) {\nresume:\nif (stop == kChunkMissed) return kChunkMissed;\neip = F->eip;\n}\n"
+      // The general path, with the frame holding every register and flag.
+      // ESP above the host call's guest call means that call is over; its
+      // host caller looks the address up.
       "lookup:\n"
       "F->eip = eip;\n"
-      "if (eip == RETURN_SENTINEL || esp > F->ret_esp) goto leave;\n"
+      "if (eip == RETURN_SENTINEL || F->esp > F->ret_esp) return kChunkLeft;\n"
       "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\n"
-      "if (!x) { if (eip - fx - " + hex(chunk.start) + " < " + hex(chunk.end - chunk.start) +
-      ") goto miss; goto leave; }\n"
-      "if (x->chunk != " + std::to_string(chunk.index) + ") {\n" + kStoreAll +
-      "return chunk_jump(F, x->body, x->slot);\n}\n"
+      "if (!x) return eip - fx - " + hex(chunk.start) + " < " + hex(chunk.end - chunk.start) +
+      " ? kChunkMissed : kChunkLeft;\n"
+      "if (x->chunk != " + std::to_string(chunk.index) + ") return chunk_jump(F, x->body, x->slot);\n"
       "slot = x->slot;\n}\n"
-      "enter:\n";
+      "enter:\n"
+      "X_RELOAD();\n";
   // Compares, not a switch: a jump table needs the PIC register, which
   // would cost the loops of the whole chunk a register.
   std::vector<u32> slot_labels;
@@ -217,10 +218,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       falls = false;
     }
   }
-  e.out += "leave:\n";
-  e.out += kStoreAll;
-  e.out += "return kChunkLeft;\nmiss:\n";
-  e.out += kStoreAll;
-  e.out += "return kChunkMissed;\n}\n\n";
+  if (falls) emit_leave_at(e, chunk.end);
+  e.out += "return kChunkLeft;\n}\n\n";
   out += e.out;
 }

@@ -80,7 +80,9 @@ void runtime_instruction(Emitter& e, bool mmx) {
   e.out += "eax = o.eax; eip = o.eip; x_set_eflags(fl, df, o.eflags);\n";
   e.dirty |= (1u << R_EAX) | D_FLAGS | D_DF;
   e.out += "if (eip != fx + " + hex(in.next()) + ") {\n";
-  e.out += "if (eip == fx + " + hex(in.va) + ") goto miss;\n";
+  e.out += "if (eip == fx + " + hex(in.va) + ") {\n";
+  emit_exit(e, "eip", "kChunkMissed");
+  e.out += "}\n";
   unsigned keep = e.dirty;
   emit_lookup(e);
   e.dirty = keep;

@@ -196,20 +196,34 @@ void op_write(Emitter& e, const Loc& l, const std::string& v) {
   }
 }
 
-void emit_sync(Emitter& e) {
+namespace {
+
+void store_dirty(Emitter& e) {
   for (int r = 0; r < R_COUNT; r++)
     if (e.dirty & (1u << r)) e.out += std::string("F->") + kRegName[r] + " = " + kRegName[r] + ";\n";
   if (e.dirty & D_CF) e.out += "F->cf = fl.cf;\n";
   if (e.dirty & D_OF) e.out += "F->of = fl.of;\n";
   if (e.dirty & D_SZP) e.out += "F->sf = fl.sf; F->zf = fl.zf; F->pf = fl.pf;\n";
   if (e.dirty & D_DF) e.out += "F->df = df;\n";
+}
+
+}  // namespace
+
+void emit_sync(Emitter& e) {
+  store_dirty(e);
   e.dirty = 0;
 }
 
+void emit_exit(Emitter& e, const std::string& eip, const char* stop) {
+  // The frame holds what the block has not changed: a flag the block did
+  // not set is either dead here or was stored on the way into the block.
+  store_dirty(e);
+  e.out += "F->eip = " + eip + "; return " + stop + ";\n";
+}
+
 void emit_leave_at(Emitter& e, u32 guest) {
-  // Leaving stores every register anyway.
+  emit_exit(e, "fx + " + hex(guest), "kChunkLeft");
   e.dirty = 0;
-  e.out += "eip = fx + " + hex(guest) + "; goto leave;\n";
 }
 
 void emit_goto(Emitter& e, u32 target) {
@@ -224,8 +238,8 @@ void emit_goto(Emitter& e, u32 target) {
     if (target != e.block_va) e.out += "F->eip = fx + " + hex(target) + ";\n";
     e.out += "goto L_" + std::to_string(target) + ";\n";
   } else if (target >= e.chunk->start && target < e.chunk->end) {
+    emit_exit(e, "fx + " + hex(target), "kChunkMissed");
     e.dirty = 0;
-    e.out += "eip = fx + " + hex(target) + "; goto miss;\n";
   } else if (auto ref = e.entry_refs->find(target); ref != e.entry_refs->end()) {
     // Another chunk goes on with the same guest call.
     emit_sync(e);
@@ -291,8 +305,9 @@ void emit_untranslated(Emitter& e) {
   const bool far = e.in->d.meta.branch_type == ZYDIS_BRANCH_TYPE_FAR;
   snprintf(name, sizeof name, "%s%s", far ? "far " : "", ZydisMnemonicGetString(e.in->d.mnemonic));
   (*e.untranslated)[name]++;
+  e.out += "// not translated\n";
+  emit_exit(e, "fx + " + hex(e.in->va), "kChunkMissed");
   e.dirty = 0;
-  e.out += "eip = fx + " + hex(e.in->va) + "; goto miss;  // not translated\n";
 }
 
 int condition_of(ZydisMnemonic m) {

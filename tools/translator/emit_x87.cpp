@@ -82,7 +82,8 @@ bool emit_x87(Emitter& e) {
   const bool writes_ax = opcode == 0xDF && modrm == 0xE0;  // FNSTSW AX
   if (writes_ax) e.out += "F->env->EAX = eax;\n";
   e.out += "if (" + call + ") {\n";
-  e.out += "eip = fx + " + hex(in.va) + "; goto miss;\n}\n";
+  emit_exit(e, "fx + " + hex(in.va), "kChunkMissed");
+  e.out += "}\n";
   if (writes_ax) {
     e.out += "eax = F->env->EAX;\n";
     e.dirty |= 1u << R_EAX;

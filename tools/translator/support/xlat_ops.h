@@ -457,10 +457,3 @@ struct XFpuOut {
 };
 XFpuOut x_fpu(Env* env, u32 eax, u32 ebx, u32 ecx, u32 edx, u32 esi, u32 edi, u32 esp, u32 ebp, u32 eip, u32 eflags,
               bool mmx);
-// Runs `count` two-byte x87 instructions at `seq` in place of the one at
-// `eip`; EIP is `next`, or `eip` itself when the runtime abandoned one of
-// them. A compare sequence ends with FNSTSW AX (the
-// guest's EAX is kept), whose C3, C2 and C0 become ZF, PF and CF, with OF,
-// SF and AF cleared.
-XFpuOut x_fpu_sequence(Env* env, u32 eax, u32 ebx, u32 ecx, u32 edx, u32 esi, u32 edi, u32 esp, u32 ebp, u32 eip,
-                       u32 next, u32 eflags, const uint8_t* seq, u32 count, bool compare);

@@ -53,22 +53,3 @@ XFpuOut x_fpu(Env* env, u32 eax, u32 ebx, u32 ecx, u32 edx, u32 esi, u32 edi, u3
   return {env->EAX, env->EIP, env->EFLAGS};
 }
 
-XFpuOut x_fpu_sequence(Env* env, u32 eax, u32 ebx, u32 ecx, u32 edx, u32 esi, u32 edi, u32 esp, u32 ebp, u32 eip,
-                       u32 next, u32 eflags, const uint8_t* seq, u32 count, bool compare) {
-  *env = Env{eax, ebx, ecx, edx, esi, edi, esp, ebp, eip, eflags};
-  for (u32 k = 0; k < count; k++) {
-    const u32 at = static_cast<u32>(reinterpret_cast<uintptr_t>(seq + 2 * k));
-    env->EIP = at;
-    Emu87(env);
-    if (env->EIP != at + 2) return {eax, eip, env->EFLAGS};
-  }
-  if (compare) {
-    constexpr u32 kCF = 0x001, kPF = 0x004, kAF = 0x010, kZF = 0x040, kSF = 0x080, kOF = 0x800;
-    const u32 status = env->EAX;
-    eflags &= ~(kCF | kPF | kAF | kZF | kSF | kOF);
-    if (status & 0x0100) eflags |= kCF;  // C0
-    if (status & 0x0400) eflags |= kPF;  // C2
-    if (status & 0x4000) eflags |= kZF;  // C3
-  }
-  return {eax, next, eflags};
-}
