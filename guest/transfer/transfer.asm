@@ -85,6 +85,11 @@ _xfer_switch:
 .default:
     mov eax, 99
     ret
+.carry:                 ; reached only through a rewritten entry
+    setb al             ; the bound check's CF: k < 3
+    movzx eax, al
+    add eax, 20
+    ret
 
 ; (k, target): stores `target` as entry k of the jump table.
 export xfer_switch_patch
@@ -101,6 +106,38 @@ global _xfer_case_address
 _xfer_case_address:
     mov eax, [esp + 4]
     mov eax, [case_addresses + eax * 4]
+    ret
+
+; (a, b): 21 when a < b (unsigned), by a branch into another function that
+; reads the compare's CF; else 2.
+export xfer_flag_edge
+global _xfer_flag_edge
+_xfer_flag_edge:
+    mov eax, [esp + 4]
+    cmp eax, [esp + 8]
+    jb _xfer_flag_reader
+    mov eax, 2
+    ret
+export xfer_flag_reader
+global _xfer_flag_reader
+_xfer_flag_reader:
+    setb al
+    movzx eax, al
+    add eax, 20
+    ret
+
+; (a, b): 1 when a - b is negative as a signed word (SF of the compare),
+; else 0.
+export xfer_compare_sign
+global _xfer_compare_sign
+_xfer_compare_sign:
+    mov eax, [esp + 4]
+    cmp eax, [esp + 8]
+    js .negative
+    xor eax, eax
+    ret
+.negative:
+    mov eax, 1
     ret
 
 ; (n): n calls deep through two functions that call each other, which are
@@ -209,7 +246,7 @@ section .data
 switch_table:
     dd _xfer_switch.case0, _xfer_switch.case1, _xfer_switch.case2, _xfer_switch.case3
 case_addresses:
-    dd _xfer_switch.case0, _xfer_switch.case1, _xfer_switch.case2, _xfer_switch.case3
+    dd _xfer_switch.case0, _xfer_switch.case1, _xfer_switch.case2, _xfer_switch.case3, _xfer_switch.carry
 handlers:
     dd times_hundred, times_hundred_one
 saved_esp:

@@ -24,6 +24,10 @@ struct Insn {
 struct JumpTable {
   u32 table;                 // guest address of entry 0
   std::vector<u32> targets;  // by index
+  // Operand width of the bound check's CMP when the jump is reached only
+  // through that check's fall-through (its operands are then still at
+  // hand at the jump), else 0.
+  int guard_width = 0;
 };
 
 struct CodeMap {

@@ -35,12 +35,15 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
       continue;
     const u32 table = static_cast<u32>(op.mem.disp.value);
     u32 bound = 1024;
+    int guard_width = 0;
     if (it != map.insns.begin()) {
       auto ja = std::prev(it);
       if (ja->second.next() == in.va && ja != map.insns.begin()) {
         auto cmp = std::prev(ja);
         const Insn& j = ja->second;
         const Insn& c = cmp->second;
+        if (c.next() == j.va && c.d.mnemonic == ZYDIS_MNEMONIC_CMP && j.d.meta.category == ZYDIS_CATEGORY_COND_BR)
+          guard_width = c.d.operand_width;
         if (c.next() == j.va && c.d.mnemonic == ZYDIS_MNEMONIC_CMP && c.ops[0].type == ZYDIS_OPERAND_TYPE_REGISTER &&
             c.ops[0].reg.value == op.mem.index && c.ops[1].type == ZYDIS_OPERAND_TYPE_IMMEDIATE) {
           const u32 n = static_cast<u32>(c.ops[1].imm.value.u);
@@ -49,7 +52,7 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
         }
       }
     }
-    JumpTable jt{table, {}};
+    JumpTable jt{table, {}, guard_width};
     for (u32 k = 0; k < bound; k++) {
       const u32 rva = table - base + 4 * k;
       if (!std::binary_search(pe.relocs.begin(), pe.relocs.end(), rva)) break;
@@ -65,6 +68,13 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
     }
     map.jump_tables.emplace(in.va, std::move(jt));
   }
+  // A guarded jump that anything but its check's fall-through reaches.
+  std::set<u32> reached;
+  for (const auto& [va, in] : map.insns)
+    if (const u32 t = branch_target(in)) reached.insert(t);
+  for (const auto& [va, jt] : map.jump_tables) reached.insert(jt.targets.begin(), jt.targets.end());
+  for (auto& [va, jt] : map.jump_tables)
+    if (reached.count(va) || map.entries.count(va)) jt.guard_width = 0;
 }
 
 // An instruction is uncrossed when no jump inside a function passes over

@@ -70,6 +70,10 @@ struct Emitter {
   int temp;
   const Insn* in;                 // instruction being translated
   const Insn* last_cmp;           // the previous instruction when it was a CMP
+  // A CMP's flag computation, not yet written: it is written where the
+  // flags are first needed (an instruction that reads them, an edge or an
+  // exit that stores them), so a branch edge that needs none computes none.
+  std::string pending_flags;
   std::map<std::string, int>* untranslated;  // mnemonic -> count
 };
 
@@ -88,6 +92,9 @@ std::string hex(u32 v);
 std::string new_temp(Emitter& e);
 // The low W bits mask as text.
 std::string mask_text(int width);
+
+// Writes the pending flag computation, if any.
+void emit_pending_flags(Emitter& e);
 
 // Frame synchronisation and control transfer.
 void emit_sync(Emitter& e);                 // store what the block changed

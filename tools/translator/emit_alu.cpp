@@ -200,7 +200,7 @@ bool emit_alu(Emitter& e) {
     case ZYDIS_MNEMONIC_CMP: {
       Loc d = op_loc(e, 0), s = op_loc(e, 1);
       e.out += "ca = " + op_read(e, d) + "; cb = " + op_read(e, s) + ";\n";
-      e.out += "x_sub" + flag_args(e, d) + "(fl, ca, cb);\n";
+      e.pending_flags = "x_sub" + flag_args(e, d) + "(fl, ca, cb);\n";
       e.dirty |= D_FLAGS;
       return true;
     }

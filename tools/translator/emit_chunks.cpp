@@ -203,6 +203,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       e.out += label(in.va) + ":\n";
       e.dirty = 0;
       e.last_cmp = nullptr;
+      e.pending_flags.clear();
       e.block_va = in.va;
     } else if (!falls) {
       e.block_va = 0;

@@ -49,7 +49,13 @@ void jump_table(Emitter& e, const JumpTable& table) {
   e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n";
   case_tree(e, table.targets, 0, table.targets.size());
   e.out += "}\n";
-  if (jump_table_keeps_flags(*e.map, *e.in)) e.dirty |= D_FLAGS;
+  if (jump_table_keeps_flags(*e.map, *e.in)) {
+    // The flags are the bound check's: computed again here from its
+    // operands, so that the way to the cases needs none of them.
+    if (table.guard_width)
+      e.out += "x_sub<" + std::to_string(table.guard_width) + ", false>(fl, ca, cb);\n";
+    e.dirty |= D_FLAGS;
+  }
   emit_lookup(e);
 }
 
@@ -60,6 +66,7 @@ void jump_table(Emitter& e, const JumpTable& table) {
 void emit_conditional(Emitter& e, const std::string& cond) {
   const u32 taken = branch_target(*e.in), fall = e.in->next();
   const unsigned flags = e.dirty & D_FLAGS;
+  const std::string pending = e.pending_flags;
   e.dirty &= ~D_FLAGS;
   emit_sync(e);
   e.out += "if (" + cond + ") {\n";
@@ -67,6 +74,7 @@ void emit_conditional(Emitter& e, const std::string& cond) {
   emit_goto(e, taken);
   e.out += "}\n";
   e.dirty = flags;
+  e.pending_flags = pending;
   emit_goto(e, fall);
 }
 

@@ -196,9 +196,15 @@ void op_write(Emitter& e, const Loc& l, const std::string& v) {
   }
 }
 
+void emit_pending_flags(Emitter& e) {
+  e.out += e.pending_flags;
+  e.pending_flags.clear();
+}
+
 namespace {
 
 void store_dirty(Emitter& e) {
+  if (e.dirty & D_FLAGS) emit_pending_flags(e);
   for (int r = 0; r < R_COUNT; r++)
     if (e.dirty & (1u << r)) e.out += std::string("F->") + kRegName[r] + " = " + kRegName[r] + ";\n";
   if (e.dirty & D_CF) e.out += "F->cf = fl.cf;\n";
@@ -358,13 +364,18 @@ std::string condition_text(Emitter& e, int cc) {
       "kParity[fl.pf & 0xFF] != 0", "kParity[fl.pf & 0xFF] == 0", "((fl.sf < 0) != (fl.of != 0))",
       "((fl.sf < 0) == (fl.of != 0))", "(fl.zf == 0 || (fl.sf < 0) != (fl.of != 0))",
       "(fl.zf != 0 && (fl.sf < 0) == (fl.of != 0))"};
+  emit_pending_flags(e);
   return kText[cc];
 }
 
 bool emit_instruction(Emitter& e) {
+  // Only a conditional jump can take its condition from a CMP's operands.
+  if (!(e.in->d.meta.category == ZYDIS_CATEGORY_COND_BR && condition_of(e.in->d.mnemonic) >= 0))
+    emit_pending_flags(e);
   size_t mark = e.out.size();
   unsigned dirty = e.dirty;
   int temp = e.temp;
+  const std::string pending = e.pending_flags;
   try {
     e.out += "{\n";
     if (emit_system(e) || emit_locked(e) || emit_alu(e) || emit_flow(e) || emit_x87_p6(e) || emit_misc(e)) {
@@ -376,6 +387,7 @@ bool emit_instruction(Emitter& e) {
   e.out.resize(mark);
   e.dirty = dirty;
   e.temp = temp;
+  e.pending_flags = pending;
   emit_untranslated(e);
   return false;
 }

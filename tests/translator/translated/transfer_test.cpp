@@ -39,6 +39,27 @@ TEST(ControlTransfer, JumpTableRewrittenAtRunTime) {
     EXPECT_EQ(run(mi, "xfer_switch", {2}), 13u) << file;
     run(mi, "xfer_switch_patch", {2, case2});
     EXPECT_EQ(run(mi, "xfer_switch", {2}), 12u) << file;
+    // A rewritten entry whose case reads the flags of the bound check.
+    const u32 carry = run(mi, "xfer_case_address", {4});
+    run(mi, "xfer_switch_patch", {1, carry});
+    run(mi, "xfer_switch_patch", {3, carry});
+    EXPECT_EQ(run(mi, "xfer_switch", {1}), 21u) << file;
+    EXPECT_EQ(run(mi, "xfer_switch", {3}), 20u) << file;
+    run(mi, "xfer_switch_patch", {1, run(mi, "xfer_case_address", {1})});
+    run(mi, "xfer_switch_patch", {3, case3});
+  }
+}
+
+// A compare's flags reach code that reads them only along some edges.
+TEST(ControlTransfer, CompareFlagsAlongBranchEdges) {
+  for (const char* file : kModules) {
+    ModuleInfo* mi = load_translated(file);
+    ASSERT_NE(mi, nullptr) << file;
+    EXPECT_EQ(run(mi, "xfer_flag_edge", {1, 2}), 21u) << file;
+    EXPECT_EQ(run(mi, "xfer_flag_edge", {2, 1}), 2u) << file;
+    EXPECT_EQ(run(mi, "xfer_compare_sign", {1, 2}), 1u) << file;
+    EXPECT_EQ(run(mi, "xfer_compare_sign", {0x80000000u, 1}), 0u) << file;
+    EXPECT_EQ(run(mi, "xfer_compare_sign", {5, 5}), 0u) << file;
   }
 }
 
