@@ -335,8 +335,9 @@ _edge_push16:
 ; (out): the forms compilers write with prefixes and the 16-bit forms of
 ; hand-written code, with results in out[0..21] (words): LOOP counting in
 ; CX, the words PUSHA (16-bit) stored, the registers POPA (16-bit) left,
-; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF, a REP RET and
-; LEAVE (16-bit).
+; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF, a REP RET,
+; LEAVE (16-bit), SIDT, SLDT, STR (in out[22..25]) and LAHF after FCOMI
+; (out[26]).
 export edge_legacy
 global _edge_legacy
 _edge_legacy:
@@ -414,6 +415,21 @@ _edge_legacy:
     mov [edi + 80], ebp
     sub edx, esp
     mov [edi + 84], edx             ; 0: balanced
+    sidt [edi + 88]
+    sldt [edi + 96]
+    mov eax, -1
+    str eax
+    mov [edi + 100], eax
+    mov al, 0x0F
+    add al, 1                       ; AF set ...
+    lahf                            ; ... and read, so it is computed
+    fld1
+    fldz
+    fcomi st0, st1                  ; 0 < 1: CF; AF cleared
+    lahf
+    fstp st0
+    fstp st0
+    mov [edi + 104], eax
     pop ebp
     pop edi
     pop esi

@@ -1,8 +1,8 @@
 // Instructions of hand-written and 16-bit-era code that compilers rarely
 // write: the decimal adjusts, SALC, the flag pushes and pops (which see
 // AF), the 16-bit all-register pushes and LEAVE, LOOP counting in CX, and
-// what SMSW and SGDT show a user-mode program. Tried before every other
-// translator (from emit_system).
+// what SMSW, SGDT, SIDT, SLDT and STR show a user-mode program. Tried
+// before every other translator (from emit_system).
 #include "emit.h"
 #include "translate.h"
 
@@ -10,11 +10,16 @@ namespace {
 
 // What a user-mode program on the device reads: CR0 of a paged protected
 // mode system with the x87 present (PE, MP, ET, NE, WP, PG; TS clear, as
-// the guest's x87 state is always its own), and a kernel-space GDT of 128
-// descriptors that the program cannot reach.
+// the guest's x87 state is always its own), a kernel-space GDT of 128
+// descriptors and IDT of 256 gates that the program cannot reach, no LDT
+// (selector 0) and the task register's selector in that GDT.
 constexpr u32 kMachineStatusWord = 0x80010033;
 constexpr u32 kGdtLimit = 0x03FF;
 constexpr u32 kGdtBase = 0x8003F000;
+constexpr u32 kIdtLimit = 0x07FF;
+constexpr u32 kIdtBase = 0x8003F400;
+constexpr u32 kLdtSelector = 0;
+constexpr u32 kTaskSelector = 0x28;
 
 // LOOP, LOOPE and LOOPNE with the address-size prefix count in CX.
 void loop_cx(Emitter& e) {
@@ -90,10 +95,21 @@ bool emit_legacy(Emitter& e) {
       op_write(e, d, hex(d.width == 32 ? kMachineStatusWord : kMachineStatusWord & 0xFFFF));
       return true;
     }
-    case ZYDIS_MNEMONIC_SGDT: {
+    case ZYDIS_MNEMONIC_SGDT:
+    case ZYDIS_MNEMONIC_SIDT: {
       Loc d = op_loc(e, 0);
       if (d.kind != Loc::MEM) throw Unsupported{};
-      e.out += "s16(" + d.text + ", " + hex(kGdtLimit) + ");\ns32(" + d.text + " + 2u, " + hex(kGdtBase) + ");\n";
+      const bool gdt = in.d.mnemonic == ZYDIS_MNEMONIC_SGDT;
+      e.out += "s16(" + d.text + ", " + hex(gdt ? kGdtLimit : kIdtLimit) + ");\ns32(" + d.text + " + 2u, " +
+               hex(gdt ? kGdtBase : kIdtBase) + ");\n";
+      return true;
+    }
+    // A selector: a word in memory, zero-extended in a register (as the P6
+    // does).
+    case ZYDIS_MNEMONIC_SLDT:
+    case ZYDIS_MNEMONIC_STR: {
+      Loc d = op_loc(e, 0);
+      op_write(e, d, hex(in.d.mnemonic == ZYDIS_MNEMONIC_SLDT ? kLdtSelector : kTaskSelector));
       return true;
     }
     default:

@@ -26,7 +26,8 @@ void run_sequence(Emitter& e, std::initializer_list<unsigned> bytes, bool compar
            ");\n";
   e.out += "if (o.eip == fx + " + hex(in.va) + ") { eip = o.eip; goto miss; }\n";
   if (compare) {
-    e.out += "x_set_eflags(fl, df, o.eflags);\n";
+    // The processor clears AF with OF and SF (checked on the host's own).
+    e.out += "x_set_eflags(fl, df, o.eflags);\nfl.af = 0;\n";
     e.dirty |= D_FLAGS;
   }
 }

@@ -268,7 +268,7 @@ TEST(SystemInstructions, AsciiAdjustsSixteenBitStackAndNestedEnter) {
 
 TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThem) {
   ModuleInfo* mi = edges();
-  u32 out[22] = {};
+  u32 out[27] = {};
   call_guest(mi, export_address(mi, "edge_legacy"), {addr(out)});
   EXPECT_EQ(out[0], 3u);            // LOOP with 0x67 counted CX ...
   EXPECT_EQ(out[1], 0x12340000u);   // ... and left ECX's high half
@@ -290,6 +290,11 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   EXPECT_EQ(out[17], 0x40u);        // REP BSF is BSF (4), through hints and a REP RET
   EXPECT_EQ(out[20] & 0xFFFF, 0x7777u);  // LEAVE (16-bit) popped a word into BP ...
   EXPECT_EQ(out[21], 0u);                // ... and only a word
+  EXPECT_EQ(out[22] & 0xFFFF, 0x07FFu);  // SIDT: 256 gates ...
+  EXPECT_EQ((out[22] >> 16) | (out[23] & 0xFFFF) << 16, 0x8003F400u);  // ... in kernel space
+  EXPECT_EQ(out[24] & 0xFFFF, 0u);       // SLDT: no LDT
+  EXPECT_EQ(out[25], 0x28u);             // STR, zero-extended in a register
+  EXPECT_EQ((out[26] >> 8) & 0xFF, 0x03u);  // FCOMI: CF, bit 1; AF cleared as the processor does
   // A 16-bit address is the low half of the registers: below 64K, a fault,
   // though EBX itself points at readable memory.
   Env env;
