@@ -450,6 +450,57 @@ _edge_fault16:
     pop ebx
     ret
 
+; (p): string instructions with 16-bit addresses and CX = 0 (ECX's high
+; half set): REP MOVSB and REPE CMPSB touch nothing and change nothing;
+; returns ECX ^ (ESI - p) ^ (EDI - p).
+export edge_string16
+global _edge_string16
+_edge_string16:
+    push esi
+    push edi
+    mov esi, [esp + 12]
+    mov edi, esi
+    mov ecx, 0x00050000
+    a16 rep movsb
+    a16 repe cmpsb
+    mov eax, ecx
+    sub esi, [esp + 12]
+    sub edi, [esp + 12]
+    xor eax, esi
+    xor eax, edi
+    pop edi
+    pop esi
+    ret
+
+; (p, k): with 16-bit addresses, from p: LODSB (k = 0), XLAT (k = 1) or
+; REP STOSB with CX = 1 (k = 2); each faults below 64K.
+export edge_fault16_string
+global _edge_fault16_string
+_edge_fault16_string:
+    push ebx
+    push esi
+    push edi
+    mov esi, [esp + 16]
+    mov ebx, esi
+    mov edi, esi
+    mov ecx, 0x00050001
+    xor eax, eax
+    cmp dword [esp + 20], 1
+    jb .lods
+    je .xlat
+    a16 rep stosb
+    jmp .done
+.lods:
+    a16 lodsb
+    jmp .done
+.xlat:
+    a16 xlatb
+.done:
+    pop edi
+    pop esi
+    pop ebx
+    ret
+
 ; (flags): each FCMOVcc ST(0), ST(1) with ST(0) = 1 and ST(1) = 2, from
 ; the flags SAHF takes from bits 8-15 of `flags`; returns a mask with bit k
 ; set when the k-th of B, E, BE, U, NB, NE, NBE, NU moved 2 into ST(0).

@@ -299,6 +299,10 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   // though EBX itself points at readable memory.
   Env env;
   EXPECT_EQ(faulting_call(mi, "edge_fault16", {addr(out)}, &env), 0xC0000005u);
+  // So do the string instructions and XLAT; with REP and CX zero they
+  // touch nothing, whatever ECX's high half holds.
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_string16"), {addr(out)}), 0x50000u);
+  for (u32 k = 0; k < 3; k++) EXPECT_EQ(faulting_call(mi, "edge_fault16_string", {addr(out), k}, &env), 0xC0000005u) << k;
 }
 
 TEST(SystemInstructions, FloatingPointConditionalMovesFollowTheFlags) {
