@@ -501,6 +501,32 @@ _edge_fault16_string:
     pop ebx
     ret
 
+; (k): transfers with the operand-size prefix, which cut EIP to 16 bits:
+; a RET popping the word 0x1234 (k = 0), CALL (k = 1) and JMP (k = 2)
+; through AX = 0x2345. Nothing runs below 64K: each ends in the runtime's
+; report of the address.
+export edge_flow16
+global _edge_flow16
+_edge_flow16:
+    mov eax, 0x2345
+    cmp dword [esp + 4], 1
+    jb .ret
+    je .call
+    o16 jmp ax
+.call:
+    o16 call ax
+.ret:
+    push word 0x1234
+    o16 ret
+
+; (): a relative CALL with the operand-size prefix and displacement 0, to
+; the low 16 bits of the next instruction's address.
+export edge_call16_rel
+global _edge_call16_rel
+_edge_call16_rel:
+    db 0x66, 0xE8, 0x00, 0x00
+    ret
+
 ; (flags): each FCMOVcc ST(0), ST(1) with ST(0) = 1 and ST(1) = 2, from
 ; the flags SAHF takes from bits 8-15 of `flags`; returns a mask with bit k
 ; set when the k-th of B, E, BE, U, NB, NE, NBE, NU moved 2 into ST(0).

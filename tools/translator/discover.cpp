@@ -161,7 +161,8 @@ bool is_relative_branch(const Insn& in) {
 
 u32 branch_target(const Insn& in) {
   if (!is_relative_branch(in)) return 0;
-  return static_cast<u32>(in.next() + static_cast<int64_t>(in.ops[0].imm.value.s));
+  const u32 t = static_cast<u32>(in.next() + static_cast<int64_t>(in.ops[0].imm.value.s));
+  return in.d.operand_width == 16 ? t & 0xFFFF : t;  // the operand-size prefix cuts EIP
 }
 
 CodeMap discover_code(const PeImage& pe) {

@@ -36,14 +36,71 @@ void push16(Emitter& e, const std::string& value) {
   e.dirty |= 1u << R_ESP;
 }
 
+// Goes on at the 16-bit address `target` (C++ text): the rest of EIP is
+// cleared. Nothing below 64K is translated, so this ends in the runtime's
+// report of the address.
+void leave16(Emitter& e, const std::string& target) {
+  e.out += "eip = (" + target + ") & 0xFFFFu;\n";
+  emit_lookup(e);
+}
+
+// RET, JMP, CALL and Jcc with the operand-size prefix: EIP is cut to 16
+// bits, and a call pushes a word. A relative target is computed at the
+// preferred base: the image moves by a multiple of 64K, which leaves the
+// low 16 bits alike.
+bool flow16(Emitter& e) {
+  const Insn& in = *e.in;
+  const ZydisMnemonic m = in.d.mnemonic;
+  const bool relative = is_relative_branch(in);
+  std::string target;
+  switch (m) {
+    case ZYDIS_MNEMONIC_RET: {
+      const u32 n = in.d.operand_count_visible ? static_cast<u32>(in.ops[0].imm.value.u) : 0;
+      e.out += "const u32 target = m16(esp);\nesp += " + hex(2 + n) + ";\n";
+      e.dirty |= 1u << R_ESP;
+      leave16(e, "target");
+      return true;
+    }
+    case ZYDIS_MNEMONIC_JMP:
+    case ZYDIS_MNEMONIC_CALL:
+      if (relative) {
+        target = hex(branch_target(in));
+      } else {
+        e.out += "const u32 target = " + op_read(e, op_loc(e, 0)) + ";\n";
+        target = "target";
+      }
+      if (m == ZYDIS_MNEMONIC_CALL) {
+        e.out += "esp -= 2; s16(esp, (fx + " + hex(in.next()) + ") & 0xFFFFu);\n";
+        e.dirty |= 1u << R_ESP;
+      }
+      leave16(e, target);
+      return true;
+    default:
+      break;
+  }
+  const int cc = condition_of(m);
+  if (cc < 0 || in.d.meta.category != ZYDIS_CATEGORY_COND_BR) {
+    if (relative) throw Unsupported{};  // LOOP or JCXZ cutting EIP: never written
+    return false;
+  }
+  e.out += "if (" + condition_text(e, cc) + ") {\n";
+  const unsigned keep = e.dirty;
+  leave16(e, hex(branch_target(in)));
+  e.dirty = keep;
+  e.out += "}\n";
+  emit_goto(e, in.next());
+  return true;
+}
+
 }  // namespace
 
 bool emit_legacy(Emitter& e) {
   const Insn& in = *e.in;
   // Far calls, jumps and returns load CS, which a flat 32-bit program never
   // changes: they stay untranslated (named "far" in the summary) instead of
-  // running as their near forms.
+  // running as their near forms. So does IRET, which loads CS too.
   if (in.d.meta.branch_type == ZYDIS_BRANCH_TYPE_FAR) throw Unsupported{};
+  if (in.d.meta.branch_type != ZYDIS_BRANCH_TYPE_NONE && in.d.operand_width == 16) return flow16(e);
   switch (in.d.mnemonic) {
     case ZYDIS_MNEMONIC_DAA: reg_write(e, R_EAX, 2, "x_daa(fl, eax & 0xFFu)"); e.dirty |= D_CF | D_SZP; return true;
     case ZYDIS_MNEMONIC_DAS: reg_write(e, R_EAX, 2, "x_das(fl, eax & 0xFFu)"); e.dirty |= D_CF | D_SZP; return true;

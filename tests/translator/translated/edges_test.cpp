@@ -6,6 +6,8 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sys/mman.h>
 
 #include "guest_call.h"
@@ -303,6 +305,32 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   // touch nothing, whatever ECX's high half holds.
   EXPECT_EQ(call_guest(mi, export_address(mi, "edge_string16"), {addr(out)}), 0x50000u);
   for (u32 k = 0; k < 3; k++) EXPECT_EQ(faulting_call(mi, "edge_fault16_string", {addr(out), k}, &env), 0xC0000005u) << k;
+}
+
+// The operand-size prefix cuts EIP to 16 bits: RET, CALL and JMP go below
+// 64K, where nothing is translated, and the runtime reports the address.
+TEST(SystemInstructions, SixteenBitTransfersCutEipToSixteenBits) {
+  ModuleInfo* mi = edges();
+  const std::string log = std::string(getenv("DEVICE_ROOT")) + "/trevik.txt";
+  auto log_size = [&] {
+    std::ifstream f(log, std::ios::binary | std::ios::ate);
+    return f ? static_cast<size_t>(f.tellg()) : size_t{0};
+  };
+  const u32 next = (export_address(mi, "edge_call16_rel") + 4) & 0xFFFF;
+  struct {
+    const char* name;
+    u32 k, address;
+  } cases[] = {{"edge_flow16", 0, 0x1234}, {"edge_flow16", 1, 0x2345}, {"edge_flow16", 2, 0x2345},
+               {"edge_call16_rel", 0, next}};
+  for (const auto& c : cases) {
+    const size_t before = log_size();
+    EXPECT_EXIT(call_guest(mi, export_address(mi, c.name), {c.k}), testing::ExitedWithCode(255), "");
+    std::ifstream f(log, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    char want[64];
+    snprintf(want, sizeof want, "Invalid address %08X called", c.address);
+    EXPECT_NE(text.find(want, before), std::string::npos) << want;
+  }
 }
 
 TEST(SystemInstructions, FloatingPointConditionalMovesFollowTheFlags) {
