@@ -566,3 +566,49 @@ align 8
 fcmov_two: dq 2.0
 fcmov_out: dq 0.0
 section .text
+
+; (): walks a constructor list in .text as gcc's start-up code does
+; (0xFFFFFFFF, pointers, 0), calling each, then a callback whose address
+; was pushed; returns the sum of what they returned (1 + 2 + 4). The
+; list and the zero padding after it are data, though relocated words
+; hold their addresses; the functions only they name must still run.
+export edge_ctor_list
+global _edge_ctor_list
+_edge_ctor_list:
+    push ebx
+    push esi
+    xor esi, esi
+    mov ebx, ctor_list
+    cmp dword [ctor_list], -1
+    jne .done
+.next:
+    add ebx, 4
+    mov eax, [ebx]
+    test eax, eax
+    jz .done
+    call eax
+    add esi, eax
+    jmp .next
+.done:
+    mov ecx, ctor_padding
+    push ctor_callback
+    pop eax
+    call eax
+    add eax, esi
+    pop esi
+    pop ebx
+    ret
+ctor_one:
+    mov eax, 1
+    ret
+ctor_two:
+    mov eax, 2
+    ret
+ctor_callback:
+    mov eax, 4
+    ret
+align 4
+ctor_list:
+    dd -1, ctor_one, ctor_two, 0
+ctor_padding:
+    times 32 db 0

@@ -307,6 +307,11 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   for (u32 k = 0; k < 3; k++) EXPECT_EQ(faulting_call(mi, "edge_fault16_string", {addr(out), k}, &env), 0xC0000005u) << k;
 }
 
+TEST(ChunkConventions, FunctionsNamedOnlyByAConstructorListOrAPushedAddressRun) {
+  ModuleInfo* mi = edges();
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_ctor_list"), {}), 7u);
+}
+
 // The operand-size prefix cuts EIP to 16 bits: RET, CALL and JMP go below
 // 64K, where nothing is translated, and the runtime reports the address.
 TEST(SystemInstructions, SixteenBitTransfersCutEipToSixteenBits) {
