@@ -17,8 +17,10 @@
 //   (`add [eax], al`, the zero padding no compiler starts a function
 //   with), or decoding along their fall-through meets bytes that do not
 //   decode, leave the code section, or an instruction a user-mode program
-//   never runs (port I/O, a privileged or far one, BOUND, ARPL) before
-//   the flow ends at a jump, return or call, or joins code already found.
+//   never runs (a privileged or far one, IRET, BOUND, ARPL) before the
+//   flow ends at a jump, return or call, or joins code already found.
+//   Port I/O is no such evidence: programs of the Windows 95 era read
+//   the joystick port directly where the system let them.
 //
 // Everything else is accepted: an immediate (`push offset callback`,
 // `mov [slot], offset f`), a LEA displacement, a word in a data table or
@@ -31,12 +33,11 @@
 
 namespace {
 
-// An instruction start that is not the zero padding, and that a user-mode
-// program could run.
+// An instruction that is not the zero padding (when it starts the run) and
+// that a user-mode program could run.
 bool runnable(const Insn& in, const uint8_t* bytes, bool first) {
   if (first && in.d.length >= 2 && bytes[0] == 0 && bytes[1] == 0) return false;
   const ZydisDecodedInstruction& d = in.d;
-  if (d.meta.category == ZYDIS_CATEGORY_IO || d.meta.category == ZYDIS_CATEGORY_IOSTRINGOP) return false;
   if (d.attributes & ZYDIS_ATTRIB_IS_PRIVILEGED) return false;
   if (d.meta.branch_type == ZYDIS_BRANCH_TYPE_FAR) return false;
   switch (d.mnemonic) {

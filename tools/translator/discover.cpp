@@ -13,6 +13,8 @@ bool ends_flow(const Insn& in) {
     case ZYDIS_MNEMONIC_HLT:
     case ZYDIS_MNEMONIC_UD2:
     case ZYDIS_MNEMONIC_INT3:
+    case ZYDIS_MNEMONIC_IRETD:
+    case ZYDIS_MNEMONIC_IRET:
       return true;
     default:
       return false;
