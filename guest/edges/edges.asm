@@ -335,8 +335,9 @@ _edge_push16:
 ; (out): the forms compilers write with prefixes and the 16-bit forms of
 ; hand-written code, with results in out[0..21] (words): LOOP counting in
 ; CX, the words PUSHA (16-bit) stored, the registers POPA (16-bit) left,
-; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF, a REP RET and
-; LEAVE (16-bit).
+; PUSHF and POPF (16-bit) with LAHF, SMSW, SGDT, REP BSF, a REP RET,
+; LEAVE (16-bit), SIDT, SLDT, STR (in out[22..25]) and LAHF after FCOMI
+; (out[26]).
 export edge_legacy
 global _edge_legacy
 _edge_legacy:
@@ -414,6 +415,21 @@ _edge_legacy:
     mov [edi + 80], ebp
     sub edx, esp
     mov [edi + 84], edx             ; 0: balanced
+    sidt [edi + 88]
+    sldt [edi + 96]
+    mov eax, -1
+    str eax
+    mov [edi + 100], eax
+    mov al, 0x0F
+    add al, 1                       ; AF set ...
+    lahf                            ; ... and read, so it is computed
+    fld1
+    fldz
+    fcomi st0, st1                  ; 0 < 1: CF; AF cleared
+    lahf
+    fstp st0
+    fstp st0
+    mov [edi + 104], eax
     pop ebp
     pop edi
     pop esi
@@ -432,6 +448,83 @@ _edge_fault16:
     mov ebx, [esp + 8]
     a16 mov eax, [bx]
     pop ebx
+    ret
+
+; (p): string instructions with 16-bit addresses and CX = 0 (ECX's high
+; half set): REP MOVSB and REPE CMPSB touch nothing and change nothing;
+; returns ECX ^ (ESI - p) ^ (EDI - p).
+export edge_string16
+global _edge_string16
+_edge_string16:
+    push esi
+    push edi
+    mov esi, [esp + 12]
+    mov edi, esi
+    mov ecx, 0x00050000
+    a16 rep movsb
+    a16 repe cmpsb
+    mov eax, ecx
+    sub esi, [esp + 12]
+    sub edi, [esp + 12]
+    xor eax, esi
+    xor eax, edi
+    pop edi
+    pop esi
+    ret
+
+; (p, k): with 16-bit addresses, from p: LODSB (k = 0), XLAT (k = 1) or
+; REP STOSB with CX = 1 (k = 2); each faults below 64K.
+export edge_fault16_string
+global _edge_fault16_string
+_edge_fault16_string:
+    push ebx
+    push esi
+    push edi
+    mov esi, [esp + 16]
+    mov ebx, esi
+    mov edi, esi
+    mov ecx, 0x00050001
+    xor eax, eax
+    cmp dword [esp + 20], 1
+    jb .lods
+    je .xlat
+    a16 rep stosb
+    jmp .done
+.lods:
+    a16 lodsb
+    jmp .done
+.xlat:
+    a16 xlatb
+.done:
+    pop edi
+    pop esi
+    pop ebx
+    ret
+
+; (k): transfers with the operand-size prefix, which cut EIP to 16 bits:
+; a RET popping the word 0x1234 (k = 0), CALL (k = 1) and JMP (k = 2)
+; through AX = 0x2345. Nothing runs below 64K: each ends in the runtime's
+; report of the address.
+export edge_flow16
+global _edge_flow16
+_edge_flow16:
+    mov eax, 0x2345
+    cmp dword [esp + 4], 1
+    jb .ret
+    je .call
+    o16 jmp ax
+.call:
+    o16 call ax
+.ret:
+    push word 0x1234
+    o16 ret
+
+; (): a relative CALL with the operand-size prefix and displacement 0, to
+; the low 16 bits of the next instruction's address.
+export edge_call16_rel
+global _edge_call16_rel
+_edge_call16_rel:
+    db 0x66, 0xE8, 0x00, 0x00
     ret
 
 ; (flags): each FCMOVcc ST(0), ST(1) with ST(0) = 1 and ST(1) = 2, from
@@ -473,3 +566,49 @@ align 8
 fcmov_two: dq 2.0
 fcmov_out: dq 0.0
 section .text
+
+; (): walks a constructor list in .text as gcc's start-up code does
+; (0xFFFFFFFF, pointers, 0), calling each, then a callback whose address
+; was pushed; returns the sum of what they returned (1 + 2 + 4). The
+; list and the zero padding after it are data, though relocated words
+; hold their addresses; the functions only they name must still run.
+export edge_ctor_list
+global _edge_ctor_list
+_edge_ctor_list:
+    push ebx
+    push esi
+    xor esi, esi
+    mov ebx, ctor_list
+    cmp dword [ctor_list], -1
+    jne .done
+.next:
+    add ebx, 4
+    mov eax, [ebx]
+    test eax, eax
+    jz .done
+    call eax
+    add esi, eax
+    jmp .next
+.done:
+    mov ecx, ctor_padding
+    push ctor_callback
+    pop eax
+    call eax
+    add eax, esi
+    pop esi
+    pop ebx
+    ret
+ctor_one:
+    mov eax, 1
+    ret
+ctor_two:
+    mov eax, 2
+    ret
+ctor_callback:
+    mov eax, 4
+    ret
+align 4
+ctor_list:
+    dd -1, ctor_one, ctor_two, 0
+ctor_padding:
+    times 32 db 0

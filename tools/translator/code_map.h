@@ -47,6 +47,20 @@ struct CodeMap {
 // pointers, following calls and jumps.
 CodeMap discover_code(const PeImage& pe);
 
+// How a relocated word that holds a code address is used: as the
+// displacement of a memory operand other than LEA (the bytes there are read
+// or written), as an address taken (an immediate, a LEA displacement), or
+// as a word outside any decoded instruction's address fields (a table).
+enum class WordUse { kDataAccess, kAddress, kTable };
+WordUse relocated_word_use(const CodeMap& map, u32 word_va);
+// Whether `va` may start code: an instruction already found, a gap in one
+// function's flow, or bytes that decode as code a program could run up to
+// the end of their flow (code_pointers.cpp gives the rule).
+bool plausible_code(const PeImage& pe, const CodeMap& map, u32 va);
+// Fills map.owner: each instruction's function, the first whose flow
+// (not calls, not other function starts) reaches it.
+void assign_owners(CodeMap& map);
+
 // Direct branch target of a jump, jcc or call (rel form), or 0.
 u32 branch_target(const Insn& in);
 bool is_relative_branch(const Insn& in);

@@ -13,6 +13,8 @@ bool ends_flow(const Insn& in) {
     case ZYDIS_MNEMONIC_HLT:
     case ZYDIS_MNEMONIC_UD2:
     case ZYDIS_MNEMONIC_INT3:
+    case ZYDIS_MNEMONIC_IRETD:
+    case ZYDIS_MNEMONIC_IRET:
       return true;
     default:
       return false;
@@ -83,10 +85,7 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
 // other function starts); only jumps within one consecutive piece of a
 // function count, so a part the compiler moved away (a cold path after
 // all other functions) does not hold everything in between together.
-void find_uncrossed(CodeMap& map) {
-  std::vector<u32> order;
-  order.reserve(map.insns.size());
-  for (const auto& [va, in] : map.insns) order.push_back(va);
+std::vector<u32> flow_owners(const CodeMap& map, const std::vector<u32>& order) {
   auto index_of = [&](u32 va) -> long {
     auto it = std::lower_bound(order.begin(), order.end(), va);
     return it != order.end() && *it == va ? it - order.begin() : -1;
@@ -112,6 +111,24 @@ void find_uncrossed(CodeMap& map) {
         work.push_back(in.next());
     }
   }
+  return owner;
+}
+
+std::vector<u32> insn_order(const CodeMap& map) {
+  std::vector<u32> order;
+  order.reserve(map.insns.size());
+  for (const auto& [va, in] : map.insns) order.push_back(va);
+  return order;
+}
+
+void find_uncrossed(CodeMap& map) {
+  const std::vector<u32> order = insn_order(map);
+  auto index_of = [&](u32 va) -> long {
+    auto it = std::lower_bound(order.begin(), order.end(), va);
+    return it != order.end() && *it == va ? it - order.begin() : -1;
+  };
+  const std::vector<u32> owner = flow_owners(map, order);
+  map.owner.clear();
   for (size_t i = 0; i < order.size(); i++)
     if (owner[i]) map.owner[order[i]] = owner[i];
   std::vector<u32> piece(order.size(), 0);
@@ -141,6 +158,14 @@ void find_uncrossed(CodeMap& map) {
 
 }  // namespace
 
+void assign_owners(CodeMap& map) {
+  const std::vector<u32> order = insn_order(map);
+  const std::vector<u32> owner = flow_owners(map, order);
+  map.owner.clear();
+  for (size_t i = 0; i < order.size(); i++)
+    if (owner[i]) map.owner[order[i]] = owner[i];
+}
+
 bool is_relative_branch(const Insn& in) {
   return in.d.meta.branch_type != ZYDIS_BRANCH_TYPE_NONE && in.d.operand_count_visible >= 1 &&
          in.ops[0].type == ZYDIS_OPERAND_TYPE_IMMEDIATE && in.ops[0].imm.is_relative;
@@ -148,7 +173,8 @@ bool is_relative_branch(const Insn& in) {
 
 u32 branch_target(const Insn& in) {
   if (!is_relative_branch(in)) return 0;
-  return static_cast<u32>(in.next() + static_cast<int64_t>(in.ops[0].imm.value.s));
+  const u32 t = static_cast<u32>(in.next() + static_cast<int64_t>(in.ops[0].imm.value.s));
+  return in.d.operand_width == 16 ? t & 0xFFFF : t;  // the operand-size prefix cuts EIP
 }
 
 CodeMap discover_code(const PeImage& pe) {
@@ -178,62 +204,94 @@ CodeMap discover_code(const PeImage& pe) {
 
   if (pe.entry_rva) add_function(base + pe.entry_rva);
   for (const PeExport& e : pe.exports) add_function(base + e.rva);
-  for (u32 rva : pe.relocs) {
-    u32 v = pe_word(pe, rva);
-    if (v - base < pe.image_size && pe_is_code(pe, v - base)) {
-      map.pointed.insert(v);
-      map.functions.insert(v);
-      map.entries.insert(v);
-      work.push_back(v);
-    }
-  }
-
-  while (!work.empty()) {
-    u32 va = work.back();
-    work.pop_back();
-    while (true) {
-      if (map.insns.count(va) || map.bad.count(va)) break;
-      u32 rva = va - base;
-      const PeSection* s = pe_section_at(pe, rva);
-      if (!s || !s->code) {
-        map.bad.insert(va);
-        break;
-      }
-      Insn in{};
-      in.va = va;
-      u32 avail = s->rva + s->virtual_size - rva;
-      if (ZYAN_FAILED(ZydisDecoderDecodeFull(&decoder, &pe.image[rva], avail, &in.d, in.ops))) {
-        map.bad.insert(va);
-        break;
-      }
-      // An absolute guest address in the instruction is marked by a base
-      // relocation at the offset of its immediate or displacement.
-      auto relocated = [&](u32 offset, u32 size) {
-        if (!offset || size != 32) return false;
-        u32 at = rva + offset;
-        auto it = std::lower_bound(pe.relocs.begin(), pe.relocs.end(), at);
-        return it != pe.relocs.end() && *it == at && covers(rva, in.d.length, at, at + 4);
-      };
-      in.reloc_disp = relocated(in.d.raw.disp.offset, in.d.raw.disp.size);
-      in.reloc_imm = relocated(in.d.raw.imm[0].offset, in.d.raw.imm[0].size);
-      map.insns.emplace(va, in);
-      if (is_relative_branch(in)) {
-        u32 t = branch_target(in);
-        if (in.d.mnemonic == ZYDIS_MNEMONIC_CALL) {
-          add_function(t);
-        } else {
-          add_entry(t);
-          map.leaders.insert(t);
+  auto drain = [&]() {
+    while (!work.empty()) {
+      u32 va = work.back();
+      work.pop_back();
+      while (true) {
+        if (map.insns.count(va) || map.bad.count(va)) break;
+        u32 rva = va - base;
+        const PeSection* s = pe_section_at(pe, rva);
+        if (!s || !s->code) {
+          map.bad.insert(va);
+          break;
         }
+        Insn in{};
+        in.va = va;
+        u32 avail = s->rva + s->virtual_size - rva;
+        if (ZYAN_FAILED(ZydisDecoderDecodeFull(&decoder, &pe.image[rva], avail, &in.d, in.ops))) {
+          map.bad.insert(va);
+          break;
+        }
+        // An absolute guest address in the instruction is marked by a base
+        // relocation at the offset of its immediate or displacement.
+        auto relocated = [&](u32 offset, u32 size) {
+          if (!offset || size != 32) return false;
+          u32 at = rva + offset;
+          auto it = std::lower_bound(pe.relocs.begin(), pe.relocs.end(), at);
+          return it != pe.relocs.end() && *it == at && covers(rva, in.d.length, at, at + 4);
+        };
+        in.reloc_disp = relocated(in.d.raw.disp.offset, in.d.raw.disp.size);
+        in.reloc_imm = relocated(in.d.raw.imm[0].offset, in.d.raw.imm[0].size);
+        map.insns.emplace(va, in);
+        if (is_relative_branch(in)) {
+          u32 t = branch_target(in);
+          if (in.d.mnemonic == ZYDIS_MNEMONIC_CALL) {
+            add_function(t);
+          } else {
+            add_entry(t);
+            map.leaders.insert(t);
+          }
+        }
+        if (in.d.mnemonic == ZYDIS_MNEMONIC_CALL) {
+          add_entry(in.next());  // the return address
+        } else if (in.d.meta.category == ZYDIS_CATEGORY_COND_BR) {
+          add_leader(in.next());
+        }
+        if (ends_flow(in) || in.d.mnemonic == ZYDIS_MNEMONIC_CALL || in.d.meta.category == ZYDIS_CATEGORY_COND_BR)
+          break;
+        va = in.next();
       }
-      if (in.d.mnemonic == ZYDIS_MNEMONIC_CALL) {
-        add_entry(in.next());  // the return address
-      } else if (in.d.meta.category == ZYDIS_CATEGORY_COND_BR) {
-        add_leader(in.next());
-      }
-      if (ends_flow(in) || in.d.mnemonic == ZYDIS_MNEMONIC_CALL || in.d.meta.category == ZYDIS_CATEGORY_COND_BR) break;
-      va = in.next();
     }
+  };
+  drain();
+
+  // Relocated words that point into code, by the rule of code_pointers.cpp.
+  // Words inside decoded instructions are judged first, by their use; a
+  // word is judged as a table word only when no new code came from the
+  // others, so that code found later can still show it to be an operand.
+  std::vector<bool> judged(pe.relocs.size(), false);
+  while (true) {
+    bool added = false;
+    for (int tables = 0; tables < 2 && !added; tables++) {
+      assign_owners(map);
+      for (size_t i = 0; i < pe.relocs.size(); i++) {
+        if (judged[i]) continue;
+        const u32 v = pe_word(pe, pe.relocs[i]);
+        if (v - base >= pe.image_size || !pe_is_code(pe, v - base)) {
+          judged[i] = true;
+          continue;
+        }
+        const WordUse use = relocated_word_use(map, base + pe.relocs[i]);
+        if (use == WordUse::kTable && !tables) continue;
+        if (use == WordUse::kDataAccess) {
+          judged[i] = true;
+          continue;
+        }
+        // A rejected word is judged again after new code is found: the
+        // address may have become an instruction start since.
+        if (!plausible_code(pe, map, v)) continue;
+        judged[i] = true;
+        if (map.pointed.count(v)) continue;
+        map.pointed.insert(v);
+        map.functions.insert(v);
+        map.entries.insert(v);
+        work.push_back(v);
+        added = true;
+      }
+    }
+    if (!added) break;
+    drain();
   }
   for (u32 e : map.entries) map.leaders.insert(e);
   find_jump_tables(pe, map, named);

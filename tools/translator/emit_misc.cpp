@@ -6,9 +6,27 @@ namespace {
 
 int element_width(const Insn& in) { return in.d.operand_width; }
 
+// A string instruction with 16-bit addresses: one helper for all five.
+bool string_op16(Emitter& e, const std::string& w, bool rep, int cmp_rep) {
+  int op;
+  switch (e.in->d.mnemonic) {
+    case ZYDIS_MNEMONIC_MOVSB: case ZYDIS_MNEMONIC_MOVSW: case ZYDIS_MNEMONIC_MOVSD: op = 0; break;
+    case ZYDIS_MNEMONIC_STOSB: case ZYDIS_MNEMONIC_STOSW: case ZYDIS_MNEMONIC_STOSD: op = 1; break;
+    case ZYDIS_MNEMONIC_LODSB: case ZYDIS_MNEMONIC_LODSW: case ZYDIS_MNEMONIC_LODSD: op = 2; break;
+    case ZYDIS_MNEMONIC_SCASB: case ZYDIS_MNEMONIC_SCASW: case ZYDIS_MNEMONIC_SCASD: op = 3; break;
+    case ZYDIS_MNEMONIC_CMPSB: case ZYDIS_MNEMONIC_CMPSW: case ZYDIS_MNEMONIC_CMPSD: op = 4; break;
+    default: return false;
+  }
+  const int r = op >= 3 ? cmp_rep : (rep || cmp_rep) ? 1 : 0;
+  e.out += "x_string16<" + w + ">(fl, eax, esi, edi, ecx, df, " + std::to_string(op) + ", " + std::to_string(r) +
+           ");\n";
+  e.dirty |= (1u << R_EAX) | (1u << R_ESI) | (1u << R_EDI) | (1u << R_ECX) | (op >= 3 ? D_FLAGS : 0u);
+  return true;
+}
+
 bool string_op(Emitter& e) {
   const Insn& in = *e.in;
-  if (in.d.meta.category != ZYDIS_CATEGORY_STRINGOP || in.d.address_width != 32) return false;
+  if (in.d.meta.category != ZYDIS_CATEGORY_STRINGOP) return false;
   for (int i = 0; i < in.d.operand_count; i++)
     if (in.ops[i].type == ZYDIS_OPERAND_TYPE_MEMORY && in.ops[i].mem.segment != ZYDIS_REGISTER_DS &&
         in.ops[i].mem.segment != ZYDIS_REGISTER_ES)
@@ -16,6 +34,7 @@ bool string_op(Emitter& e) {
   const std::string w = std::to_string(element_width(in));
   const bool rep = in.d.attributes & ZYDIS_ATTRIB_HAS_REP;
   const int cmp_rep = (in.d.attributes & ZYDIS_ATTRIB_HAS_REPE) ? 1 : (in.d.attributes & ZYDIS_ATTRIB_HAS_REPNE) ? 2 : 0;
+  if (in.d.address_width == 16) return string_op16(e, w, rep, cmp_rep);
   const int acc_part = w == "8" ? 2 : w == "16" ? 1 : 0;
   switch (in.d.mnemonic) {
     case ZYDIS_MNEMONIC_MOVSB:
@@ -115,8 +134,12 @@ bool emit_misc(Emitter& e) {
     case ZYDIS_MNEMONIC_SAHF: e.out += "x_sahf(fl, (eax >> 8) & 0xFFu);\n"; e.dirty |= D_CF | D_SZP; return true;
     case ZYDIS_MNEMONIC_LAHF: reg_write(e, R_EAX, 3, "x_lahf(fl)"); return true;
     case ZYDIS_MNEMONIC_XLAT:
-      if (in.d.address_width != 32) return false;
-      reg_write(e, R_EAX, 2, "m8(ebx + (eax & 0xFFu))");
+      for (int i = 0; i < in.d.operand_count; i++)
+        if (in.ops[i].type == ZYDIS_OPERAND_TYPE_MEMORY && in.ops[i].mem.segment != ZYDIS_REGISTER_DS)
+          throw Unsupported{};
+      // With 16-bit addresses: BX + AL wrapped to 16 bits (below 64K, a fault).
+      reg_write(e, R_EAX, 2,
+                in.d.address_width == 16 ? "m8((ebx + (eax & 0xFFu)) & 0xFFFFu)" : "m8(ebx + (eax & 0xFFu))");
       return true;
     default:
       return false;

@@ -33,8 +33,10 @@ std::string quoted(const std::string& s) {
 }
 
 // Bytes of a section that must be copied: its file bytes without the
-// trailing zeros, which clearing supplies.
+// trailing zeros, which clearing supplies; none for a section the program
+// does not see at run time.
 u32 copy_length(const PeImage& pe, const PeSection& s) {
+  if (!section_at_run_time(pe, s)) return 0;
   u32 n = s.raw_size;
   while (n && pe.image[s.rva + n - 1] == 0) n--;
   return n;
@@ -140,6 +142,31 @@ std::string descriptor_file(const PeImage& pe, const std::vector<ChunkPlan>& chu
 }
 
 }  // namespace
+
+// Sections that are not part of the program's run-time data are not
+// copied into the module; the image still reserves their range, zeroed,
+// so every RVA stays valid. They are, when the linker marked the section
+// discardable:
+// - debug information (.debug_*, .zdebug_*, .stab*): debuggers read it
+//   from the file;
+// - the base relocations: the runtime relocates from the list the module
+//   descriptor holds, and the image's headers, the only way a program
+//   could find them, are not in guest memory.
+// A section that a relocated word points into is always copied: the
+// program holds its address, so it may read it, whatever its name says.
+bool section_at_run_time(const PeImage& pe, const PeSection& s) {
+  constexpr u32 kDiscardable = 0x02000000;
+  if (!(s.characteristics & kDiscardable) || s.code) return true;
+  auto starts = [&](const char* prefix) { return s.name.rfind(prefix, 0) == 0; };
+  const bool debug = starts(".debug") || starts(".zdebug") || starts(".stab");
+  const bool relocations = pe.has_reloc_dir && pe.reloc_dir_rva - s.rva < s.virtual_size;
+  if (!debug && !relocations) return true;
+  for (u32 rva : pe.relocs) {
+    const u32 v = pe_word(pe, rva) - pe.image_base;
+    if (v - s.rva < s.virtual_size) return true;
+  }
+  return false;
+}
 
 void write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
                   const TranslateOptions& opt, std::map<std::string, int>& untranslated) {

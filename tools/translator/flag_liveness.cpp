@@ -70,6 +70,13 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       *use = D_CF | D_AF;
       *def = D_FLAGS | D_AF;
       return;
+    // The P6 compares set ZF, PF and CF and clear OF, SF and AF; the x87
+    // they run on is given the six flags.
+    case ZYDIS_MNEMONIC_FCOMI: case ZYDIS_MNEMONIC_FUCOMI: case ZYDIS_MNEMONIC_FCOMIP:
+    case ZYDIS_MNEMONIC_FUCOMIP:
+      *use = D_FLAGS;
+      *def = D_FLAGS | D_AF;
+      return;
     case ZYDIS_MNEMONIC_SALC:
       *use = D_CF;
       return;

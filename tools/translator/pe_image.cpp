@@ -43,12 +43,28 @@ std::string img_string(const PeImage& pe, u32 rva, const char* what) {
   return s;
 }
 
+// A section's name: up to eight bytes in its header, or, for a longer one
+// ("/4": gcc's .debug_* sections), the string at that offset of the COFF
+// string table, which follows the symbol table.
+std::string section_name(const std::vector<uint8_t>& b, u32 coff, u32 header) {
+  std::string name(reinterpret_cast<const char*>(&b[header]), strnlen(reinterpret_cast<const char*>(&b[header]), 8));
+  if (name.size() < 2 || name[0] != '/' || name.find_first_not_of("0123456789", 1) != std::string::npos) return name;
+  const u32 symbols = read32(b, coff + 8), count = read32(b, coff + 12);
+  const uint64_t at = symbols + 18ull * count + std::stoul(name.substr(1));
+  if (symbols == 0 || count > kMaxEntries || at >= b.size()) fail("section name " + name + " outside the string table");
+  const char* text = reinterpret_cast<const char*>(&b[at]);
+  const size_t n = strnlen(text, std::min<size_t>(b.size() - at, kMaxNameLength + 1));
+  if (n == b.size() - at || n > kMaxNameLength) fail("section name " + name + " runs outside the file");
+  return std::string(text, n);
+}
+
 struct DataDir {
   u32 rva, size;
 };
 
 void read_relocs(PeImage& pe, DataDir dir) {
   pe.has_reloc_dir = dir.rva != 0 && dir.size != 0;
+  pe.reloc_dir_rva = dir.rva;
   if (!pe.has_reloc_dir) return;
   if (dir.rva > pe.image_size || pe.image_size - dir.rva < dir.size) fail("relocation directory outside the image");
   u32 pos = dir.rva, end = dir.rva + dir.size;
@@ -169,7 +185,7 @@ PeImage pe_read(const std::vector<uint8_t>& b) {
     u32 h = table + 40 * i;
     read32(b, h + 36);
     PeSection s;
-    s.name.assign(reinterpret_cast<const char*>(&b[h]), strnlen(reinterpret_cast<const char*>(&b[h]), 8));
+    s.name = section_name(b, coff, h);
     u32 vsize = read32(b, h + 8);
     s.rva = read32(b, h + 12);
     u32 raw_size = read32(b, h + 16);

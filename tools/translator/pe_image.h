@@ -15,7 +15,7 @@ struct PeError : std::runtime_error {
 };
 
 struct PeSection {
-  std::string name;
+  std::string name;  // long names resolved through the string table
   u32 rva;
   u32 virtual_size;  // bytes the section occupies in the image
   u32 raw_size;      // bytes of it that come from the file
@@ -50,6 +50,7 @@ struct PeImage {
   std::vector<uint8_t> image;  // image_size bytes, sections at their RVAs
   std::vector<u32> relocs;     // RVAs of 32-bit absolute words, ascending
   bool has_reloc_dir;
+  u32 reloc_dir_rva;  // where the base relocations are, when there are
   std::vector<PeImportDll> imports;
   std::vector<PeExport> exports;
 };

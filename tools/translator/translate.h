@@ -30,6 +30,9 @@ EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks);
 void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ChunkPlan& chunk,
                 std::string& out, std::map<std::string, int>& untranslated);
 
+// Whether the bytes of section `s` are copied into the module (debug
+// information and relocations are not; emit_module.cpp says why).
+bool section_at_run_time(const PeImage& pe, const PeSection& s);
 // Writes <stem>_module.cpp (descriptor and routes), <stem>_data.cpp
 // (section bytes) and <stem>_code<N>.cpp for N in [0, files).
 void write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,

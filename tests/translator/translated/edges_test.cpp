@@ -6,6 +6,8 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sys/mman.h>
 
 #include "guest_call.h"
@@ -268,7 +270,7 @@ TEST(SystemInstructions, AsciiAdjustsSixteenBitStackAndNestedEnter) {
 
 TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThem) {
   ModuleInfo* mi = edges();
-  u32 out[22] = {};
+  u32 out[27] = {};
   call_guest(mi, export_address(mi, "edge_legacy"), {addr(out)});
   EXPECT_EQ(out[0], 3u);            // LOOP with 0x67 counted CX ...
   EXPECT_EQ(out[1], 0x12340000u);   // ... and left ECX's high half
@@ -290,10 +292,50 @@ TEST(SystemInstructions, SixteenBitAndPrefixedFormsRunAsTheGuestProcessorRunsThe
   EXPECT_EQ(out[17], 0x40u);        // REP BSF is BSF (4), through hints and a REP RET
   EXPECT_EQ(out[20] & 0xFFFF, 0x7777u);  // LEAVE (16-bit) popped a word into BP ...
   EXPECT_EQ(out[21], 0u);                // ... and only a word
+  EXPECT_EQ(out[22] & 0xFFFF, 0x07FFu);  // SIDT: 256 gates ...
+  EXPECT_EQ((out[22] >> 16) | (out[23] & 0xFFFF) << 16, 0x8003F400u);  // ... in kernel space
+  EXPECT_EQ(out[24] & 0xFFFF, 0u);       // SLDT: no LDT
+  EXPECT_EQ(out[25], 0x28u);             // STR, zero-extended in a register
+  EXPECT_EQ((out[26] >> 8) & 0xFF, 0x03u);  // FCOMI: CF, bit 1; AF cleared as the processor does
   // A 16-bit address is the low half of the registers: below 64K, a fault,
   // though EBX itself points at readable memory.
   Env env;
   EXPECT_EQ(faulting_call(mi, "edge_fault16", {addr(out)}, &env), 0xC0000005u);
+  // So do the string instructions and XLAT; with REP and CX zero they
+  // touch nothing, whatever ECX's high half holds.
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_string16"), {addr(out)}), 0x50000u);
+  for (u32 k = 0; k < 3; k++) EXPECT_EQ(faulting_call(mi, "edge_fault16_string", {addr(out), k}, &env), 0xC0000005u) << k;
+}
+
+TEST(ChunkConventions, FunctionsNamedOnlyByAConstructorListOrAPushedAddressRun) {
+  ModuleInfo* mi = edges();
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_ctor_list"), {}), 7u);
+}
+
+// The operand-size prefix cuts EIP to 16 bits: RET, CALL and JMP go below
+// 64K, where nothing is translated, and the runtime reports the address.
+TEST(SystemInstructions, SixteenBitTransfersCutEipToSixteenBits) {
+  ModuleInfo* mi = edges();
+  const std::string log = std::string(getenv("DEVICE_ROOT")) + "/trevik.txt";
+  auto log_size = [&] {
+    std::ifstream f(log, std::ios::binary | std::ios::ate);
+    return f ? static_cast<size_t>(f.tellg()) : size_t{0};
+  };
+  const u32 next = (export_address(mi, "edge_call16_rel") + 4) & 0xFFFF;
+  struct {
+    const char* name;
+    u32 k, address;
+  } cases[] = {{"edge_flow16", 0, 0x1234}, {"edge_flow16", 1, 0x2345}, {"edge_flow16", 2, 0x2345},
+               {"edge_call16_rel", 0, next}};
+  for (const auto& c : cases) {
+    const size_t before = log_size();
+    EXPECT_EXIT(call_guest(mi, export_address(mi, c.name), {c.k}), testing::ExitedWithCode(255), "");
+    std::ifstream f(log, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    char want[64];
+    snprintf(want, sizeof want, "Invalid address %08X called", c.address);
+    EXPECT_NE(text.find(want, before), std::string::npos) << want;
+  }
 }
 
 TEST(SystemInstructions, FloatingPointConditionalMovesFollowTheFlags) {

@@ -445,6 +445,31 @@ XI void x_cmps(XFlags& f, u32& esi, u32& edi, u32& ecx, i32 df, int rep) {
   }
 }
 
+// The string instructions with 16-bit addresses (the 0x67 prefix): SI, DI
+// and CX count in their low halves, the high halves are kept. `op`: 0
+// MOVS, 1 STOS, 2 LODS, 3 SCAS, 4 CMPS; `rep`: 0 none, 1 REP or REPE, 2
+// REPNE. The addresses lie below 64K, which is never mapped, so the first
+// element faults as on the device; with REP and CX zero nothing is read.
+template <int W>
+XI void x_string16(XFlags& f, u32& eax, u32& esi, u32& edi, u32& ecx, i32 df, int op, int rep) {
+  const u32 mask = W == 32 ? 0xFFFFFFFFu : (1u << W) - 1;
+  const u32 step = static_cast<u32>(df * (W / 8));
+  auto low = [](u32& r, u32 v) { r = (r & 0xFFFF0000u) | (v & 0xFFFFu); };
+  while (!rep || (ecx & 0xFFFFu)) {
+    const u32 si = esi & 0xFFFFu, di = edi & 0xFFFFu;
+    if (op == 0) sw<W>(di, mw<W>(si));
+    if (op == 1) sw<W>(di, eax & mask);
+    if (op == 2) eax = (eax & ~mask) | mw<W>(si);
+    if (op == 3) x_sub<W>(f, eax & mask, mw<W>(di));
+    if (op == 4) x_sub<W>(f, mw<W>(si), mw<W>(di));
+    if (op == 0 || op == 2 || op == 4) low(esi, si + step);
+    if (op != 2) low(edi, di + step);
+    if (!rep) return;
+    low(ecx, ecx - 1);
+    if (op >= 3 && (rep == 1) != (f.zf == 0)) return;
+  }
+}
+
 // --- leaving for the runtime ------------------------------------------------------------
 // x87 instructions in their plain encodings call the runtime's entry of
 // their operation, decoded by the translator (fpu_direct.h).

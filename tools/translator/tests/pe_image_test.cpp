@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "code_map.h"
+#include "hand_pe.h"
 #include "translate.h"
 
 namespace {
@@ -158,4 +159,31 @@ TEST(PeReader, FuzzFoundInputsDoNotCrash) {
   }
   closedir(d);
   SUCCEED() << count << " inputs";
+}
+
+// Debug information (named through the string table, as gcc names its
+// .debug_* sections) and the relocations are not copied into the module;
+// a discardable section the program holds an address of is.
+TEST(PeReader, OnlyRunTimeSectionsAreCopied) {
+  std::vector<uint8_t> text(0x200, 0x90), bytes(0x200, 0xAB);
+  text[0] = 0xA1;  // mov eax, [.debug_held]
+  set_word(text, 1, kHandBase + 0x4000);
+  const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text},
+                                      {".rdata", 0x2000, 0x40000040, bytes},
+                                      {".debug_info", 0x3000, 0x42000040, bytes},
+                                      {".debug_held", 0x4000, 0x42000040, bytes}},
+                                     {0x1001}));
+  ASSERT_EQ(pe.sections.size(), 5u);
+  EXPECT_EQ(pe.sections[2].name, ".debug_info");
+  EXPECT_EQ(pe.sections[4].name, ".reloc");
+  EXPECT_TRUE(section_at_run_time(pe, pe.sections[0]));
+  EXPECT_TRUE(section_at_run_time(pe, pe.sections[1]));
+  EXPECT_FALSE(section_at_run_time(pe, pe.sections[2]));
+  EXPECT_TRUE(section_at_run_time(pe, pe.sections[3]));
+  EXPECT_FALSE(section_at_run_time(pe, pe.sections[4]));
+
+  std::vector<uint8_t> b =
+      hand_pe({{".text", 0x1000, 0x60000020, text}, {".debug_info", 0x2000, 0x42000040, bytes}}, {});
+  b.resize(b.size() - 4);  // the string table cut short
+  EXPECT_NE(rejection(b).find("section name /4"), std::string::npos) << rejection(b);
 }

@@ -1,0 +1,54 @@
+// Code discovery on a hand-built image: which relocated words that point
+// into .text become code entries.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "code_map.h"
+#include "hand_pe.h"
+
+namespace {
+
+void put32(std::vector<uint8_t>& b, u32 at, u32 v) {
+  for (int i = 0; i < 4; i++) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+// The layout gcc leaves at the end of .text: a constructor list
+// (0xFFFFFFFF, pointers, 0) the start-up code walks, then zero padding.
+// Their addresses are relocated words, but only the constructor the list
+// holds, a callback passed as `push offset f` and a pointer in a data
+// table are code.
+TEST(Discovery, ConstructorListsAndPaddingAreDataWhileCodePointersAreEntries) {
+  std::vector<uint8_t> text(0x200, 0);
+  const uint8_t code[] = {
+      0x68, 0x20, 0x10, 0x40, 0x00,        // push offset callback
+      0xA1, 0x50, 0x10, 0x40, 0x00,        // mov eax, [ctor_list]
+      0xBB, 0x50, 0x10, 0x40, 0x00,        // mov ebx, offset ctor_list
+      0xB9, 0x60, 0x10, 0x40, 0x00,        // mov ecx, offset padding
+      0x8B, 0x15, 0x00, 0x20, 0x40, 0x00,  // mov edx, [table]
+      0xFF, 0xD2,                          // call edx
+      0x58, 0xC3,                          // pop eax; ret
+  };
+  std::memcpy(&text[0], code, sizeof code);
+  const uint8_t callback[] = {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC3};  // mov eax, 1; ret
+  std::memcpy(&text[0x20], callback, sizeof callback);
+  std::memcpy(&text[0x30], callback, sizeof callback);  // the function the table names
+  text[0x40] = 0xC3;                                    // the constructor
+  const uint8_t ctor_list[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x10, 0x40, 0x00, 0, 0, 0, 0};
+  std::memcpy(&text[0x50], ctor_list, sizeof ctor_list);
+  std::vector<uint8_t> rdata(0x200, 0);
+  put32(rdata, 0, kHandBase + 0x1030);
+  const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text}, {".rdata", 0x2000, 0x40000040, rdata}},
+                                     {0x1001, 0x1006, 0x100B, 0x1010, 0x1016, 0x1054, 0x2000}));
+
+  const CodeMap map = discover_code(pe);
+  for (u32 f : {0x401020u, 0x401030u, 0x401040u}) {
+    EXPECT_TRUE(map.entries.count(f)) << std::hex << f;
+    EXPECT_TRUE(map.pointed.count(f)) << std::hex << f;
+  }
+  EXPECT_EQ(map.insns.lower_bound(0x401050), map.insns.end()) << "the list or the padding was decoded";
+  EXPECT_TRUE(map.bad.empty());
+  EXPECT_EQ(map.pointed.size(), 3u);
+}
