@@ -57,6 +57,7 @@ struct Emitter {
   const CodeMap* map;
   const ChunkPlan* chunk;
   const std::set<u32>* labels;  // addresses with a label in this chunk
+  const std::set<u32>* eip_free;  // labels of blocks that cannot fault
   const std::map<u32, unsigned>* flags_live;  // flag groups live at each address
   const EntryRefs* entry_refs;                // every entry of the module
   // Likely targets, tried in order before the look-up: the return

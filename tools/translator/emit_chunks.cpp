@@ -25,6 +25,36 @@ bool ends_block(const Insn& in) {
 
 std::string label(u32 va) { return "L_" + std::to_string(va); }
 
+// Whether an instruction can neither fault nor reach anything that reports
+// the frame's EIP while it runs: register arithmetic, moves, compares and
+// relative jumps, with no memory operand other than an address computation.
+bool cannot_fault(const Insn& in) {
+  for (unsigned i = 0; i < in.d.operand_count; i++)
+    if (in.ops[i].type == ZYDIS_OPERAND_TYPE_MEMORY && in.ops[i].mem.type != ZYDIS_MEMOP_TYPE_AGEN) return false;
+  if (in.d.meta.isa_ext != ZYDIS_ISA_EXT_BASE) return false;
+  switch (in.d.meta.category) {
+    case ZYDIS_CATEGORY_BINARY:
+      return in.d.mnemonic != ZYDIS_MNEMONIC_DIV && in.d.mnemonic != ZYDIS_MNEMONIC_IDIV;
+    case ZYDIS_CATEGORY_LOGICAL:
+    case ZYDIS_CATEGORY_SHIFT:
+    case ZYDIS_CATEGORY_ROTATE:
+    case ZYDIS_CATEGORY_BITBYTE:
+    case ZYDIS_CATEGORY_CMOV:
+    case ZYDIS_CATEGORY_NOP:
+    case ZYDIS_CATEGORY_COND_BR:
+      return true;
+    case ZYDIS_CATEGORY_DATAXFER:
+    case ZYDIS_CATEGORY_MISC:  // LEA
+      return in.d.mnemonic == ZYDIS_MNEMONIC_MOV || in.d.mnemonic == ZYDIS_MNEMONIC_MOVZX ||
+             in.d.mnemonic == ZYDIS_MNEMONIC_MOVSX || in.d.mnemonic == ZYDIS_MNEMONIC_XCHG ||
+             in.d.mnemonic == ZYDIS_MNEMONIC_LEA;
+    case ZYDIS_CATEGORY_UNCOND_BR:
+      return is_relative_branch(in);
+    default:
+      return false;
+  }
+}
+
 // Balanced decision tree over `slot`: slot k goes to the label of v[k].
 void emit_slot_tree(std::string& out, const std::vector<u32>& v, size_t lo, size_t hi) {
   if (hi - lo <= 3) {
@@ -139,6 +169,22 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       if (r.size() < kMostLikely) r.push_back(ret);
   }
 
+  // Blocks that cannot fault: nothing reads the EIP in the frame while
+  // they run (every way out stores its own), so the edges into them store
+  // none.
+  std::set<u32> eip_free;
+  for (size_t i = 0; i < chunk.insns.size(); i++) {
+    if (!labels.count(chunk.insns[i]->va)) continue;
+    bool free = true;
+    for (size_t k = i; free && k < chunk.insns.size(); k++) {
+      const Insn& in = *chunk.insns[k];
+      if (k > i && (labels.count(in.va) || chunk.insns[k - 1]->next() != in.va)) break;
+      free = cannot_fault(in);
+      if (ends_block(in)) break;
+    }
+    if (free) eip_free.insert(chunk.insns[i]->va);
+  }
+
   const std::map<u32, unsigned> flags_live = flag_liveness(map, chunk);
   Emitter e{};
   e.flags_live = &flags_live;
@@ -149,6 +195,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   e.map = &map;
   e.chunk = &chunk;
   e.labels = &labels;
+  e.eip_free = &eip_free;
   e.untranslated = &untranslated;
   e.out.reserve(chunk.insns.size() * 200);
   // The route's body, for the dispatcher, enters by F->eip.
@@ -183,7 +230,9 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       "if (x->chunk != " + std::to_string(chunk.index) + ") return chunk_jump(F, x->body, x->slot);\n"
       "slot = x->slot;\n}\n"
       "enter:\n"
-      "X_RELOAD();\n";
+      "X_RELOAD();\n"
+      // An indirect call into this chunk comes here with the locals current.
+      "enter_loaded:\n";
   // Compares, not a switch: a jump table needs the PIC register, which
   // would cost the loops of the whole chunk a register.
   std::vector<u32> slot_labels;
@@ -198,7 +247,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       if (falls) {
         e.dirty &= ~(D_FLAGS & ~flags_live.at(in.va));
         emit_sync(e);
-        e.out += "F->eip = fx + " + hex(in.va) + ";\n";
+        if (!eip_free.count(in.va)) e.out += "F->eip = fx + " + hex(in.va) + ";\n";
       }
       e.out += label(in.va) + ":\n";
       e.dirty = 0;

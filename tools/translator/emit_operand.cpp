@@ -241,7 +241,8 @@ void emit_goto(Emitter& e, u32 target) {
     // Every way into a label stores its address as EIP, and nothing inside
     // a block changes the stored EIP: a jump back to the block's own start
     // finds it there already.
-    if (target != e.block_va) e.out += "F->eip = fx + " + hex(target) + ";\n";
+    // A block that cannot fault needs no EIP in the frame at all.
+    if (target != e.block_va && !e.eip_free->count(target)) e.out += "F->eip = fx + " + hex(target) + ";\n";
     e.out += "goto L_" + std::to_string(target) + ";\n";
   } else if (target >= e.chunk->start && target < e.chunk->end) {
     emit_exit(e, "fx + " + hex(target), "kChunkMissed");
@@ -282,7 +283,7 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     e.out += "F->eip = eip;\n";
     emit_likely(e, *e.pointed_here);
     e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
-    e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter; }\n";
+    e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter_loaded; }\n";
     body = "x->body";
     slot = "x->slot";
   }
