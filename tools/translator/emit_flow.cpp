@@ -26,7 +26,7 @@ void case_tree(Emitter& e, const std::vector<u32>& targets, size_t lo, size_t hi
   if (hi - lo <= 2) {
     for (size_t k = lo; k < hi; k++)
       if (e.labels->count(targets[k]))
-        e.out += "if (k == " + std::to_string(k) + " && eip == fx + " + hex(targets[k]) + ") goto L_" +
+        e.out += "if (k == " + std::to_string(k) + " && rel == " + hex(targets[k]) + ") goto L_" +
                  std::to_string(targets[k]) + ";\n";
     return;
   }
@@ -46,7 +46,8 @@ void jump_table(Emitter& e, const JumpTable& table) {
   if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
   e.out += "eip = " + op_read(e, t) + ";\n";
   emit_sync(e);
-  e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n";
+  e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n"
+           "const u32 rel = eip - fx;\n";
   case_tree(e, table.targets, 0, table.targets.size());
   e.out += "}\n";
   if (jump_table_keeps_flags(*e.map, *e.in)) {

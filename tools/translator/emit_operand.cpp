@@ -258,7 +258,11 @@ void emit_goto(Emitter& e, u32 target) {
 }
 
 void emit_likely(Emitter& e, const std::vector<u32>& targets) {
-  for (u32 t : targets) e.out += "if (eip == fx + " + hex(t) + ") goto L_" + std::to_string(t) + ";\n";
+  if (targets.empty()) return;
+  // Compared in the module's own numbering: constants, not Fixup sums.
+  e.out += "{\nconst u32 rel = eip - fx;\n";
+  for (u32 t : targets) e.out += "if (rel == " + hex(t) + ") goto L_" + std::to_string(t) + ";\n";
+  e.out += "}\n";
 }
 
 void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
