@@ -268,7 +268,6 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       falls = false;
     }
   }
-  if (falls) emit_leave_at(e, chunk.end);
-  e.out += "return kChunkLeft;\n}\n\n";
+  e.out += "return kChunkLeft;  // not reached: every block ends in a transfer\n}\n\n";
   out += e.out;
 }
