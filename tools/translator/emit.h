@@ -111,6 +111,9 @@ void emit_untranslated(Emitter& e);         // leave at the current instruction,
 // A guest call of `target` (text), whose return address was pushed: a host
 // call of the target's chunk, then on at the return address.
 void emit_host_call(Emitter& e, u32 direct_target, u32 return_va);
+// The C++ condition that `eip` lies outside the module and the host stack
+// has room to call it from the chunk (chunk_call_foreign).
+std::string foreign_target(const Emitter& e);
 // Jumps to those of `targets` (labels of this chunk) that equal `eip`; the
 // frame must hold everything, EIP included.
 void emit_likely(Emitter& e, const std::vector<u32>& targets);

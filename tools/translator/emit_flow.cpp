@@ -93,6 +93,18 @@ bool emit_flow(Emitter& e) {
           jump_table(e, table->second);
         } else {
           e.out += "eip = " + indirect_target(e) + ";\n";
+          emit_sync(e);
+          // A jump out of the module (an import thunk's `jmp [slot]`) is a
+          // call made for the caller: when the caller was the host call's
+          // guest call, its return comes back here as that call's return.
+          e.out += "if (" + foreign_target(e) + ") {\nF->eip = eip;\nconst u32 top = esp;\nchunk_call_foreign(F);\n"
+                   "if (F->eip == F->ret_addr && top == F->ret_esp) return kChunkReturned;\nX_RELOAD();\n";
+          auto owner = e.map->owner.find(in.va);
+          if (owner != e.map->owner.end()) {
+            auto likely = e.returns_of->find(owner->second);
+            if (likely != e.returns_of->end()) emit_likely(e, likely->second);
+          }
+          e.out += "}\n";
           emit_lookup(e);
         }
       }

@@ -265,6 +265,10 @@ void emit_likely(Emitter& e, const std::vector<u32>& targets) {
   e.out += "}\n";
 }
 
+std::string foreign_target(const Emitter& e) {
+  return "eip - fx - " + hex(e.pe->image_base) + " >= " + hex(e.pe->image_size) + " && chunk_room(F)";
+}
+
 void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   // Inside the chunk a call is a jump; the callee's RET tries this call's
   // return address among its likely targets.
@@ -297,7 +301,15 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   if (e.labels->count(return_va))
     e.out += "if (stop == kChunkReturned) {\nX_RELOAD();\ngoto L_" + std::to_string(return_va) + ";\n}\n";
   e.out += "if (stop >= 0) goto resume;\n";
-  if (!direct_target) e.out += "}\n";
+  if (!direct_target) {
+    e.out += "}\n";
+    // Outside the module (an import, another module): called from here.
+    e.out += "else if (" + foreign_target(e) + ") {\nchunk_call_foreign(F);\n";
+    if (e.labels->count(return_va))
+      e.out += "if (F->eip == fx + " + hex(return_va) + " && F->esp <= F->ret_esp) {\nX_RELOAD();\ngoto L_" +
+               std::to_string(return_va) + ";\n}\n";
+    e.out += "eip = F->eip;\n}\n";
+  }
   e.out += "}\n";
   // No room for another host call: on in this chunk or through the dispatcher.
   if (direct_target)

@@ -96,24 +96,43 @@ static void frame_store(const ChunkFrame* F, Env* env) {
   env->EFLAGS = frame_eflags(F);
 }
 
+static void frame_load(ChunkFrame* F, const Env* env) {
+  F->eax = env->EAX;
+  F->ebx = env->EBX;
+  F->ecx = env->ECX;
+  F->edx = env->EDX;
+  F->esi = env->ESI;
+  F->edi = env->EDI;
+  F->esp = env->ESP;
+  F->ebp = env->EBP;
+  F->eip = env->EIP;
+  frame_load_flags(F, env->EFLAGS);
+}
+
+void chunk_call_foreign(ChunkFrame* F) {
+  Env* env = F->env;
+  frame_store(F, env);
+  SehGuard guard;
+  if (SEH_TRY(guard)) {
+    HandleDefault(env, F->mi);
+    seh_pop(&guard);
+  } else {
+    F->pass_on = 1;
+    seh_raise(&guard.record);
+  }
+  frame_load(F, env);
+}
+
 int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
   ChunkFrame F;
-  F.eax = env->EAX;
-  F.ebx = env->EBX;
-  F.ecx = env->ECX;
-  F.edx = env->EDX;
-  F.esi = env->ESI;
-  F.edi = env->EDI;
-  F.esp = env->ESP;
-  F.ebp = env->EBP;
-  F.eip = env->EIP;
-  frame_load_flags(&F, env->EFLAGS);
+  frame_load(&F, env);
   F.fixup = mi->Fixup;
   F.env = env;
   F.mi = mi;
   F.ret_addr = 0;
   F.ret_esp = 0xFFFFFFFFu;
   F.host_floor = reinterpret_cast<uintptr_t>(&F) - kHostCallBudget;
+  F.pass_on = 0;
   SehGuard guard;
   if (SEH_TRY(guard)) {
     *missed = body(&F);
@@ -122,6 +141,7 @@ int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
     return static_cast<int>(env->EAX);
   }
   *missed = false;
+  if (F.pass_on) seh_raise(&guard.record);
   frame_store(&F, env);
   HandleException(env, &guard.pointers);
   // No guest handler took the fault. Running the block again would only

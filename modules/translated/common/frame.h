@@ -40,6 +40,9 @@ struct ChunkFrame {
   // chunks reach it without the PIC register.
   const struct ChunkEntry* entries;
   u32 entry_shift;
+  // Set when a fault is passed on from a call outside the module: the
+  // callee's run has offered it to the guest already (chunk_call_foreign).
+  u32 pass_on;
 };
 
 // A chunk body runs guest code from F->eip until it must leave. It returns
@@ -136,6 +139,15 @@ static inline __attribute__((always_inline)) int chunk_call(ChunkFrame* F, Chunk
   F->ret_esp = outer_esp;
   return stop;
 }
+
+// A guest call of an address outside this module (an import, another
+// module's export, a pointer the program got elsewhere) made while the
+// chunk waits, as the dispatcher would make it: the frame (EIP the target,
+// the return address pushed) goes to the Env, HandleDefault runs the call,
+// and the frame comes back with wherever the callee went. A fault the
+// callee's run left unhandled goes on past this chunk's guard, as it did
+// when the chunk left for the dispatcher first.
+void chunk_call_foreign(ChunkFrame* F);
 
 // A transfer to another chunk that keeps the current guest call: the
 // other chunk's RET to it returns to the same host caller.
