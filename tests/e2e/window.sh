@@ -36,7 +36,9 @@ guest_finish "$log"
 messages=$(wc -l < "$log")
 
 guest_run "$2" -- fault
-grep -q "Unhandled exception C0000005" "$work/trevik.txt" || fail "the fault was not reported"
+# Reported once: the runs the fault passes on its way out do not offer it
+# to the guest again.
+[ "$(grep -c "Unhandled exception C0000005" "$work/trevik.txt")" = 1 ] || fail "the fault was not reported once"
 grep -qx "\[Exception\] Unhandled Exception" "$work/boxes.txt" || fail "no exception box"
 [ "$(tail -n1 "$log" | tr -d '\r')" = "msg 400 0 0" ] || fail "the program went on after its fault"
 guest_finish "$log"
