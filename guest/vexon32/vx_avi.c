@@ -72,10 +72,15 @@ static int video_format(Parse* p, uint32_t handler, uint32_t at, uint32_t size) 
   int r = read_exact(&m->source, at, h, 40);
   if (r) return r;
   uint32_t header = vx_le32(h);
-  int32_t width = (int32_t)vx_le32(h + 4), height = (int32_t)vx_le32(h + 8);
+  int32_t width = (int32_t)vx_le32(h + 4);
+  /* A negative height marks a top-down picture. Its size is taken in
+     unsigned arithmetic: negating the most negative height would overflow
+     (and let the compiler assume the result positive); here it stays too
+     large and is refused. */
+  uint32_t height = vx_le32(h + 8);
+  if (height >> 31) height = 0u - height;
   uint32_t bits = vx_le16(h + 14), compression = upper(vx_le32(h + 16)), used = vx_le32(h + 32);
-  if (height < 0) height = -height;
-  if (width <= 0 || height <= 0 || width > VX_MAX_SIDE || height > VX_MAX_SIDE) return VX_ERR_DIMENSIONS;
+  if (width <= 0 || height == 0 || width > VX_MAX_SIDE || height > VX_MAX_SIDE) return VX_ERR_DIMENSIONS;
   if (compression == 0) compression = upper(handler);
   if (compression == VX_FOURCC('C', 'V', 'I', 'D')) {
     if (bits != 24 && bits != 32) return VX_ERR_CODEC; /* palettized Cinepak is not carried */
@@ -88,7 +93,7 @@ static int video_format(Parse* p, uint32_t handler, uint32_t at, uint32_t size) 
     return VX_ERR_CODEC;
   }
   m->info.width = (uint32_t)width;
-  m->info.height = (uint32_t)height;
+  m->info.height = height;
   m->info.bits = bits;
   m->info.codec = vx_le32(h + 16) ? vx_le32(h + 16) : handler;
   if (bits == 8) {

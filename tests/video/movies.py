@@ -96,18 +96,19 @@ def is_key(cid, data):
 # --- hand-built streams ------------------------------------------------------
 
 def stream_headers(width, height, bits, handler, compression, frames, palette=b"", rate=10):
-    avih = struct.pack("<IIIIIIIIII16x", 1000000 // rate, 0, 0, 0x10, frames, 0, 1, 0, width, height)
+    avih = struct.pack("<IIIIIIIIii16x", 1000000 // rate, 0, 0, 0x10, frames, 0, 1, 0, width, height)
     strh = struct.pack("<4s4sIHHIIIIIIIIhhhh", b"vids", handler, 0, 0, 0, 0, 1, rate, 0, frames, 0, 0xFFFFFFFF, 0,
-                       0, 0, min(width, 32767), min(height, 32767))
+                       0, 0, min(width, 32767), min(abs(height), 32767))
     colours = len(palette) // 4
     strf = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, struct.unpack("<I", compression)[0],
                        0, 0, 0, colours, 0) + palette
     return chunk(b"avih", avih) + lst(b"strl", chunk(b"strh", strh) + chunk(b"strf", strf))
 
 
-def msvc8_movie(path, seed, width=64, height=48, frames=12):
+def msvc8_movie(path, seed, width=64, height=48, frames=12, stored_height=None):
     """8-bit Microsoft Video 1: random one-, two- and eight-colour blocks and
-    skips, a 200-colour table, and palette changes before some frames."""
+    skips, a 200-colour table, and palette changes before some frames.
+    stored_height: the height the header gives, when not `height`."""
     rnd = random.Random(seed)
     palette = bytes(rnd.randrange(256) if i % 4 != 3 else 0 for i in range(200 * 4))
     movi, blocks = [], (width // 4) * (height // 4)
@@ -132,7 +133,8 @@ def msvc8_movie(path, seed, width=64, height=48, frames=12):
                 out += bytes([rnd.randrange(256), rnd.randrange(0x90, 0x100)]) + bytes(rnd.randrange(200) for _ in range(8))
             left -= 1
         movi.append((b"00dc", out))
-    hdrl = stream_headers(width, height, 8, b"CRAM", b"CRAM", frames, palette)
+    hdrl = stream_headers(width, height if stored_height is None else stored_height, 8, b"CRAM", b"CRAM", frames,
+                          palette)
     open(path, "wb").write(build(hdrl, movi))
 
 
