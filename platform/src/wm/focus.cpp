@@ -18,10 +18,7 @@ void wm_forget_input(HWND hwnd) {
 extern "C" HWND SetCapture(HWND hwnd) {
   std::lock_guard<std::mutex> hold(wm_lock());
   HWND previous = g_capture;
-  if (hwnd && !wm_window(hwnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  if (hwnd && !wm_window_checked(hwnd)) return nullptr;
   g_capture = hwnd;
   return previous;
 }
@@ -58,10 +55,7 @@ extern "C" HWND SetFocus(HWND hwnd) {
   HWND previous;
   {
     std::lock_guard<std::mutex> hold(wm_lock());
-    if (hwnd && !wm_window(hwnd)) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return nullptr;
-    }
+    if (hwnd && !wm_window_checked(hwnd)) return nullptr;
     previous = g_focus;
     if (previous == hwnd) return previous;
     g_focus = hwnd;

@@ -59,11 +59,8 @@ extern "C" BOOL ShowWindow(HWND hwnd, int command) {
   bool was_visible, activate;
   {
     std::lock_guard<std::mutex> hold(wm_lock());
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     was_visible = (w->style & WS_VISIBLE) != 0;
     const bool show = command != SW_HIDE && command != SW_MINIMIZE;
     if (show) {
@@ -85,11 +82,8 @@ extern "C" BOOL UpdateWindow(HWND hwnd) {
   bool paint;
   {
     std::lock_guard<std::mutex> hold(wm_lock());
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     paint = w->needs_paint && (w->style & WS_VISIBLE);
   }
   if (paint) SendMessageW(hwnd, WM_PAINT, 0, 0);
@@ -100,11 +94,8 @@ extern "C" BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL 
   Change c;
   {
     std::lock_guard<std::mutex> hold(wm_lock());
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     c = set_rect(*w, x, y, std::max(width, 0), std::max(height, 0));
     if (repaint) wm_invalidate_locked(*w, nullptr);
   }
@@ -117,11 +108,8 @@ extern "C" BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int width, int
   RECT r;
   {
     std::lock_guard<std::mutex> hold(wm_lock());
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     if (!(flags & SWP_NOMOVE)) r.left = x, r.top = y;
     else r.left = w->rect.left, r.top = w->rect.top;
     int new_width = flags & SWP_NOSIZE ? w->rect.right - w->rect.left : std::max(width, 0);
@@ -159,11 +147,8 @@ extern "C" BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL) {
     for (auto& [h, w] : wm_windows()) wm_invalidate_locked(w, nullptr);
     return TRUE;
   }
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return FALSE;
   wm_invalidate_locked(*w, rect);
   return TRUE;
 }
@@ -186,11 +171,8 @@ extern "C" BOOL ClientToScreen(HWND hwnd, POINT* point) { return convert(hwnd, p
 
 extern "C" HWND GetWindow(HWND hwnd, UINT relation) {
   std::lock_guard<std::mutex> hold(wm_lock());
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return nullptr;
   if (relation == GW_OWNER) return wm_is_child(*w) ? nullptr : w->parent;
   if (relation == GW_CHILD) {
     std::vector<Window*> children = siblings_of(hwnd);

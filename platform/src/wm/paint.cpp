@@ -12,11 +12,8 @@ extern "C" HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
   *paint = PAINTSTRUCT{};
   {
     std::lock_guard<std::mutex> hold(wm_lock());
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return nullptr;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return nullptr;
     if (w->needs_paint) paint->rcPaint = w->update;
     w->needs_paint = false;
     w->update = RECT{};

@@ -27,10 +27,7 @@ std::u16string key_of(LPCWSTR name) {
 
 extern "C" BOOL SetPropW(HWND hwnd, LPCWSTR name, HANDLE data) {
   std::lock_guard<std::mutex> hold(wm_lock());
-  if (!wm_window(hwnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (!wm_window_checked(hwnd)) return FALSE;
   if (!name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

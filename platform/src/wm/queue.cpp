@@ -52,11 +52,8 @@ extern "C" BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   std::lock_guard<std::mutex> hold(wm_lock());
   DWORD thread = GetCurrentThreadId();
   if (hwnd) {
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     thread = w->thread;
   }
   wm_post_locked(thread, MSG{hwnd, message, wParam, lParam, 0, {0, 0}});
@@ -79,11 +76,8 @@ extern "C" void PostQuitMessage(int exitCode) {
 
 extern "C" LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   std::unique_lock<std::mutex> hold(wm_lock());
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return 0;
   DWORD self = GetCurrentThreadId();
   if (w->thread == self) {
     WNDPROC proc = w->proc;

@@ -38,11 +38,8 @@ extern "C" UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc
   const DWORD self = GetCurrentThreadId();
   DWORD thread = self;
   if (hwnd) {
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return 0;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return 0;
     if (w->thread != self) {
       SetLastError(ERROR_ACCESS_DENIED);
       return 0;

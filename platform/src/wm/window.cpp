@@ -39,6 +39,12 @@ Window* wm_window(HWND hwnd) {
   return it == g_windows.end() ? nullptr : &it->second;
 }
 
+Window* wm_window_checked(HWND hwnd) {
+  Window* w = wm_window(hwnd);
+  if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return w;
+}
+
 extern "C" HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                                 int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   HWND hwnd;
@@ -49,10 +55,7 @@ extern "C" HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR window
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
     }
-    if (parent && !wm_window(parent)) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return nullptr;
-    }
+    if (parent && !wm_window_checked(parent)) return nullptr;
     if (x == CW_USEDEFAULT) x = 0, y = 0;
     if (width == CW_USEDEFAULT) width = device_screen_width(), height = device_screen_height();
     hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(g_next_window));
@@ -79,11 +82,8 @@ extern "C" BOOL DestroyWindow(HWND hwnd) {
   std::vector<HWND> children;
   {
     std::lock_guard<std::mutex> hold(g_wm_lock);
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     if (w->thread != GetCurrentThreadId()) {
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;
@@ -132,22 +132,16 @@ extern "C" BOOL GetClientRect(HWND hwnd, RECT* rect) {
 
 extern "C" int GetWindowTextW(HWND hwnd, LPWSTR buffer, int size) {
   std::lock_guard<std::mutex> hold(g_wm_lock);
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return 0;
   if (!buffer || size <= 0) return 0;
   return static_cast<int>(wstr_copy_n(buffer, static_cast<size_t>(size), w->text));
 }
 
 extern "C" DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* process) {
   std::lock_guard<std::mutex> hold(g_wm_lock);
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return 0;
   if (process) *process = 0x42;
   return w->thread;
 }
@@ -164,11 +158,8 @@ extern "C" BOOL SetForegroundWindow(HWND hwnd) {
   HWND previous;
   {
     std::lock_guard<std::mutex> hold(g_wm_lock);
-    Window* w = wm_window(hwnd);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
+    Window* w = wm_window_checked(hwnd);
+    if (!w) return FALSE;
     previous = g_foreground;
     if (previous == hwnd) return TRUE;
     g_foreground = hwnd;

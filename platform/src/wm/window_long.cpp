@@ -30,11 +30,8 @@ LONG* slot_of(Window& w, int index, LONG* scratch) {
 
 extern "C" LONG GetWindowLongW(HWND hwnd, int index) {
   std::lock_guard<std::mutex> hold(wm_lock());
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return 0;
   LONG scratch;
   LONG* slot = slot_of(*w, index, &scratch);
   return slot ? *slot : 0;
@@ -43,11 +40,8 @@ extern "C" LONG GetWindowLongW(HWND hwnd, int index) {
 // Answers the previous value.
 extern "C" LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
   std::lock_guard<std::mutex> hold(wm_lock());
-  Window* w = wm_window(hwnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = wm_window_checked(hwnd);
+  if (!w) return 0;
   LONG scratch;
   LONG* slot = slot_of(*w, index, &scratch);
   if (!slot) return 0;

@@ -61,6 +61,9 @@ struct MessageQueue {
 std::mutex& wm_lock();
 // Lock held for all of these.
 Window* wm_window(HWND hwnd);
+// The same, with the last error ERROR_INVALID_WINDOW_HANDLE when there is
+// no such window.
+Window* wm_window_checked(HWND hwnd);
 MessageQueue& wm_queue(DWORD thread);
 const WindowClass* wm_class(const WCHAR* name);
 std::map<HWND, Window>& wm_windows();
