@@ -86,10 +86,10 @@ void host_mul_setup(void) {
 DIRECT(direct_fadd, X87_D8_0_r(1))
 DIRECT(direct_fmul, X87_D8_1_r(1))
 DIRECT(direct_fdiv, X87_D8_6_r(1))
-DIRECT(direct_fsqrt, X87Exec(e->EIP, 0xD9FA, 0, e))
+DIRECT(direct_fsqrt, X87_D9_7_r(2))
 DIRECT(direct_fsin, X87Exec(e->EIP, 0xD9FE, 0, e))
 DIRECT(direct_fpatan, X87Exec(e->EIP, 0xD9F3, 0, e))
-DIRECT(direct_fld1, X87Exec(e->EIP, 0xD9E8, 0, e))
+DIRECT(direct_fld1, X87_D9_5_r(0))
 DIRECT(direct_fld_m64, X87_DD_0_m(e->ESI))
 DIRECT(direct_fstp_m64, X87_DD_3_m(e->ESI))
 

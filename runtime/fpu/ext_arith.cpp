@@ -157,7 +157,9 @@ template <int n>
 static inline u64 dropped_products(u32 q, u32 d) {
   u64 whole = 0;
   u32 corners = 0;
+#pragma GCC unroll 8
   for (int a = 0; a < n - 1; a++) whole += ((q >> 4 * a & 15) << 4 * a) * (d & ((1u << 4 * (n - 1 - a)) - 1));
+#pragma GCC unroll 8
   for (int a = 0; a < n; a++) corners += corner.v[(q >> 4 * a & 15) * 16 + (d >> 4 * (n - 1 - a) & 15)];
   return whole + ((u64)corners << 4 * (n - 1));
 }
@@ -221,16 +223,21 @@ static u32 quotient_steps_32_47(u64* r, u32 d32) {
   return q;
 }
 
-// Steps `first`..63 for a remainder and a divisor (d >> first) below
-// 2^32, into the quotient bits below bit 64 - first of q.
-static u64 divide_steps32(u64 q, u32 r, u32 d, int first) {
+// Steps `first`..63 (first > 32) for a remainder and a divisor
+// (d >> first) below 2^32: their quotient bits, in the low 64 - first bits
+// of the result. Each step is a subtraction kept or dropped by a
+// conditional move, so the chain through r is two instructions long.
+static inline u32 divide_steps32(u32 r, u32 d, int first) {
+  u32 bits = 0;
+#pragma GCC unroll 16
   for (int k = first; k < 64; k++) {
-    u32 take = r >= d;
-    r -= d & (0u - take);
-    q |= (u64)take << (63 - k);
+    u32 less = r - d;
+    bool take = r >= d;
+    r = take ? less : r;
+    bits = bits << 1 | take;
     d >>= 1;
   }
-  return q;
+  return bits;
 }
 
 // Every step one by one (a divisor below 2^63: the first step may take it
@@ -294,13 +301,13 @@ static u64 divide_loop(u64 r, u64 d) {
   if (t >= 32) {
     u32 dt = (u32)(d >> t), rest;
     u64 head = divide_wide(r, dt, &rest);
-    return divide_steps32(head << (63 - t), rest, dt >> 1, t + 1);
+    return head << (63 - t) | divide_steps32(rest, dt >> 1, t + 1);
   }
   u32 high = quotient_steps_0_31(&r, d);
   u32 d32 = (u32)(d >> 32);
   u32 middle = quotient_steps_32_47(&r, d32);
   // r <= d >> 47 < 2^17 now.
-  return divide_steps32((u64)high << 32 | (u64)middle << 16, (u32)r, d32 >> 16, 48);
+  return (u64)high << 32 | middle << 16 | divide_steps32((u32)r, d32 >> 16, 48);
 }
 
 void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
