@@ -448,35 +448,31 @@ void ext_round_int(ExtValue* v) { ext_round_int_mode(v, fpu_rounding()); }
 // root"). Applied twice: 32-bit limbs over 16-bit ones over a 32-bit root
 // found bit by bit.
 
-// The smallest s with s * s >= (i + 1) * 2^24.
-static constexpr u32 sqrt_bound_of(u32 i) {
-  u64 y = (u64)(i + 1) << 24;
-  u32 low = 0, high = 65536;
-  while (low < high) {
-    u32 mid = (low + high) / 2;
-    if ((u64)mid * mid >= y) high = mid;
-    else low = mid + 1;
+// Upper bounds on the root by the leading ten bits i = 256..1023 of a
+// radicand of 32 bits: the smallest s with s * s >= (i + 1) * 2^22.
+struct SqrtBounds {
+  u32 v[768];
+  constexpr SqrtBounds() : v() {
+    for (u32 i = 256; i < 1024; i++) {
+      u64 y = (u64)(i + 1) << 22;
+      u32 low = 0, high = 65536;
+      while (low < high) {
+        u32 mid = (low + high) / 2;
+        if ((u64)mid * mid >= y) high = mid;
+        else low = mid + 1;
+      }
+      v[i - 256] = low;
+    }
   }
-  return low;
-}
+};
+static constexpr SqrtBounds sqrt_bound = {};
 
 // floor(sqrt(y)) and its remainder for y >= 2^30 (a 16-bit root): an
-// upper bound from the leading byte, two Newton steps from above (which
-// never fall below the root: 7, 14, 28 correct bits), and a last check.
+// upper bound from the leading ten bits (at most 65 above the root), one
+// Newton step from above (which never falls below the root and leaves it
+// less than one above), and a last check.
 static u32 sqrt_rem32(u32 y, u32* rem) {
-  // ceil(sqrt((i + 1) * 2^24)) for the leading bytes i = 64..255.
-  static const u32 bound[192] = {
-#define B4(i) SQRT_BOUND(i), SQRT_BOUND(i + 1), SQRT_BOUND(i + 2), SQRT_BOUND(i + 3)
-#define B16(i) B4(i), B4(i + 4), B4(i + 8), B4(i + 12)
-#define SQRT_BOUND(i) sqrt_bound_of(i)
-      B16(64), B16(80), B16(96), B16(112), B16(128), B16(144), B16(160), B16(176),
-      B16(192), B16(208), B16(224), B16(240),
-#undef SQRT_BOUND
-#undef B16
-#undef B4
-  };
-  u32 s = bound[(y >> 24) - 64], r;
-  s = (s + divide_narrow(y, s, &r)) >> 1;
+  u32 s = sqrt_bound.v[(y >> 22) - 256], r;
   s = (s + divide_narrow(y, s, &r)) >> 1;
   while ((u64)s * s > y) s--;
   *rem = y - s * s;

@@ -242,7 +242,7 @@ TEST_F(Identity, SquareRootDigits) {
     ASSERT_EQ(ext_sqrt_mant(m), ref_sqrt_mant(m)) << std::hex << m;
   }
   // Upper words at and next to the squares of every 16-bit root class:
-  // the first root is found from the leading byte by two Newton steps.
+  // the first root is found from the leading ten bits by one Newton step.
   for (u64 k = 0x8000; k <= 0xFFFF; k += 13) {
     for (u64 upper : {k * k, k * k - 1, k * k + 1}) {
       if (upper >> 32) continue;
