@@ -16,6 +16,53 @@ _edge_flags_keep:
     mov eax, 5
     ret
 
+; Calls helpers that return their answer in CF and ZF, as hand-written
+; code does, directly and through a pointer, and reads the flags after
+; each return; returns them packed two bits per call (CF, ZF).
+export edge_flags_returned
+global _edge_flags_returned
+_edge_flags_returned:
+    push esi
+    xor esi, esi
+    mov eax, 3
+    call flag_helper
+    call .pack
+    mov eax, 4
+    call flag_helper
+    call .pack
+    mov edx, flag_helper
+    mov eax, 5
+    call edx
+    call .pack
+    mov eax, 6
+    call edx
+    call .pack
+    mov eax, esi
+    pop esi
+    ret
+.pack:
+    setc cl
+    setz dl
+    shl esi, 2
+    movzx ecx, cl
+    movzx edx, dl
+    add esi, ecx
+    add esi, ecx
+    add esi, edx
+    mov edx, flag_helper
+    ret
+; Odd EAX: CF set, ZF clear; even: CF clear, ZF set when EAX is 4. The
+; flags are set in other blocks than the RET's.
+flag_helper:
+    test eax, 1
+    jz .even
+    stc
+    jmp .out
+.even:
+    cmp eax, 4
+.out:
+    ret
+
 ; Calls a callee that pops its arguments with ret 16 and comes back
 ; through the chunk's own look-up.
 export edge_ret_n

@@ -58,7 +58,11 @@ struct Emitter {
   const ChunkPlan* chunk;
   const std::set<u32>* labels;  // addresses with a label in this chunk
   const std::set<u32>* eip_free;  // labels of blocks that cannot fault
-  const std::map<u32, unsigned>* flags_live;  // flag groups live at each address
+  // Flag groups live at each address: those a block edge stores into the
+  // frame (read by the chunk's own instructions), and those the locals
+  // carry (read by them or by a way out of the chunk, which stores them).
+  const std::map<u32, unsigned>* flags_live;
+  const std::map<u32, unsigned>* flags_carried;
   const EntryRefs* entry_refs;                // every entry of the module
   // Likely targets, tried in order before the look-up: the return
   // addresses of this chunk's calls of each function, and the function
@@ -96,6 +100,11 @@ std::string mask_text(int width);
 
 // Writes the pending flag computation, if any.
 void emit_pending_flags(Emitter& e);
+// The stores of the given flag groups' values into the frame.
+std::string flag_stores(unsigned flags);
+// What a block starting at `va` finds changed: the flags its locals carry
+// that no edge into it stored.
+unsigned label_dirty(const Emitter& e, u32 va);
 
 // Frame synchronisation and control transfer.
 void emit_sync(Emitter& e);                 // store what the block changed
@@ -117,6 +126,9 @@ std::string foreign_target(const Emitter& e);
 // Jumps to those of `targets` (labels of this chunk) that equal `eip`; the
 // frame must hold everything, EIP included.
 void emit_likely(Emitter& e, const std::vector<u32>& targets);
+// The same where the frame lacks the flag values of `flags` (held by the
+// locals): each target is reached with those it reads stored.
+void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned flags);
 
 // Bit instructions (BT, BTS, BTR, BTC) on `d` with bit offset `s`: moves a
 // memory operand to the word a register offset reaches and writes `n`,

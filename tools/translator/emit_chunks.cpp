@@ -185,9 +185,11 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     if (free) eip_free.insert(chunk.insns[i]->va);
   }
 
-  const std::map<u32, unsigned> flags_live = flag_liveness(map, chunk);
+  const std::map<u32, unsigned> flags_live = flag_liveness(map, chunk, 0);
+  const std::map<u32, unsigned> flags_carried = flag_liveness(map, chunk, D_FLAGS);
   Emitter e{};
   e.flags_live = &flags_live;
+  e.flags_carried = &flags_carried;
   e.entry_refs = &refs;
   e.returns_of = &returns_of;
   e.pointed_here = &pointed_here;
@@ -245,12 +247,13 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     const Insn& in = *chunk.insns[i];
     if (labels.count(in.va)) {
       if (falls) {
+        if (e.dirty & flags_carried.at(in.va) & D_FLAGS) emit_pending_flags(e);
         e.dirty &= ~(D_FLAGS & ~flags_live.at(in.va));
         emit_sync(e);
         if (!eip_free.count(in.va)) e.out += "F->eip = fx + " + hex(in.va) + ";\n";
       }
       e.out += label(in.va) + ":\n";
-      e.dirty = 0;
+      e.dirty = label_dirty(e, in.va);
       e.last_cmp = nullptr;
       e.pending_flags.clear();
       e.block_va = in.va;

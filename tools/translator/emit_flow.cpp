@@ -45,12 +45,17 @@ void jump_table(Emitter& e, const JumpTable& table) {
   Loc t = op_loc(e, 0);
   if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
   e.out += "eip = " + op_read(e, t) + ";\n";
+  // A block of its own reached only from this chunk: its locals hold the
+  // flag values its cases carry, and no case reads one that the edges
+  // into it did not store; the way to the look-up stores them all.
+  const bool keeps = jump_table_keeps_flags(*e.map, *e.in);
+  if (keeps) e.dirty &= ~D_FLAGS;
   emit_sync(e);
   e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n"
            "const u32 rel = eip - fx;\n";
   case_tree(e, table.targets, 0, table.targets.size());
   e.out += "}\n";
-  if (jump_table_keeps_flags(*e.map, *e.in)) {
+  if (keeps) {
     // The flags are the bound check's: computed again here from its
     // operands, so that the way to the cases needs none of them.
     if (table.guard_width)
@@ -129,13 +134,20 @@ bool emit_flow(Emitter& e) {
       // another depth) goes the general way.
       e.out += "const u32 at = esp;\neip = m32a(esp); esp += " + hex(4 + n) + ";\n";
       e.dirty |= 1u << R_ESP;
+      // The flag values go into the frame on the ways out; a return to a
+      // call site of this chunk stores only those its code reads.
+      const unsigned flags = e.dirty & D_FLAGS;
+      if (flags) emit_pending_flags(e);
+      e.dirty &= ~flags;
       emit_sync(e);
-      e.out += "F->eip = eip;\nif (eip == F->ret_addr && at == F->ret_esp) return kChunkReturned;\n";
+      e.out += "F->eip = eip;\nif (eip == F->ret_addr && at == F->ret_esp) {\n" + flag_stores(flags) +
+               "return kChunkReturned;\n}\n";
       auto owner = e.map->owner.find(in.va);
       if (owner != e.map->owner.end()) {
         auto likely = e.returns_of->find(owner->second);
-        if (likely != e.returns_of->end()) emit_likely(e, likely->second);
+        if (likely != e.returns_of->end()) emit_likely_flags(e, likely->second, flags);
       }
+      e.out += flag_stores(flags);
       emit_lookup(e);
       return true;
     }

@@ -201,16 +201,38 @@ void emit_pending_flags(Emitter& e) {
   e.pending_flags.clear();
 }
 
+std::string flag_stores(unsigned flags) {
+  std::string out;
+  if (flags & D_CF) out += "F->cf = fl.cf;\n";
+  if (flags & D_OF) out += "F->of = fl.of;\n";
+  if (flags & D_SZP) out += "F->sf = fl.sf; F->zf = fl.zf; F->pf = fl.pf;\n";
+  return out;
+}
+
+unsigned label_dirty(const Emitter& e, u32 va) {
+  auto carried = e.flags_carried->find(va), stored = e.flags_live->find(va);
+  if (carried == e.flags_carried->end() || stored == e.flags_live->end()) return 0;
+  return carried->second & ~stored->second & D_FLAGS;
+}
+
 namespace {
 
 void store_dirty(Emitter& e) {
   if (e.dirty & D_FLAGS) emit_pending_flags(e);
   for (int r = 0; r < R_COUNT; r++)
     if (e.dirty & (1u << r)) e.out += std::string("F->") + kRegName[r] + " = " + kRegName[r] + ";\n";
-  if (e.dirty & D_CF) e.out += "F->cf = fl.cf;\n";
-  if (e.dirty & D_OF) e.out += "F->of = fl.of;\n";
-  if (e.dirty & D_SZP) e.out += "F->sf = fl.sf; F->zf = fl.zf; F->pf = fl.pf;\n";
+  e.out += flag_stores(e.dirty);
   if (e.dirty & D_DF) e.out += "F->df = df;\n";
+}
+
+// On an edge to the label `target`: the flag values the target carries
+// are computed into the locals, those it reads stay changed (to be
+// stored), the others are dropped.
+void edge_flags(Emitter& e, u32 target) {
+  auto carried = e.flags_carried->find(target);
+  if (carried == e.flags_carried->end()) return;
+  if (e.dirty & carried->second & D_FLAGS) emit_pending_flags(e);
+  e.dirty &= ~(D_FLAGS & ~e.flags_live->at(target));
 }
 
 }  // namespace
@@ -222,7 +244,8 @@ void emit_sync(Emitter& e) {
 
 void emit_exit(Emitter& e, const std::string& eip, const char* stop) {
   // The frame holds what the block has not changed: a flag the block did
-  // not set is either dead here or was stored on the way into the block.
+  // not set is dead here, was stored on the way into the block, or counts
+  // as changed from the block's start (label_dirty).
   store_dirty(e);
   e.out += "F->eip = " + eip + "; return " + stop + ";\n";
 }
@@ -235,8 +258,7 @@ void emit_leave_at(Emitter& e, u32 guest) {
 void emit_goto(Emitter& e, u32 target) {
   if (e.labels->count(target)) {
     // Flag values the target sets before reading need not be stored.
-    auto live = e.flags_live->find(target);
-    if (live != e.flags_live->end()) e.dirty &= ~(D_FLAGS & ~live->second);
+    edge_flags(e, target);
     emit_sync(e);
     // Every way into a label stores its address as EIP, and nothing inside
     // a block changes the stored EIP: a jump back to the block's own start
@@ -257,11 +279,17 @@ void emit_goto(Emitter& e, u32 target) {
   }
 }
 
-void emit_likely(Emitter& e, const std::vector<u32>& targets) {
+void emit_likely(Emitter& e, const std::vector<u32>& targets) { emit_likely_flags(e, targets, 0); }
+
+void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned flags) {
   if (targets.empty()) return;
   // Compared in the module's own numbering: constants, not Fixup sums.
   e.out += "{\nconst u32 rel = eip - fx;\n";
-  for (u32 t : targets) e.out += "if (rel == " + hex(t) + ") goto L_" + std::to_string(t) + ";\n";
+  for (u32 t : targets) {
+    auto live = e.flags_live->find(t);
+    std::string stores = flag_stores(flags & (live == e.flags_live->end() ? D_FLAGS : live->second));
+    e.out += "if (rel == " + hex(t) + ") {\n" + stores + "goto L_" + std::to_string(t) + ";\n}\n";
+  }
   e.out += "}\n";
 }
 
@@ -276,6 +304,11 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     emit_goto(e, direct_target);
     return;
   }
+  // Through a pointer: the flag values go into the frame on each way out,
+  // each likely target storing only those it reads.
+  const unsigned flags = direct_target ? 0 : e.dirty & D_FLAGS;
+  if (flags) emit_pending_flags(e);
+  e.dirty &= ~flags;
   emit_sync(e);
   std::string body, slot;
   if (direct_target) {
@@ -289,7 +322,8 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     e.out += "F->eip = eip = fx + " + hex(direct_target) + ";\n{\n";
   } else {
     e.out += "F->eip = eip;\n";
-    emit_likely(e, *e.pointed_here);
+    emit_likely_flags(e, *e.pointed_here, flags);
+    e.out += flag_stores(flags);
     e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
     e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter_loaded; }\n";
     body = "x->body";

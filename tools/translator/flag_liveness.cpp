@@ -1,6 +1,9 @@
-// Which flag values each instruction of a chunk may still need. A block
-// edge stores into the frame only the flag values its target may read
-// before setting them again; the others cannot be observed by the guest.
+// Which flag values each instruction of a chunk may still need. With
+// `exits` = D_FLAGS every way out of the chunk's known flow (a return, an
+// indirect transfer, a call's return through the look-up) reads all six:
+// the values the locals must carry. With `exits` = 0 only the chunk's own
+// instructions read them: the values a block edge stores into the frame
+// (the ways out store what they carry themselves).
 #include "emit.h"
 #include "translate.h"
 
@@ -8,7 +11,8 @@ namespace {
 
 unsigned condition_uses(int cc) {
   static const unsigned kUses[16] = {D_OF, D_OF, D_CF, D_CF, D_SZP, D_SZP, D_CF | D_SZP, D_CF | D_SZP,
-                                     D_SZP, D_SZP, D_SZP, D_SZP, D_SZP | D_OF, D_SZP | D_OF, D_FLAGS, D_FLAGS};
+                                     D_SZP, D_SZP, D_SZP, D_SZP, D_SZP | D_OF, D_SZP | D_OF, D_SZP | D_OF,
+                                     D_SZP | D_OF};
   return kUses[cc];
 }
 
@@ -90,6 +94,11 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
     case ZYDIS_MNEMONIC_JMP: case ZYDIS_MNEMONIC_CALL: case ZYDIS_MNEMONIC_DIV: case ZYDIS_MNEMONIC_IDIV:
     case ZYDIS_MNEMONIC_JECXZ: case ZYDIS_MNEMONIC_LOOP:
       return;
+    // The six flags are read by the way out (the exits' share of the
+    // liveness); AF stays in the locals for a return inside the chunk.
+    case ZYDIS_MNEMONIC_RET:
+      *use = D_AF;
+      return;
     default:
       // Anything else (string instructions, x87, what is not translated)
       // may read every flag; x87 and MMX are given the six flags only and
@@ -106,7 +115,7 @@ bool jump_table_keeps_flags(const CodeMap& map, const Insn& in) {
   return map.leaders.count(in.va) && !map.entries.count(in.va);
 }
 
-std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk) {
+std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, unsigned exits) {
   const size_t n = chunk.insns.size();
   std::map<u32, size_t> index;
   for (size_t i = 0; i < n; i++) index[chunk.insns[i]->va] = i;
@@ -141,7 +150,7 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
       unsigned out = 0;
       // AF is not kept through the look-up (returns, indirect jumps): a
       // decimal adjust follows its arithmetic within one function.
-      for (long s : succ[k]) out |= s < 0 ? D_FLAGS : live[s];
+      for (long s : succ[k]) out |= s < 0 ? exits : live[s];
       unsigned in = use[k] | (out & ~def[k]);
       if (in != live[k]) {
         live[k] = in;

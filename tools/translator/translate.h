@@ -19,7 +19,7 @@ struct TranslateOptions {
 std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit);
 // Flag groups (D_CF, D_OF, D_SZP) each instruction of `chunk` may read
 // before they are set again, by guest address.
-std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk);
+std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, unsigned exits);
 // Whether a jump table's block starts at its jump and is reached only from
 // inside its chunk: its locals then hold every flag, so the block's way to
 // the look-up stores them, and only the flags its cases read need to be in

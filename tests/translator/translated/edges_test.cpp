@@ -46,6 +46,16 @@ TEST(ChunkConventions, FlagsSurviveARunThatSetsNone) {
   }
 }
 
+// Flags a callee leaves for its caller, set in another block than its RET:
+// carried in the locals to a return inside the chunk, stored on the ways out.
+TEST(ChunkConventions, FlagsReturnedByACalleeReachTheCaller) {
+  ModuleInfo* mi = edges();
+  ASSERT_NE(mi, nullptr);
+  Env env;
+  // 3, 4, 5, 6: (CF, ZF) = 10, 01, 10, 00.
+  EXPECT_EQ(call_guest(mi, export_address(mi, "edge_flags_returned"), {}, &env), 0x98u);
+}
+
 TEST(ChunkConventions, RetWithImmediateReturnsInsideTheChunk) {
   ModuleInfo* mi = edges();
   Env env;
