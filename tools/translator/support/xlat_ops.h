@@ -160,9 +160,17 @@ template <int W>
 XI u32 x_shl(XFlags& f, u32 a, u32 c) {
   c &= 31;
   if (!c) return a;
-  uint64_t wide = static_cast<uint64_t>(a) << c;
-  u32 r = static_cast<u32>(wide) & x_mask<W>();
-  f.cf = static_cast<u32>(wide >> W) & 1;
+  u32 r;
+  // In 32-bit words where the operand is one (a 64-bit shift costs i386
+  // hosts a register holding zero and a double shift).
+  if constexpr (W == 32) {
+    r = a << c;
+    f.cf = (a >> (32 - c)) & 1;
+  } else {
+    uint64_t wide = static_cast<uint64_t>(a) << c;
+    r = static_cast<u32>(wide) & x_mask<W>();
+    f.cf = static_cast<u32>(wide >> W) & 1;
+  }
   f.of = x_msb<W>(r) ^ f.cf;
   x_szp<W>(f, r);
   return r;
@@ -171,8 +179,8 @@ template <int W>
 XI u32 x_shr(XFlags& f, u32 a, u32 c) {
   c &= 31;
   if (!c) return a;
-  u32 r = static_cast<u32>(static_cast<uint64_t>(a) >> c);
-  f.cf = static_cast<u32>(static_cast<uint64_t>(a) >> (c - 1)) & 1;
+  u32 r = a >> c;
+  f.cf = (a >> (c - 1)) & 1;
   f.of = x_msb<W>(a);
   x_szp<W>(f, r);
   return r;
