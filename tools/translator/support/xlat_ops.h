@@ -272,9 +272,18 @@ XI u32 x_shrd(XFlags& f, u32 a, u32 b, u32 c) {
 // Two- and three-operand IMUL: CF = OF = the product did not fit.
 template <int W>
 XI u32 x_imul(XFlags& f, u32 a, u32 b) {
-  int64_t p = static_cast<int64_t>(x_sx<W>(a)) * x_sx<W>(b);
-  u32 r = static_cast<u32>(p) & x_mask<W>();
-  f.cf = f.of = p != x_sx<W>(r);
+  u32 r;
+  if constexpr (W == 32) {
+    // One 32-bit multiply whose overflow test goes when the flags are dead
+    // (a 64-bit product would keep EDX busy on i386 hosts).
+    i32 p;
+    f.cf = f.of = __builtin_mul_overflow(static_cast<i32>(a), static_cast<i32>(b), &p);
+    r = static_cast<u32>(p);
+  } else {
+    int64_t p = static_cast<int64_t>(x_sx<W>(a)) * x_sx<W>(b);
+    r = static_cast<u32>(p) & x_mask<W>();
+    f.cf = f.of = p != x_sx<W>(r);
+  }
   x_szp<W>(f, r);
   return r;
 }
