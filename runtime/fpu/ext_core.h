@@ -21,20 +21,22 @@ EXT_INLINE void ext_normalise_left(u64* m, int* e) {
 // significand's (by exponent, then significand) stays, the other is
 // shifted to it, losing its low bits.
 EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-  int ea = a->exponent, eb = b->exponent;
-  u64 ma = ext_mant(a), mb = ext_mant(b);
-  if (ea > eb || (ea == eb && ma > mb)) {
-    int t = ea;
+  // The operands are swapped by address, so that only the exponents are
+  // live while they are ordered (equal operands add alike either way).
+  int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
+  if (ea > eb || (ea == eb && ext_mant(a) > ext_mant(b))) {
+    const ExtValue* t = a;
+    a = b;
+    b = t;
+    int u = ea;
     ea = eb;
-    eb = t;
-    u64 u = ma;
-    ma = mb;
-    mb = u;
+    eb = u;
   }
   // Now b is the larger: exponent eb, significand mb.
   int d = eb - ea;
+  u64 mb = ext_mant(b);
   if (d > 64) return ext_put(r, sign, TAG_VALID, eb, mb);
-  u64 s = mb + (d >= 64 ? 0 : ma >> d);
+  u64 s = mb + (d >= 64 ? 0 : ext_mant(a) >> d);
   if (s < mb) {  // carry out of bit 63
     s = (s >> 1) | 0x8000000000000000ull;
     // Past the exponent range: an infinity, as a product does.
@@ -50,21 +52,22 @@ EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign
 // sign otherwise (so an exact zero takes the other sign). The smaller
 // operand loses its low bits while it is aligned.
 EXT_INLINE void ext_magnitude_difference(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-  int ea = a->exponent, eb = b->exponent;
-  u64 ma = ext_mant(a), mb = ext_mant(b);
-  if (!(ea > eb || (ea == eb && ma > mb))) {
-    int t = ea;
+  // Swapped by address, as above.
+  int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
+  if (!(ea > eb || (ea == eb && ext_mant(a) > ext_mant(b)))) {
+    const ExtValue* t = a;
+    a = b;
+    b = t;
+    int u = ea;
     ea = eb;
-    eb = t;
-    u64 u = ma;
-    ma = mb;
-    mb = u;
+    eb = u;
     sign ^= 1;
   }
   // Now a is the larger.
   int d = ea - eb;
+  u64 ma = ext_mant(a);
   if (d > 64) return ext_put(r, sign, TAG_VALID, ea, ma);
-  u64 s = ma - (d >= 64 ? 0 : mb >> d);
+  u64 s = ma - (d >= 64 ? 0 : ext_mant(b) >> d);
   if (s == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
   ext_normalise_left(&s, &ea);
   ext_put(r, sign, TAG_VALID, ea, s);
