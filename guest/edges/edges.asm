@@ -37,6 +37,15 @@ _edge_flags_returned:
     mov eax, 6
     call edx
     call .pack
+    mov eax, 3
+    call flag_branch
+    call .pack
+    mov eax, 5
+    call flag_branch
+    call .pack
+    mov eax, 7
+    call flag_branch
+    call .pack
     mov eax, esi
     pop esi
     ret
@@ -61,6 +70,14 @@ flag_helper:
 .even:
     cmp eax, 4
 .out:
+    ret
+; The flags of a compare reach the RET by a conditional jump's edge or
+; after another block: 3 sets CF, 5 ZF, 7 neither.
+flag_branch:
+    cmp eax, 5
+    jbe .done
+    mov ecx, eax
+.done:
     ret
 
 ; Calls a callee that pops its arguments with ret 16 and comes back

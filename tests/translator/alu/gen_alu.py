@@ -39,7 +39,7 @@ class Case:
 
     def one(self):
         rng, w = self.rng, self.rng.choice([8, 16, 32, 32])
-        kind = rng.randrange(17)
+        kind = rng.randrange(19)
         d, s = self.reg(w), self.reg(w)
         if kind <= 2:
             op = rng.choice(["add", "sub", "and", "or", "xor", "cmp", "test"])
@@ -140,6 +140,24 @@ class Case:
             return self.emit(op, reads=CF if op == "cmc" else 0, sets=CF)
         if kind == 16:
             return self.emit(f"mov {d}, {hex(self.imm(w))}")
+        n = len(self.lines)
+        if kind == 17:
+            # A block boundary the flags cross.
+            return self.emit(f"jmp .b{n}\n.b{n}:")
+        if kind == 18:
+            # Flags set by a callee and read after its return, as
+            # hand-written helpers answer in CF or ZF. AF is not kept
+            # through a return that leaves the chunk (the guest state
+            # carries six flags).
+            op = rng.choice(["add", "sub", "and", "xor", "cmp", "stc", "clc"])
+            if op in ("stc", "clc"):
+                return self.emit(f"call .s{n}\njmp .e{n}\n.s{n}:\n{op}\nret\n.e{n}:", sets=CF, undefines=AF)
+            src = s if rng.random() < 0.6 else hex(self.imm(w))
+            body = f"{op} {d}, {src}"
+            if rng.random() < 0.5:
+                # The flags reach the RET through a branch edge as well.
+                body += f"\nj{rng.choice(list(CC_READS))} .r{n}\nnop\n.r{n}:"
+            return self.emit(f"call .s{n}\njmp .e{n}\n.s{n}:\n{body}\nret\n.e{n}:", sets=ALL, undefines=AF)
         return False
 
 
