@@ -136,8 +136,8 @@ bool emit_flow(Emitter& e) {
       e.dirty |= 1u << R_ESP;
       // The flag values go into the frame on the ways out; a return to a
       // call site of this chunk stores only those its code reads.
+      // (A pending compare was computed before this instruction began.)
       const unsigned flags = e.dirty & D_FLAGS;
-      if (flags) emit_pending_flags(e);
       e.dirty &= ~flags;
       emit_sync(e);
       e.out += "F->eip = eip;\nif (eip == F->ret_addr && at == F->ret_esp) {\n" + flag_stores(flags) +

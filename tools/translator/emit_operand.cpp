@@ -306,8 +306,8 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   }
   // Through a pointer: the flag values go into the frame on each way out,
   // each likely target storing only those it reads.
+  // (A pending compare was computed before the CALL began.)
   const unsigned flags = direct_target ? 0 : e.dirty & D_FLAGS;
-  if (flags) emit_pending_flags(e);
   e.dirty &= ~flags;
   emit_sync(e);
   std::string body, slot;

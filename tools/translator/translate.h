@@ -18,7 +18,8 @@ struct TranslateOptions {
 
 std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit);
 // Flag groups (D_CF, D_OF, D_SZP) each instruction of `chunk` may read
-// before they are set again, by guest address.
+// before they are set again, by guest address; `exits` are the groups a
+// way out of the chunk's known flow reads (D_FLAGS: all, 0: none).
 std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, unsigned exits);
 // Whether a jump table's block starts at its jump and is reached only from
 // inside its chunk: its locals then hold every flag, so the block's way to
