@@ -208,6 +208,21 @@ EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32
   r->mant_hi = hi;
 #endif
 }
+// The same product when b's low significand word is zero (the small
+// integers of the series): the two partial products of that word vanish,
+// so the upper half is a1 * b1 plus the high word of a0 * b1, exactly.
+EXT_INLINE void ext_mul_common_product_short(const ExtValue* a, const ExtValue* b, u32 head, ExtValue* r) {
+  u64 m = (u64)a->mant_hi * b->mant_hi + (((u64)a->mant_lo * b->mant_hi) >> 32);
+  u32 hi = (u32)(m >> 32), lo = (u32)m;
+  u32 below = ~(u32)((i32)hi >> 31);
+  u32 lo_masked = lo & below;
+  hi += (hi & below) + (lo_masked >> 31);
+  lo += lo_masked;
+  head += below << 16;
+  ext_put_head(r, head);
+  r->mant_lo = lo;
+  r->mant_hi = hi;
+}
 EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   u32 head;
   if (!ext_mul_common_head(a, b, &head)) return false;

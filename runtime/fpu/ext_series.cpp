@@ -12,7 +12,14 @@ namespace {
 struct InlineArith {
   static void add(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_add_hot(x, y, r); }
   static void sub(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_sub_hot(x, y, r); }
-  static void mul(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_mul_hot(x, y, r); }
+  static void mul(const ExtValue* x, const ExtValue* y, ExtValue* r) {
+    u32 head;
+    if (!ext_mul_common_head(x, y, &head)) return ext_mul(x, y, r);
+    // The counters and coefficients of the series are small integers.
+    if (x->mant_lo == 0) return ext_mul_common_product_short(y, x, head, r);
+    if (y->mant_lo == 0) return ext_mul_common_product_short(x, y, head, r);
+    ext_mul_common_product(x, y, head, r);
+  }
   static void div(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_div(x, y, r); }
   static int compare(ExtValue* x, ExtValue* y) { return ext_compare(x, y); }
   static void round_int_mode(ExtValue* v, u32 rc) { ext_round_int_mode(v, rc); }
