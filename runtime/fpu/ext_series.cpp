@@ -8,11 +8,13 @@
 
 namespace {
 
+#define EXT_ALWAYS __attribute__((always_inline))
+
 // ext_fast with the inline cores: the same results, routine for routine.
 struct InlineArith {
-  static void add(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_add_hot(x, y, r); }
-  static void sub(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_sub_hot(x, y, r); }
-  static void mul(const ExtValue* x, const ExtValue* y, ExtValue* r) {
+  EXT_ALWAYS static void add(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_add_hot(x, y, r); }
+  EXT_ALWAYS static void sub(const ExtValue* x, const ExtValue* y, ExtValue* r) { ext_sub_hot(x, y, r); }
+  EXT_ALWAYS static void mul(const ExtValue* x, const ExtValue* y, ExtValue* r) {
     u32 head;
     if (!ext_mul_common_head(x, y, &head)) return ext_mul(x, y, r);
     // The counters and coefficients of the series are small integers.
