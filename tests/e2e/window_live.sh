@@ -35,6 +35,7 @@ wait_log() {
 at() { echo $(($1 * 2)) $(($2 * 2)); }
 
 wait_log '^msg 1c 1 '
+xvfb_wait_size "$window" 640x480
 import -window "$window" "$work/shot.png" 2>/dev/null
 [ "$(identify -format '%wx%h' "$work/shot.png" 2>/dev/null)" = 640x480 ] || fail "the window is not the landscape screen at 2x"
 xdotool mousemove --window "$window" $(at 10 20) click 1

@@ -37,6 +37,18 @@ xvfb_start() {
   exit 77
 }
 
+# xvfb_wait_size WINDOW WxH: waits (up to 10 s) until the window has that
+# size; the presenter resizes its window on its own thread, after the
+# program has already gone on.
+xvfb_wait_size() {
+  local i
+  for i in $(seq 100); do
+    [ "$(xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/^ *Geometry: //p')" = "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 xvfb_stop() {
   [ -n "${xvfb_cleanup:-}" ] && eval "$xvfb_cleanup"
   if [ -n "${xvfb_pid:-}" ]; then
