@@ -7,7 +7,9 @@
 guest_setup() {
   name=$2
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
+  # The X server of a test that started one (xvfb.sh) goes too: this trap
+  # replaces the one xvfb_start set.
+  trap 'rm -rf "$work"; ${xvfb_pid:+xvfb_stop}' EXIT
   cp -a "$1"/. "$work"/
   rm -f "$work/trevik.txt"
   cp "$1/TavrinW.exe" "$work/$name.exe"
