@@ -147,6 +147,20 @@ EXT_INLINE bool ext_mul_common_head(const ExtValue* a, const ExtValue* b, u32* h
   *head = (sum - ((u32)(EXT_BIAS - 1) << 16)) & ~2u;
   return true;
 }
+// Writes the upper half m of a common product with the head: below 2, it
+// goes one place left (m + m) and the exponent one down; in 32-bit halves,
+// so that nothing leaves the registers.
+EXT_INLINE void ext_mul_put(u64 m, u32 head, ExtValue* r) {
+  u32 hi = (u32)(m >> 32), lo = (u32)m;
+  u32 below = ~(u32)((i32)hi >> 31);
+  u32 lo_masked = lo & below;
+  hi += (hi & below) + (lo_masked >> 31);
+  lo += lo_masked;
+  head += below << 16;
+  ext_put_head(r, head);
+  r->mant_lo = lo;
+  r->mant_hi = hi;
+}
 // The product of a pair accepted by ext_mul_common_head, written to r
 // (which may be a or b).
 EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32 head, ExtValue* r) {
@@ -194,34 +208,14 @@ EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32
   u32 a0 = a->mant_lo, a1 = a->mant_hi, b0 = b->mant_lo, b1 = b->mant_hi;
   u64 x = (u64)a0 * b1 + (u32)(((u64)a0 * b0) >> 32);
   u64 y = (u64)a1 * b0 + (u32)x;
-  u64 m = (u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32);
-  // Below 2: one place left (m + m), and one less in the exponent; in
-  // 32-bit halves, so that nothing leaves the registers.
-  u32 hi = (u32)(m >> 32), lo = (u32)m;
-  u32 below = ~(u32)((i32)hi >> 31);
-  u32 lo_masked = lo & below;
-  hi += (hi & below) + (lo_masked >> 31);
-  lo += lo_masked;
-  head += below << 16;
-  ext_put_head(r, head);
-  r->mant_lo = lo;
-  r->mant_hi = hi;
+  ext_mul_put((u64)a1 * b1 + (u32)(x >> 32) + (u32)(y >> 32), head, r);
 #endif
 }
 // The same product when b's low significand word is zero (the small
 // integers of the series): the two partial products of that word vanish,
 // so the upper half is a1 * b1 plus the high word of a0 * b1, exactly.
 EXT_INLINE void ext_mul_common_product_short(const ExtValue* a, const ExtValue* b, u32 head, ExtValue* r) {
-  u64 m = (u64)a->mant_hi * b->mant_hi + (((u64)a->mant_lo * b->mant_hi) >> 32);
-  u32 hi = (u32)(m >> 32), lo = (u32)m;
-  u32 below = ~(u32)((i32)hi >> 31);
-  u32 lo_masked = lo & below;
-  hi += (hi & below) + (lo_masked >> 31);
-  lo += lo_masked;
-  head += below << 16;
-  ext_put_head(r, head);
-  r->mant_lo = lo;
-  r->mant_hi = hi;
+  ext_mul_put((u64)a->mant_hi * b->mant_hi + (((u64)a->mant_lo * b->mant_hi) >> 32), head, r);
 }
 EXT_INLINE bool ext_mul_common(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   u32 head;
