@@ -83,15 +83,15 @@ void host_mul_setup(void) {
     e->EIP += 2;           \
     return r;              \
   }
-DIRECT(direct_fadd, X87_D8_0_r(1))
-DIRECT(direct_fmul, X87_D8_1_r(1))
-DIRECT(direct_fdiv, X87_D8_6_r(1))
-DIRECT(direct_fsqrt, X87_D9_7_r(2))
+DIRECT(direct_fadd, X87_D8_0_r(1, X87S))
+DIRECT(direct_fmul, X87_D8_1_r(1, X87S))
+DIRECT(direct_fdiv, X87_D8_6_r(1, X87S))
+DIRECT(direct_fsqrt, X87_D9_7_r(2, X87S))
 DIRECT(direct_fsin, X87Exec(e->EIP, 0xD9FE, 0, e))
 DIRECT(direct_fpatan, X87Exec(e->EIP, 0xD9F3, 0, e))
-DIRECT(direct_fld1, X87_D9_5_r(0))
-DIRECT(direct_fld_m64, X87_DD_0_m(e->ESI))
-DIRECT(direct_fstp_m64, X87_DD_3_m(e->ESI))
+DIRECT(direct_fld1, X87_D9_5_r(0, X87S))
+DIRECT(direct_fld_m64, X87_DD_0_m(e->ESI, X87S))
+DIRECT(direct_fstp_m64, X87_DD_3_m(e->ESI, X87S))
 
 // ST(0) = 1, ST(1) = 1 (or 1 + 2^-40 for products and quotients).
 bool setup_near_one;

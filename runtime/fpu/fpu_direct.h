@@ -5,12 +5,17 @@
 // (the same state, results and exceptions) and returns 0, or 1 when the
 // instruction was abandoned by an unmasked exception; the caller then keeps
 // EIP at the instruction, as Emu87 does. Names give the opcode byte and
-// the reg field of the ModRM byte.
+// the reg field of the ModRM byte. Every entry takes the x87's state as its
+// last argument, `&X87_state` (the caller has the address at hand in its
+// GOT; an entry that had to find it itself would first compute its own GOT
+// base, a call and return on i386 for every instruction).
 #pragma once
 
 #include <stdint.h>
 
 struct Env;
+// Opaque here; hidden like every type of the runtime's x87 (fpu_state.h).
+struct __attribute__((visibility("hidden"))) FpuState;
 
 // On i386 the arguments travel in registers, and translated code calls
 // through the GOT entry at once (no PLT stub: one indirect jump less per
@@ -22,19 +27,23 @@ struct Env;
 #endif
 #define X87_API extern "C" __attribute__((visibility("default")))
 
+// The state every direct entry takes.
+X87_API FpuState X87_state;
+#define X87S (&X87_state)
+
 // Any x87 instruction: `insn` its guest address (for the trace of an
 // unimplemented opcode), `opcode_modrm` its opcode byte (D8-DF) times 256
 // plus its ModRM byte, `address` the operand address of a memory form.
 // FNSTSW AX writes the low half of env->EAX; no other operation uses `env`.
 X87_API int X87Exec(uint32_t insn, uint32_t opcode_modrm, uint32_t address, Env* env) X87_CALL;
 // The status word as FNSTSW stores it (TOP included); changes nothing.
-X87_API uint32_t X87_status_word(void) X87_CALL;
+X87_API uint32_t X87_status_word(FpuState* state) X87_CALL;
 
 // Arithmetic with a memory operand: D8 single real, DC double real; reg 0
 // FADD, 1 FMUL, 4 FSUB, 5 FSUBR, 6 FDIV, 7 FDIVR.
 #define X87_ARITH_REGS(X, row) X(row, 0) X(row, 1) X(row, 4) X(row, 5) X(row, 6) X(row, 7)
-#define X87_DECLARE_MEMORY(row, reg) X87_API int X87_##row##_##reg##_m(uint32_t address) X87_CALL;
-#define X87_DECLARE_REGISTER(row, reg) X87_API int X87_##row##_##reg##_r(uint32_t i) X87_CALL;
+#define X87_DECLARE_MEMORY(row, reg) X87_API int X87_##row##_##reg##_m(uint32_t address, FpuState* state) X87_CALL;
+#define X87_DECLARE_REGISTER(row, reg) X87_API int X87_##row##_##reg##_r(uint32_t i, FpuState* state) X87_CALL;
 X87_ARITH_REGS(X87_DECLARE_MEMORY, D8)
 X87_ARITH_REGS(X87_DECLARE_MEMORY, DC)
 // The same with ST(i): D8 into ST(0), DC into ST(i), DE into ST(i) and pop.
@@ -57,3 +66,27 @@ X87_DECLARE_REGISTER(D9, 5)
 X87_DECLARE_REGISTER(D9, 7)
 X87_DECLARE_REGISTER(DD, 2)
 X87_DECLARE_REGISTER(DD, 3)
+// Compares: FCOM and FCOMP with a single (D8 /2, /3) or double real (DC),
+// or with ST(i) (D8 /2, /3); FUCOM and FUCOMP ST(i) (DD /4, /5); FCOMPP
+// (DE /3) and FUCOMPP (DA /5) with i 1.
+X87_DECLARE_MEMORY(D8, 2)
+X87_DECLARE_MEMORY(D8, 3)
+X87_DECLARE_MEMORY(DC, 2)
+X87_DECLARE_MEMORY(DC, 3)
+X87_DECLARE_REGISTER(D8, 2)
+X87_DECLARE_REGISTER(D8, 3)
+X87_DECLARE_REGISTER(DD, 4)
+X87_DECLARE_REGISTER(DD, 5)
+X87_DECLARE_REGISTER(DE, 3)
+X87_DECLARE_REGISTER(DA, 5)
+
+// The P6 compares into EFLAGS: FCOMI and FUCOMI ST(i) (DB /6, /5), FCOMIP
+// and FUCOMIP (DF /6, /5). They return ZF, PF and CF in their EFLAGS
+// places (an unordered result sets all three), or X87_ABANDONED. As on the
+// P6 they clear C1 and leave C0, C2 and C3 as they were.
+#define X87_ABANDONED 0x80000000u
+#define X87_DECLARE_FLAGS(row, reg) X87_API uint32_t X87_##row##_##reg##_r(uint32_t i, FpuState* state) X87_CALL;
+X87_DECLARE_FLAGS(DB, 5)
+X87_DECLARE_FLAGS(DB, 6)
+X87_DECLARE_FLAGS(DF, 5)
+X87_DECLARE_FLAGS(DF, 6)

@@ -14,6 +14,10 @@ FpuState fpu_state = {
     0,
 };
 
+// The same state under the name translated code passes to the direct
+// entries (fpu_direct.h).
+extern "C" __attribute__((visibility("default"), alias("fpu_state"))) FpuState X87_state;
+
 thread_local FpuCall* fpu_current_call = nullptr;
 
 static std::atomic<FpuTraceSink> trace_sink{nullptr};

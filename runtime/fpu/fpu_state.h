@@ -66,6 +66,10 @@ int fpu_run(FpuOp op, FpuCall* call) FPU_ENTRY_CALL;
 int fpu_execute_cell(Env* env, u32 insn) FPU_ENTRY_CALL;
 
 static inline ExtValue* fpu_st(u32 i) { return &fpu_state.regs[(fpu_state.top + i) & 7]; }
+// The same for a state at hand (the direct entries).
+static inline ExtValue* fpu_reg(FpuState* s, u32 i) { return &s->regs[(s->top + i) & 7]; }
+// Every exception masked: nothing the instruction raises can abandon it.
+static inline bool fpu_all_masked(const FpuState* s) { return (s->control & 0x7F) == 0x7F; }
 static inline u32 fpu_rm(const FpuCall* c) { return c->modrm & 7; }
 static inline bool fpu_is_register_form(const FpuCall* c) { return c->modrm >= 0xC0; }
 static inline void fpu_set_cc(u32 bits) { fpu_state.status = (fpu_state.status & ~SW_CC) | bits; }

@@ -83,36 +83,35 @@ int arith_entry(u32 insn, FpuState* state, Env* env) {
 // once (a masked exception cannot abandon them). Anything else runs the
 // cell's operation on the decoded instruction.
 template <int Row, int Reg>
-static inline int arith_direct_register(u32 i) {
+static inline int arith_direct_register(u32 i, FpuState* s) {
   const u32 modrm = 0xC0 | Reg << 3 | i;
   if (Reg == 1) {
-    if (mul_valid_registers<Row>(0, &fpu_state, nullptr, modrm)) return 0;
+    if (mul_valid_registers<Row>(0, s, nullptr, modrm)) return 0;
   } else if (Reg >= 6) {
     // A quotient of two `Valid` registers raises nothing.
-    u32 top = fpu_state.top;
-    ExtValue* s0 = &fpu_state.regs[top & 7];
-    ExtValue* si = &fpu_state.regs[(top + i) & 7];
+    u32 top = s->top;
+    ExtValue* s0 = &s->regs[top & 7];
+    ExtValue* si = &s->regs[(top + i) & 7];
     if (ext_heads_valid(ext_head(s0), ext_head(si))) {
       ExtValue* dst = Row == ROW_D8 ? s0 : si;
       if (Reg == 6) ext_div(s0, si, dst);
       else ext_div(si, s0, dst);
       if (Row == ROW_DE) {
         s0->tag = TAG_EMPTY;
-        fpu_state.top = top + 1;
+        s->top = top + 1;
       }
       return 0;
     }
-  } else if (arith_valid_registers<Row, Reg>(&fpu_state, modrm)) {
+  } else if (arith_valid_registers<Row, Reg>(s, modrm)) {
     return 0;
   }
   return fpu_run_decoded(Row, modrm, 0);
 }
 
 template <int Row, int Reg>
-static inline int arith_direct_memory(u32 address) {
-  ExtValue* s0 = fpu_st(0);
-  if (__builtin_expect(s0->tag == TAG_EMPTY || (fpu_state.control & 0x7F) != 0x7F, 0))
-    return fpu_run_decoded(Row, Reg << 3, address);
+static inline int arith_direct_memory(u32 address, FpuState* s) {
+  ExtValue* s0 = fpu_reg(s, 0);
+  if (__builtin_expect(s0->tag == TAG_EMPTY || !fpu_all_masked(s), 0)) return fpu_run_decoded(Row, Reg << 3, address);
   ExtValue m;
   load_operand<Row>(address, &m);
   switch (Reg) {
@@ -182,9 +181,9 @@ void op_arith(FpuCall* c) {
   template int arith_entry<Row, 4>(u32, FpuState*, Env*);                                                      \
   template int arith_entry<Row, 5>(u32, FpuState*, Env*);
 #define X87_DEFINE_ARITH_MEMORY(row, reg) \
-  int X87_##row##_##reg##_m(u32 address) { return arith_direct_memory<ROW_##row, reg>(address); }
+  int X87_##row##_##reg##_m(u32 address, FpuState* s) { return arith_direct_memory<ROW_##row, reg>(address, s); }
 #define X87_DEFINE_ARITH_REGISTER(row, reg) \
-  int X87_##row##_##reg##_r(u32 i) { return arith_direct_register<ROW_##row, reg>(i & 7); }
+  int X87_##row##_##reg##_r(u32 i, FpuState* s) { return arith_direct_register<ROW_##row, reg>(i & 7, s); }
 X87_ARITH_REGS(X87_DEFINE_ARITH_MEMORY, D8)
 X87_ARITH_REGS(X87_DEFINE_ARITH_MEMORY, DC)
 X87_ARITH_REGS(X87_DEFINE_ARITH_REGISTER, D8)
@@ -200,14 +199,16 @@ ARITH_ROW(ROW_DE)
 
 // Condition codes from a comparison result, then the invalid operation:
 // for every unordered result, or (unordered compares) only a signalling one.
-static void finish_compare(int r, bool unordered_compare) {
-  switch (r) {
-    case CMP_GREATER: fpu_set_cc(0); break;
-    case CMP_EQUAL: fpu_set_cc(SW_C3); break;
-    case CMP_LESS: fpu_set_cc(SW_C0); break;
-    default: fpu_set_cc(SW_C3 | SW_C2 | SW_C0); break;
-  }
+static inline void raise_compare(int r, bool unordered_compare) {
   if ((r & 0x40) && (!unordered_compare || (r & 0x80))) fpu_raise(FPU_EX_INVALID);
+}
+static inline void finish_compare(int r, bool unordered_compare, FpuState* s = &fpu_state) {
+  // Unordered sets all three; computed, not looked up (a table's address
+  // would need the GOT in every direct compare).
+  const u32 cc = (r == CMP_EQUAL || (r & 0x40) ? SW_C3 : 0) | (r == CMP_LESS || (r & 0x40) ? SW_C0 : 0) |
+                 (r & 0x40 ? SW_C2 : 0);
+  s->status = (s->status & ~SW_CC) | cc;
+  raise_compare(r, unordered_compare);
 }
 
 // The register compares: an empty ST(i) reports unordered.
@@ -270,3 +271,84 @@ static void fucom(FpuCall* c, bool pop) {
 }
 void op_fucom(FpuCall* c) { fucom(c, false); }
 void op_fucomp(FpuCall* c) { fucom(c, true); }
+
+// The direct compares (translated code): with the operands present and
+// every exception masked (so that an unordered result cannot abandon the
+// instruction) at once, anything else through the cell's operation.
+template <bool Unordered, int Pops>
+static inline int compare_direct_register(u32 i, FpuState* s, u32 modrm, u32 row) {
+  ExtValue* s0 = fpu_reg(s, 0);
+  ExtValue* si = fpu_reg(s, i);
+  if (__builtin_expect(s0->tag == TAG_EMPTY || si->tag == TAG_EMPTY || !fpu_all_masked(s) || (Pops == 2 && i != 1), 0))
+    return fpu_run_decoded(row, modrm, 0);
+  int r = ext_compare(s0, si);
+  if (Pops) {
+    s0->tag = TAG_EMPTY;
+    if (Pops == 2) si->tag = TAG_EMPTY;
+    s->top += Pops;
+  }
+  finish_compare(r, Unordered, s);
+  return 0;
+}
+
+template <int Row, bool Pop>
+static inline int compare_direct_memory(u32 address, FpuState* s) {
+  ExtValue* s0 = fpu_reg(s, 0);
+  if (__builtin_expect(s0->tag == TAG_EMPTY || !fpu_all_masked(s), 0))
+    return fpu_run_decoded(Row, (Pop ? 3 : 2) << 3, address);
+  ExtValue m;
+  load_operand<Row>(address, &m);
+  int r = ext_compare(s0, &m);
+  if (Pop) {
+    s0->tag = TAG_EMPTY;
+    s->top++;
+  }
+  finish_compare(r, false, s);
+  return 0;
+}
+
+int X87_D8_2_m(u32 address, FpuState* s) { return compare_direct_memory<ROW_D8, false>(address, s); }
+int X87_D8_3_m(u32 address, FpuState* s) { return compare_direct_memory<ROW_D8, true>(address, s); }
+int X87_DC_2_m(u32 address, FpuState* s) { return compare_direct_memory<ROW_DC, false>(address, s); }
+int X87_DC_3_m(u32 address, FpuState* s) { return compare_direct_memory<ROW_DC, true>(address, s); }
+int X87_D8_2_r(u32 i, FpuState* s) { return compare_direct_register<false, 0>(i & 7, s, 0xD0 | (i & 7), ROW_D8); }
+int X87_D8_3_r(u32 i, FpuState* s) { return compare_direct_register<false, 1>(i & 7, s, 0xD8 | (i & 7), ROW_D8); }
+int X87_DD_4_r(u32 i, FpuState* s) { return compare_direct_register<true, 0>(i & 7, s, 0xE0 | (i & 7), ROW_DD); }
+int X87_DD_5_r(u32 i, FpuState* s) { return compare_direct_register<true, 1>(i & 7, s, 0xE8 | (i & 7), ROW_DD); }
+int X87_DE_3_r(u32 i, FpuState* s) { return compare_direct_register<false, 2>(i & 7, s, 0xD8 | (i & 7), ROW_DE); }
+int X87_DA_5_r(u32 i, FpuState* s) { return compare_direct_register<true, 2>(i & 7, s, 0xE8 | (i & 7), ROW_DA); }
+
+// FCOMI, FUCOMI and their pops. An empty register or an unmasked
+// exception takes the compare's own cell (FCOM or FUCOM ST(i)), whose
+// condition codes give the flags and are then put back as they were.
+template <bool Unordered, bool Pop>
+static inline u32 compare_to_flags(u32 i, FpuState* s) {
+  constexpr u32 ZF = 0x40, PF = 0x04, CF = 0x01;
+  ExtValue* s0 = fpu_reg(s, 0);
+  ExtValue* si = fpu_reg(s, i);
+  u32 flags;
+  if (__builtin_expect(s0->tag != TAG_EMPTY && si->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
+    int r = ext_compare(s0, si);
+    flags = r == CMP_GREATER ? 0 : r == CMP_EQUAL ? ZF : r == CMP_LESS ? CF : ZF | PF | CF;
+    s->status &= ~SW_C1;
+    raise_compare(r, Unordered);
+  } else {
+    // Unordered unless the cell sets the codes (an empty ST(0) leaves them).
+    const u32 kept = s->status & (SW_C0 | SW_C2 | SW_C3);
+    s->status |= SW_C0 | SW_C2 | SW_C3;
+    const int abandoned = Unordered ? fpu_run_decoded(ROW_DD, 0xE0 | i, 0) : fpu_run_decoded(ROW_D8, 0xD0 | i, 0);
+    const u32 sw = s->status;
+    s->status = (sw & ~(SW_C0 | SW_C2 | SW_C3)) | kept;
+    if (abandoned) return X87_ABANDONED;
+    flags = (sw & SW_C3 ? ZF : 0) | (sw & SW_C2 ? PF : 0) | (sw & SW_C0 ? CF : 0);
+  }
+  if (Pop) {
+    s0->tag = TAG_EMPTY;
+    s->top++;
+  }
+  return flags;
+}
+u32 X87_DB_5_r(u32 i, FpuState* s) { return compare_to_flags<true, false>(i & 7, s); }
+u32 X87_DB_6_r(u32 i, FpuState* s) { return compare_to_flags<false, false>(i & 7, s); }
+u32 X87_DF_5_r(u32 i, FpuState* s) { return compare_to_flags<true, true>(i & 7, s); }
+u32 X87_DF_6_r(u32 i, FpuState* s) { return compare_to_flags<false, true>(i & 7, s); }

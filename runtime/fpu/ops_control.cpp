@@ -23,9 +23,9 @@ void op_fnstsw_ax(FpuCall* c) {
   c->env->EAX = (c->env->EAX & 0xFFFF0000u) | (fpu_state.status & 0xFFFF);
 }
 
-uint32_t X87_status_word(void) {
-  fpu_store_top();
-  return fpu_state.status & 0xFFFF;
+uint32_t X87_status_word(FpuState* s) {
+  s->status = (s->status & ~SW_TOP) | (s->top & 7) << 11;
+  return s->status & 0xFFFF;
 }
 
 void op_fninit(FpuCall*) { fpu_reset(); }
@@ -52,11 +52,11 @@ void op_fabs(FpuCall*) {
 
 // The direct entry of D9 E0-E7 (translated code): FCHS and FABS of a
 // present ST(0) at once, the rest through the cell's operation.
-int X87_D9_4_r(u32 i) {
+int X87_D9_4_r(u32 i, FpuState* s) {
   i &= 7;
-  ExtValue* s0 = fpu_st(0);
+  ExtValue* s0 = fpu_reg(s, 0);
   if (__builtin_expect(i > 1 || s0->tag == TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE0 | i, 0);
-  fpu_clear_c1();
+  s->status &= ~SW_C1;
   s0->sign = i == 0 ? s0->sign ^ 1 : 0;
   return 0;
 }

@@ -194,25 +194,23 @@ template int double_entry<0>(u32, FpuState*, Env*);
 // forms: the operand address comes decoded. The stores convert at once
 // only while every exception is masked (a rounding store may raise
 // overflow or underflow, which must abandon it when unmasked).
-static inline bool exceptions_masked(void) { return (fpu_state.control & 0x7F) == 0x7F; }
-
 template <int Reg>
-static inline int double_direct(u32 address) {
-  u32 top = fpu_state.top;
+static inline int double_direct(u32 address, FpuState* s) {
+  u32 top = s->top;
   if (Reg == 0) {
-    ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
+    ExtValue* dst = &s->regs[(top - 1) & 7];
     if (__builtin_expect(dst->tag == TAG_EMPTY, 1)) {
-      fpu_state.top = top - 1;
+      s->top = top - 1;
       ext_load_double(address, dst);
       return 0;
     }
   } else {
-    ExtValue* s0 = &fpu_state.regs[top & 7];
-    if (__builtin_expect(s0->tag != TAG_EMPTY && exceptions_masked(), 1)) {
+    ExtValue* s0 = &s->regs[top & 7];
+    if (__builtin_expect(s0->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
       ext_store_double(s0, address);
       if (Reg == 3) {
         s0->tag = TAG_EMPTY;
-        fpu_state.top = top + 1;
+        s->top = top + 1;
       }
       return 0;
     }
@@ -221,42 +219,45 @@ static inline int double_direct(u32 address) {
 }
 
 template <int Reg>
-static inline int single_direct(u32 address) {
-  u32 top = fpu_state.top;
+static inline int single_direct(u32 address, FpuState* s) {
+  u32 top = s->top;
   if (Reg == 0) {
-    ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
+    ExtValue* dst = &s->regs[(top - 1) & 7];
     if (__builtin_expect(dst->tag == TAG_EMPTY, 1)) {
-      fpu_state.top = top - 1;
+      s->top = top - 1;
       load_real4(address, dst);
       return 0;
     }
   } else {
-    ExtValue* s0 = &fpu_state.regs[top & 7];
-    if (__builtin_expect(s0->tag != TAG_EMPTY && exceptions_masked(), 1)) {
+    ExtValue* s0 = &s->regs[top & 7];
+    if (__builtin_expect(s0->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
       store_real4(s0, address);
-      if (Reg == 3) fpu_pop();
+      if (Reg == 3) {
+        s0->tag = TAG_EMPTY;
+        s->top = top + 1;
+      }
       return 0;
     }
   }
   return fpu_run_decoded(ROW_D9, Reg << 3, address);
 }
 
-int X87_D9_0_r(u32 i) {
+int X87_D9_0_r(u32 i, FpuState* s) {
   i &= 7;
-  u32 top = fpu_state.top;
-  ExtValue* dst = &fpu_state.regs[(top - 1) & 7];
-  const ExtValue* src = &fpu_state.regs[(top + i) & 7];
+  u32 top = s->top;
+  ExtValue* dst = &s->regs[(top - 1) & 7];
+  const ExtValue* src = &s->regs[(top + i) & 7];
   if (__builtin_expect(dst->tag != TAG_EMPTY || src->tag == TAG_EMPTY, 0))
     return fpu_run_decoded(ROW_D9, 0xC0 | i, 0);
   *dst = *src;
-  fpu_state.top = top - 1;
+  s->top = top - 1;
   return 0;
 }
 
-int X87_D9_1_r(u32 i) {
+int X87_D9_1_r(u32 i, FpuState* s) {
   i &= 7;
-  ExtValue* s0 = fpu_st(0);
-  ExtValue* si = fpu_st(i);
+  ExtValue* s0 = fpu_reg(s, 0);
+  ExtValue* si = fpu_reg(s, i);
   if (__builtin_expect(s0->tag == TAG_EMPTY || si->tag == TAG_EMPTY, 0))
     return fpu_run_decoded(ROW_D9, 0xC8 | i, 0);
   ExtValue t = *s0;
@@ -266,33 +267,40 @@ int X87_D9_1_r(u32 i) {
 }
 
 // FST ST(i) and FSTP ST(i) check nothing and cannot fail.
-int X87_DD_2_r(u32 i) {
-  *fpu_st(i & 7) = *fpu_st(0);
+int X87_DD_2_r(u32 i, FpuState* s) {
+  *fpu_reg(s, i & 7) = *fpu_reg(s, 0);
   return 0;
 }
-int X87_DD_3_r(u32 i) {
-  *fpu_st(i & 7) = *fpu_st(0);
-  fpu_pop();
+int X87_DD_3_r(u32 i, FpuState* s) {
+  ExtValue* s0 = fpu_reg(s, 0);
+  *fpu_reg(s, i & 7) = *s0;
+  s0->tag = TAG_EMPTY;
+  s->top++;
   return 0;
 }
 
-// FLD1 ... FLDZ (D9 E8-EE) onto a free register.
-int X87_D9_5_r(u32 i) {
+// FLD1 ... FLDZ (D9 E8-EE) onto a free register; 1 and 0, the frequent
+// ones, are written as they are (the table's address needs the GOT, which
+// only the other constants then compute).
+__attribute__((noinline)) static void copy_constant(ExtValue* dst, u32 i) { *dst = *constants[i]; }
+int X87_D9_5_r(u32 i, FpuState* s) {
   i &= 7;
-  ExtValue* dst = &fpu_state.regs[(fpu_state.top - 1) & 7];
+  ExtValue* dst = &s->regs[(s->top - 1) & 7];
   if (__builtin_expect(i == 7 || dst->tag != TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE8 | i, 0);
-  *dst = *constants[i];
-  fpu_state.top--;
-  fpu_clear_c1();
+  if (i == 0) ext_put(dst, 0, TAG_VALID, EXT_BIAS, 1ull << 63);
+  else if (i == 6) ext_put(dst, 0, TAG_ZERO, 0, 0);
+  else copy_constant(dst, i);
+  s->top--;
+  s->status &= ~SW_C1;
   return 0;
 }
 
-int X87_D9_0_m(u32 address) { return single_direct<0>(address); }
-int X87_D9_2_m(u32 address) { return single_direct<2>(address); }
-int X87_D9_3_m(u32 address) { return single_direct<3>(address); }
-int X87_DD_0_m(u32 address) { return double_direct<0>(address); }
-int X87_DD_2_m(u32 address) { return double_direct<2>(address); }
-int X87_DD_3_m(u32 address) { return double_direct<3>(address); }
+int X87_D9_0_m(u32 address, FpuState* s) { return single_direct<0>(address, s); }
+int X87_D9_2_m(u32 address, FpuState* s) { return single_direct<2>(address, s); }
+int X87_D9_3_m(u32 address, FpuState* s) { return single_direct<3>(address, s); }
+int X87_DD_0_m(u32 address, FpuState* s) { return double_direct<0>(address, s); }
+int X87_DD_2_m(u32 address, FpuState* s) { return double_direct<2>(address, s); }
+int X87_DD_3_m(u32 address, FpuState* s) { return double_direct<3>(address, s); }
 
 template int double_entry<2>(u32, FpuState*, Env*);
 template int double_entry<3>(u32, FpuState*, Env*);

@@ -4,9 +4,8 @@
 #include "fpu_direct.h"
 #include "fpu_dispatch.h"
 
-void op_fsqrt(FpuCall*) {
-  if (!fpu_check(0)) return;
-  ExtValue* v = fpu_st(0);
+// The square root of a present ST(0).
+static void square_root(ExtValue* v) {
   if (v->tag == TAG_ZERO) return;
   if (v->tag == TAG_SPECIAL && (ext_nan_kind(v) || !v->sign)) return;
   if (v->sign) {
@@ -26,13 +25,19 @@ void op_fsqrt(FpuCall*) {
   ext_normalise(v);
 }
 
+void op_fsqrt(FpuCall*) {
+  if (fpu_check(0)) square_root(fpu_st(0));
+}
+
 // The direct entry of D9 F8-FF (translated code): FSQRT without the
 // instruction record while every exception is masked (nothing can then
 // abandon it), the rest through the cell's operation.
-int X87_D9_7_r(u32 i) {
+int X87_D9_7_r(u32 i, FpuState* s) {
   i &= 7;
-  if (__builtin_expect(i != 2 || (fpu_state.control & 0x7F) != 0x7F, 0)) return fpu_run_decoded(ROW_D9, 0xF8 | i, 0);
-  op_fsqrt(nullptr);
+  ExtValue* s0 = fpu_reg(s, 0);
+  if (__builtin_expect(i != 2 || s0->tag == TAG_EMPTY || !fpu_all_masked(s), 0))
+    return fpu_run_decoded(ROW_D9, 0xF8 | i, 0);
+  square_root(s0);
   return 0;
 }
 

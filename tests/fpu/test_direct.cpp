@@ -73,9 +73,9 @@ Snapshot through_direct(const Start& s, u32 opcode, u32 modrm) {
   int r = -1;
   // The cells with entries of their own, as the translator chooses them.
 #define M(row, rg) \
-  if (memory && opcode == 0x##row && reg == rg) r = X87_##row##_##rg##_m(address);
+  if (memory && opcode == 0x##row && reg == rg) r = X87_##row##_##rg##_m(address, X87S);
 #define R(row, rg) \
-  if (!memory && opcode == 0x##row && reg == rg) r = X87_##row##_##rg##_r(rm);
+  if (!memory && opcode == 0x##row && reg == rg) r = X87_##row##_##rg##_r(rm, X87S);
   X87_ARITH_REGS(M, D8)
   X87_ARITH_REGS(M, DC)
   X87_ARITH_REGS(R, D8)
@@ -83,8 +83,12 @@ Snapshot through_direct(const Start& s, u32 opcode, u32 modrm) {
   X87_ARITH_REGS(R, DE)
   M(D9, 0) M(D9, 2) M(D9, 3) M(DD, 0) M(DD, 2) M(DD, 3)
   R(D9, 0) R(D9, 1) R(DD, 2) R(DD, 3)
+  M(D8, 2) M(D8, 3) M(DC, 2) M(DC, 3) R(D8, 2) R(D8, 3) R(DD, 4) R(DD, 5)
+  if (rm == 1) {
+    R(DE, 3) R(DA, 5)
+  }
   if (!memory && opcode == 0xD9 && ((reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2)))
-    r = reg == 4 ? X87_D9_4_r(rm) : reg == 5 ? X87_D9_5_r(rm) : X87_D9_7_r(rm);
+    r = reg == 4 ? X87_D9_4_r(rm, X87S) : reg == 5 ? X87_D9_5_r(rm, X87S) : X87_D9_7_r(rm, X87S);
 #undef M
 #undef R
   if (r < 0) r = X87Exec(0x401000, opcode << 8 | modrm, memory ? address : 0, &env);
@@ -145,6 +149,54 @@ TEST_F(Direct, UnmaskedUnderflowAbandonsTheDoubleStore) {
     EXPECT_FALSE(a.eip_moved);
     EXPECT_NE(a.state.status & 0x10, 0u);
     expect_same(a, b, 0xDD, modrm, s.state.control);
+  }
+}
+
+// FCOMI, FUCOMI and their pops answer as FCOM or FUCOM ST(i) (and FSTP
+// ST(0)) through Emu87 do: the same exceptions and abandonment, ZF, PF and
+// CF from C3, C2 and C0 (unordered where the compare gives no codes, an
+// empty ST(0)), and C0, C2 and C3 left as they were.
+TEST_F(Direct, PentiumProComparesAnswerAsTheCompareCells) {
+  Rng rng(686);
+  struct Form {
+    decltype(&X87_DB_6_r) entry;
+    u32 opcode, modrm;  // the 387 compare
+    bool pop;
+  };
+  const Form forms[] = {{X87_DB_6_r, 0xD8, 0xD0, false},
+                        {X87_DB_5_r, 0xDD, 0xE0, false},
+                        {X87_DF_6_r, 0xD8, 0xD0, true},
+                        {X87_DF_5_r, 0xDD, 0xE0, true}};
+  for (u32 control : {0x037Fu, 0x037Eu}) {
+    for (const Form& f : forms) {
+      for (u32 i = 0; i < 8; i++) {
+        for (int k = 0; k < 40; k++) {
+          Start s = random_start(rng, control);
+          s.state.status = rng.next() & 0x4700;  // some condition codes and C1
+          Start unordered = s;
+          unordered.state.status |= 0x4500;
+          Snapshot want = through_emu87(unordered, f.opcode, f.modrm | i);
+          if (f.pop && want.result == 0) {
+            fpu_state = want.state;
+            X87_DD_3_r(0, X87S);
+            want.state = fpu_state;
+          }
+          fpu_state = s.state;
+          u32 flags = f.entry(i, X87S);
+          SCOPED_TRACE(testing::Message() << std::hex << "form " << f.opcode << " " << f.modrm << " i " << i
+                                          << " control " << control);
+          if (want.result) {
+            EXPECT_EQ(flags, X87_ABANDONED);
+          } else {
+            const u32 sw = want.state.status;
+            EXPECT_EQ(flags, (sw & 0x4000 ? 0x40u : 0) | (sw & 0x400 ? 0x04u : 0) | (sw & 0x100 ? 0x01u : 0));
+          }
+          EXPECT_EQ(fpu_state.status, (want.state.status & ~0x4500u) | (s.state.status & 0x4500u));
+          EXPECT_EQ(fpu_state.top & 7, want.state.top & 7);
+          for (int r = 0; r < 8; r++) EXPECT_EXT(fpu_state.regs[r], want.state.regs[r]);
+        }
+      }
+    }
   }
 }
 

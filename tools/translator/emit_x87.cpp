@@ -3,8 +3,8 @@
 // operand address, or i of ST(i)); see runtime/fpu/fpu_direct.h. The most
 // frequent cells have entries of their own, every other one the general
 // entry with its opcode and ModRM bytes. The chunk's registers stay in
-// place: only FNSTSW AX changes one (AX), and no x87 instruction moves
-// EIP elsewhere. An instruction the runtime abandoned (an unmasked
+// place: only FNSTSW AX changes one (AX, from the status word, inline),
+// and no x87 instruction moves EIP elsewhere. An instruction the runtime abandoned (an unmasked
 // exception) leaves the chunk at it, as untranslated, as before.
 #include <cstdio>
 
@@ -16,7 +16,7 @@ namespace {
 bool has_memory_entry(unsigned opcode, unsigned reg) {
   switch (opcode) {
     case 0xD8:
-    case 0xDC: return reg != 2 && reg != 3;  // arithmetic, not the compares
+    case 0xDC: return true;  // arithmetic and compares
     case 0xD9:
     case 0xDD: return reg == 0 || reg == 2 || reg == 3;  // FLD, FST, FSTP
     default: return false;
@@ -24,13 +24,14 @@ bool has_memory_entry(unsigned opcode, unsigned reg) {
 }
 bool has_register_entry(unsigned opcode, unsigned reg, unsigned rm) {
   switch (opcode) {
-    case 0xD8:
-    case 0xDC:
-    case 0xDE: return reg != 2 && reg != 3;
+    case 0xD8: return true;  // arithmetic, FCOM, FCOMP
+    case 0xDC: return reg != 2 && reg != 3;
+    case 0xDE: return (reg != 2 && reg != 3) || (reg == 3 && rm == 1);  // arithmetic and pop, FCOMPP
+    case 0xDA: return reg == 5 && rm == 1;  // FUCOMPP
     case 0xD9:
       // FLD ST(i), FXCH; FCHS, FABS; FLD1 ... FLDZ; FSQRT
       return reg == 0 || reg == 1 || (reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2);
-    case 0xDD: return reg == 2 || reg == 3;  // FST ST(i), FSTP ST(i)
+    case 0xDD: return reg >= 2 && reg <= 5;  // FST, FSTP, FUCOM, FUCOMP ST(i)
     default: return false;
   }
 }
@@ -71,22 +72,21 @@ bool emit_x87(Emitter& e) {
   std::string call;
   if (mod != 3 && has_memory_entry(opcode, reg)) {
     snprintf(name, sizeof name, "X87_%02X_%u_m(", opcode, reg);
-    call = name + address + ")";
+    call = name + address + ", X87S)";
   } else if (mod == 3 && has_register_entry(opcode, reg, rm)) {
-    snprintf(name, sizeof name, "X87_%02X_%u_r(%u)", opcode, reg, rm);
+    snprintf(name, sizeof name, "X87_%02X_%u_r(%u, X87S)", opcode, reg, rm);
     call = name;
+  } else if (opcode == 0xDF && modrm == 0xE0) {
+    // FNSTSW AX: the status word into AX; it cannot fail.
+    e.out += "eax = (eax & 0xFFFF0000u) | X87_status_word(X87S);\n";
+    e.dirty |= 1u << R_EAX;
+    return true;
   } else {
     snprintf(name, sizeof name, "0x%04X", opcode << 8 | modrm);
     call = "X87Exec(fx + " + hex(in.va) + ", " + name + ", " + address + ", F->env)";
   }
-  const bool writes_ax = opcode == 0xDF && modrm == 0xE0;  // FNSTSW AX
-  if (writes_ax) e.out += "F->env->EAX = eax;\n";
   e.out += "if (" + call + ") {\n";
   emit_exit(e, "fx + " + hex(in.va), "kChunkMissed");
   e.out += "}\n";
-  if (writes_ax) {
-    e.out += "eax = F->env->EAX;\n";
-    e.dirty |= 1u << R_EAX;
-  }
   return true;
 }

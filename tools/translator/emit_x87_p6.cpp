@@ -1,9 +1,8 @@
 // The x87 instructions of the P6 family (FCOMI, FUCOMI and their pops, and
-// FCMOVcc), which the runtime's x87 does not decode: each runs as the 387
-// instructions that do the same, called directly, and the compares bring
-// their condition codes into EFLAGS (ZF from C3, PF from C2, CF from C0,
-// OF, SF and AF cleared, as the P6 does). Compilers targeting i686 emit
-// these for every floating-point compare.
+// FCMOVcc), which the runtime's x87 does not decode: the compares have
+// entries of their own that answer in EFLAGS' bits; FCMOVcc runs as the
+// 387 instructions that do the same, called directly. Compilers targeting
+// i686 emit these for every floating-point compare.
 #include <cstdio>
 
 #include "emit.h"
@@ -18,17 +17,14 @@ void call_or_leave(Emitter& e, const std::string& call) {
   e.out += "}\n";
 }
 
-// FCOM ST(i) (D8 D0+i) or FUCOM ST(i) (DD E0+i), the condition codes into
-// the flags, then FSTP ST(0) for the popping forms.
-void compare(Emitter& e, bool unordered, bool pop) {
+// FCOMI, FUCOMI and their pops: the runtime's entry returns ZF, PF and CF
+// in their EFLAGS places (OF, SF and AF cleared, as the P6 does).
+void compare(Emitter& e, const char* entry) {
   const unsigned i = e.in->d.raw.modrm.rm;
-  char op[16];
-  snprintf(op, sizeof op, "0x%04X", unordered ? 0xDDE0 + i : 0xD8D0 + i);
-  call_or_leave(e, "X87Exec(fx + " + hex(e.in->va) + ", " + op + ", 0, F->env)");
-  e.out += "const u32 sw = X87_status_word();\n";
-  if (pop) e.out += "X87_DD_3_r(0);\n";
-  e.out += "fl.cf = (sw >> 8) & 1; fl.of = 0; fl.sf = 0; fl.zf = (sw & 0x4000u) ? 0 : 1;\n"
-           "fl.pf = (sw & 0x400u) ? 0 : 1; fl.af = 0;\n";
+  e.out += "{\nconst u32 x87f = " + std::string(entry) + "(" + std::to_string(i) + ", X87S);\n";
+  call_or_leave(e, "x87f & X87_ABANDONED");
+  e.out += "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
+           "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
   e.dirty |= D_FLAGS;
 }
 
@@ -37,13 +33,11 @@ void compare(Emitter& e, bool unordered, bool pop) {
 bool emit_x87_p6(Emitter& e) {
   const Insn& in = *e.in;
   const unsigned i = in.d.raw.modrm.rm;
-  // 387 equivalents: FCOM ST(i) D8 D0+i, FUCOM ST(i) DD E0+i, FNSTSW AX
-  // DF E0, FSTP ST(0) DD D8, FXCH ST(i) D9 C8+i, FST ST(i) DD D0+i.
   switch (in.d.mnemonic) {
-    case ZYDIS_MNEMONIC_FCOMI: compare(e, false, false); return true;
-    case ZYDIS_MNEMONIC_FUCOMI: compare(e, true, false); return true;
-    case ZYDIS_MNEMONIC_FCOMIP: compare(e, false, true); return true;
-    case ZYDIS_MNEMONIC_FUCOMIP: compare(e, true, true); return true;
+    case ZYDIS_MNEMONIC_FCOMI: compare(e, "X87_DB_6_r"); return true;
+    case ZYDIS_MNEMONIC_FUCOMI: compare(e, "X87_DB_5_r"); return true;
+    case ZYDIS_MNEMONIC_FCOMIP: compare(e, "X87_DF_6_r"); return true;
+    case ZYDIS_MNEMONIC_FUCOMIP: compare(e, "X87_DF_5_r"); return true;
     default: break;
   }
   int cc;
@@ -58,11 +52,11 @@ bool emit_x87_p6(Emitter& e) {
     case ZYDIS_MNEMONIC_FCMOVNU: cc = 11; break;
     default: return false;
   }
-  // ST(0) = ST(i) without a push (a full stack must not overflow): exchange,
-  // then copy back into ST(i).
+  // ST(0) = ST(i) without a push (a full stack must not overflow): exchange
+  // (FXCH ST(i), D9 C8+i), then copy back into ST(i) (FST ST(i), DD D0+i).
   e.out += "if (" + condition_text(e, cc) + ") {\n";
-  call_or_leave(e, "X87_D9_1_r(" + std::to_string(i) + ")");
-  e.out += "X87_DD_2_r(" + std::to_string(i) + ");\n";
+  call_or_leave(e, "X87_D9_1_r(" + std::to_string(i) + ", X87S)");
+  e.out += "X87_DD_2_r(" + std::to_string(i) + ", X87S);\n";
   e.out += "}\n";
   return true;
 }
