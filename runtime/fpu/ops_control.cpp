@@ -7,6 +7,16 @@
 
 void op_fldcw(FpuCall* c) { fpu_state.control = (u32)(i32)(int16_t)mem_read16(c->address); }
 void op_fnstcw(FpuCall* c) { mem_write16(c->address, (u16)fpu_state.control); }
+// Their direct entries (a conversion to an integer in C code changes the
+// rounding with them twice).
+int X87_D9_5_m(u32 address, FpuState* s) {
+  s->control = (u32)(i32)(int16_t)mem_read16(address);
+  return 0;
+}
+int X87_D9_7_m(u32 address, FpuState* s) {
+  mem_write16(address, (u16)s->control);
+  return 0;
+}
 
 void op_fnstsw_m16(FpuCall* c) {
   if (fpu_is_register_form(c)) {

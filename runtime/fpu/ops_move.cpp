@@ -190,24 +190,25 @@ int double_entry(u32 insn, FpuState* state, Env* env) {
   return fpu_execute_cell(env, insn);
 }
 template int double_entry<0>(u32, FpuState*, Env*);
-// The direct entries of the same instructions and of their single-real
-// forms: the operand address comes decoded. The stores convert at once
-// only while every exception is masked (a rounding store may raise
-// overflow or underflow, which must abandon it when unmasked).
-template <int Reg>
-static inline int double_direct(u32 address, FpuState* s) {
+// The direct entries of the same instructions, of their single-real forms
+// and of the integer loads and stores (DB and DF /0, /2, /3): the operand
+// address comes decoded. The stores convert at once only while every
+// exception is masked (a rounding store may raise overflow, underflow or
+// invalid, which must abandon it when unmasked).
+template <int Row, int Reg, void (*Load)(u32, ExtValue*), void (*Store)(const ExtValue*, u32)>
+static inline int move_direct(u32 address, FpuState* s) {
   u32 top = s->top;
   if (Reg == 0) {
     ExtValue* dst = &s->regs[(top - 1) & 7];
     if (__builtin_expect(dst->tag == TAG_EMPTY, 1)) {
       s->top = top - 1;
-      ext_load_double(address, dst);
+      Load(address, dst);
       return 0;
     }
   } else {
     ExtValue* s0 = &s->regs[top & 7];
     if (__builtin_expect(s0->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
-      ext_store_double(s0, address);
+      Store(s0, address);
       if (Reg == 3) {
         s0->tag = TAG_EMPTY;
         s->top = top + 1;
@@ -215,31 +216,7 @@ static inline int double_direct(u32 address, FpuState* s) {
       return 0;
     }
   }
-  return fpu_run_decoded(ROW_DD, Reg << 3, address);
-}
-
-template <int Reg>
-static inline int single_direct(u32 address, FpuState* s) {
-  u32 top = s->top;
-  if (Reg == 0) {
-    ExtValue* dst = &s->regs[(top - 1) & 7];
-    if (__builtin_expect(dst->tag == TAG_EMPTY, 1)) {
-      s->top = top - 1;
-      load_real4(address, dst);
-      return 0;
-    }
-  } else {
-    ExtValue* s0 = &s->regs[top & 7];
-    if (__builtin_expect(s0->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
-      store_real4(s0, address);
-      if (Reg == 3) {
-        s0->tag = TAG_EMPTY;
-        s->top = top + 1;
-      }
-      return 0;
-    }
-  }
-  return fpu_run_decoded(ROW_D9, Reg << 3, address);
+  return fpu_run_decoded(Row, Reg << 3, address);
 }
 
 int X87_D9_0_r(u32 i, FpuState* s) {
@@ -295,12 +272,20 @@ int X87_D9_5_r(u32 i, FpuState* s) {
   return 0;
 }
 
-int X87_D9_0_m(u32 address, FpuState* s) { return single_direct<0>(address, s); }
-int X87_D9_2_m(u32 address, FpuState* s) { return single_direct<2>(address, s); }
-int X87_D9_3_m(u32 address, FpuState* s) { return single_direct<3>(address, s); }
-int X87_DD_0_m(u32 address, FpuState* s) { return double_direct<0>(address, s); }
-int X87_DD_2_m(u32 address, FpuState* s) { return double_direct<2>(address, s); }
-int X87_DD_3_m(u32 address, FpuState* s) { return double_direct<3>(address, s); }
+#define MOVE_ENTRY(row, reg, load, store) \
+  int X87_##row##_##reg##_m(u32 address, FpuState* s) { return move_direct<ROW_##row, reg, load, store>(address, s); }
+MOVE_ENTRY(D9, 0, load_real4, store_real4)
+MOVE_ENTRY(D9, 2, load_real4, store_real4)
+MOVE_ENTRY(D9, 3, load_real4, store_real4)
+MOVE_ENTRY(DD, 0, ext_load_double, ext_store_double)
+MOVE_ENTRY(DD, 2, ext_load_double, ext_store_double)
+MOVE_ENTRY(DD, 3, ext_load_double, ext_store_double)
+MOVE_ENTRY(DB, 0, load_int32, store_int32)
+MOVE_ENTRY(DB, 2, load_int32, store_int32)
+MOVE_ENTRY(DB, 3, load_int32, store_int32)
+MOVE_ENTRY(DF, 0, load_int16, store_int16)
+MOVE_ENTRY(DF, 2, load_int16, store_int16)
+MOVE_ENTRY(DF, 3, load_int16, store_int16)
 
 template int double_entry<2>(u32, FpuState*, Env*);
 template int double_entry<3>(u32, FpuState*, Env*);

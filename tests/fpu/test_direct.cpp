@@ -84,6 +84,7 @@ Snapshot through_direct(const Start& s, u32 opcode, u32 modrm) {
   M(D9, 0) M(D9, 2) M(D9, 3) M(DD, 0) M(DD, 2) M(DD, 3)
   R(D9, 0) R(D9, 1) R(DD, 2) R(DD, 3)
   M(D8, 2) M(D8, 3) M(DC, 2) M(DC, 3) R(D8, 2) R(D8, 3) R(DD, 4) R(DD, 5)
+  M(DB, 0) M(DB, 2) M(DB, 3) M(DF, 0) M(DF, 2) M(DF, 3) M(D9, 5) M(D9, 7)
   if (rm == 1) {
     R(DE, 3) R(DA, 5)
   }

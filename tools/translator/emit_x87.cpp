@@ -17,8 +17,10 @@ bool has_memory_entry(unsigned opcode, unsigned reg) {
   switch (opcode) {
     case 0xD8:
     case 0xDC: return true;  // arithmetic and compares
-    case 0xD9:
-    case 0xDD: return reg == 0 || reg == 2 || reg == 3;  // FLD, FST, FSTP
+    case 0xD9: return reg == 0 || reg == 2 || reg == 3 || reg == 5 || reg == 7;  // moves, FLDCW, FNSTCW
+    case 0xDB:                                                                   // FILD, FIST, FISTP m32
+    case 0xDD:                                                                   // FLD, FST, FSTP m64
+    case 0xDF: return reg == 0 || reg == 2 || reg == 3;                          // FILD, FIST, FISTP m16
     default: return false;
   }
 }
