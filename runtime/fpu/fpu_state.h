@@ -73,14 +73,12 @@ static inline bool fpu_all_masked(const FpuState* s) { return (s->control & 0x7F
 static inline u32 fpu_rm(const FpuCall* c) { return c->modrm & 7; }
 static inline bool fpu_is_register_form(const FpuCall* c) { return c->modrm >= 0xC0; }
 static inline void fpu_set_cc(u32 bits) { fpu_state.status = (fpu_state.status & ~SW_CC) | bits; }
-static inline void fpu_clear_c1(void) { fpu_state.status &= ~SW_C1; }
+static inline void fpu_clear_c1(FpuState* s = &fpu_state) { s->status &= ~SW_C1; }
 static inline void fpu_pop(void) {
   fpu_st(0)->tag = TAG_EMPTY;
   fpu_state.top++;
 }
-static inline void fpu_store_top(void) {
-  fpu_state.status = (fpu_state.status & ~SW_TOP) | (fpu_state.top & 7) << 11;
-}
+static inline void fpu_store_top(FpuState* s = &fpu_state) { s->status = (s->status & ~SW_TOP) | (s->top & 7) << 11; }
 
 // The failing halves of the two stack checks, out of line.
 void fpu_stack_underflow(void);

@@ -332,7 +332,7 @@ static inline u32 compare_to_flags(u32 i, FpuState* s) {
   if (__builtin_expect(s0->tag != TAG_EMPTY && si->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
     int r = ext_compare(s0, si);
     flags = r == CMP_GREATER ? 0 : r == CMP_EQUAL ? ZF : r == CMP_LESS ? CF : ZF | PF | CF;
-    s->status &= ~SW_C1;
+    fpu_clear_c1(s);
     raise_compare(r, Unordered);
   } else {
     // Unordered unless the cell sets the codes (an empty ST(0) leaves them).

@@ -34,7 +34,7 @@ void op_fnstsw_ax(FpuCall* c) {
 }
 
 uint32_t X87_status_word(FpuState* s) {
-  s->status = (s->status & ~SW_TOP) | (s->top & 7) << 11;
+  fpu_store_top(s);
   return s->status & 0xFFFF;
 }
 
@@ -66,7 +66,7 @@ int X87_D9_4_r(u32 i, FpuState* s) {
   i &= 7;
   ExtValue* s0 = fpu_reg(s, 0);
   if (__builtin_expect(i > 1 || s0->tag == TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE0 | i, 0);
-  s->status &= ~SW_C1;
+  fpu_clear_c1(s);
   s0->sign = i == 0 ? s0->sign ^ 1 : 0;
   return 0;
 }

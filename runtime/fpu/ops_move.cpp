@@ -268,7 +268,7 @@ int X87_D9_5_r(u32 i, FpuState* s) {
   else if (i == 6) ext_put(dst, 0, TAG_ZERO, 0, 0);
   else copy_constant(dst, i);
   s->top--;
-  s->status &= ~SW_C1;
+  fpu_clear_c1(s);
   return 0;
 }
 
