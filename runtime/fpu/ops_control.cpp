@@ -60,22 +60,46 @@ void op_fabs(FpuCall*) {
   fpu_clear_c1();
 }
 
+// The codes of FTST for a `Valid` or zero ST(0) (which raise nothing).
+static inline u32 test_codes(const ExtValue* v) { return v->tag == TAG_ZERO ? SW_C3 : v->sign ? SW_C0 : 0; }
+// The codes of FXAM for anything but a special value.
+static inline u32 examine_codes(const ExtValue* v) {
+  u32 cc = v->sign ? SW_C1 : 0;
+  switch (v->tag) {
+    case TAG_VALID: return cc | ((v->mant_hi & 0x80000000u) ? SW_C2 : SW_C3 | SW_C2);
+    case TAG_ZERO: return cc | SW_C3;
+    default: return cc | SW_C3 | SW_C0;  // empty
+  }
+}
+
 // The direct entry of D9 E0-E7 (translated code): FCHS and FABS of a
-// present ST(0) at once, the rest through the cell's operation.
+// present ST(0), FTST of a finite one and FXAM of anything but a special
+// value at once, the rest through the cell's operation.
 int X87_D9_4_r(u32 i, FpuState* s) {
   i &= 7;
   ExtValue* s0 = fpu_reg(s, 0);
-  if (__builtin_expect(i > 1 || s0->tag == TAG_EMPTY, 0)) return fpu_run_decoded(ROW_D9, 0xE0 | i, 0);
-  fpu_clear_c1(s);
-  s0->sign = i == 0 ? s0->sign ^ 1 : 0;
-  return 0;
+  const int tag = s0->tag;
+  if (__builtin_expect(i <= 1 && tag != TAG_EMPTY, 1)) {
+    fpu_clear_c1(s);
+    s0->sign = i == 0 ? s0->sign ^ 1 : 0;
+    return 0;
+  }
+  if (i == 4 && (tag == TAG_VALID || tag == TAG_ZERO)) {
+    s->status = (s->status & ~SW_CC) | test_codes(s0);
+    return 0;
+  }
+  if (i == 5 && tag != TAG_SPECIAL) {
+    s->status = (s->status & ~SW_CC) | examine_codes(s0);
+    return 0;
+  }
+  return fpu_run_decoded(ROW_D9, 0xE0 | i, 0);
 }
 
 void op_ftst(FpuCall*) {
   const ExtValue* v = fpu_st(0);
   switch (v->tag) {
-    case TAG_VALID: fpu_set_cc(v->sign ? SW_C0 : 0); break;
-    case TAG_ZERO: fpu_set_cc(SW_C3); break;
+    case TAG_VALID:
+    case TAG_ZERO: fpu_set_cc(test_codes(v)); break;
     case TAG_SPECIAL:
       if (ext_is_pos_inf(v)) {
         fpu_set_cc(0);
@@ -95,16 +119,13 @@ void op_ftst(FpuCall*) {
 
 void op_fxam(FpuCall*) {
   const ExtValue* v = fpu_st(0);
-  u32 cc = v->sign ? SW_C1 : 0;
-  switch (v->tag) {
-    case TAG_VALID: cc |= (v->mant_hi & 0x80000000u) ? SW_C2 : SW_C3 | SW_C2; break;
-    case TAG_ZERO: cc |= SW_C3; break;
-    case TAG_SPECIAL:
-      if (ext_equal(v, &ext_indefinite)) cc |= SW_C0;
-      else if (ext_is_inf(v)) cc |= SW_C2 | SW_C0;
-      break;
-    default: cc |= SW_C3 | SW_C0; break;
+  if (v->tag != TAG_SPECIAL) {
+    fpu_set_cc(examine_codes(v));
+    return;
   }
+  u32 cc = v->sign ? SW_C1 : 0;
+  if (ext_equal(v, &ext_indefinite)) cc |= SW_C0;
+  else if (ext_is_inf(v)) cc |= SW_C2 | SW_C0;
   fpu_set_cc(cc);
 }
 

@@ -88,7 +88,7 @@ Snapshot through_direct(const Start& s, u32 opcode, u32 modrm) {
   if (rm == 1) {
     R(DE, 3) R(DA, 5)
   }
-  if (!memory && opcode == 0xD9 && ((reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2)))
+  if (!memory && opcode == 0xD9 && ((reg == 4 && (rm <= 1 || rm == 4 || rm == 5)) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2)))
     r = reg == 4 ? X87_D9_4_r(rm, X87S) : reg == 5 ? X87_D9_5_r(rm, X87S) : X87_D9_7_r(rm, X87S);
 #undef M
 #undef R

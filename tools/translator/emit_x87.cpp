@@ -31,8 +31,9 @@ bool has_register_entry(unsigned opcode, unsigned reg, unsigned rm) {
     case 0xDE: return (reg != 2 && reg != 3) || (reg == 3 && rm == 1);  // arithmetic and pop, FCOMPP
     case 0xDA: return reg == 5 && rm == 1;  // FUCOMPP
     case 0xD9:
-      // FLD ST(i), FXCH; FCHS, FABS; FLD1 ... FLDZ; FSQRT
-      return reg == 0 || reg == 1 || (reg == 4 && rm <= 1) || (reg == 5 && rm <= 6) || (reg == 7 && rm == 2);
+      // FLD ST(i), FXCH; FCHS, FABS, FTST, FXAM; FLD1 ... FLDZ; FSQRT
+      return reg == 0 || reg == 1 || (reg == 4 && (rm <= 1 || rm == 4 || rm == 5)) || (reg == 5 && rm <= 6) ||
+             (reg == 7 && rm == 2);
     case 0xDD: return reg >= 2 && reg <= 5;  // FST, FSTP, FUCOM, FUCOMP ST(i)
     default: return false;
   }
