@@ -4,8 +4,9 @@
 // frequent cells have entries of their own, every other one the general
 // entry with its opcode and ModRM bytes. The chunk's registers stay in
 // place: only FNSTSW AX changes one (AX, from the status word, inline),
-// and no x87 instruction moves EIP elsewhere. An instruction the runtime abandoned (an unmasked
-// exception) leaves the chunk at it, as untranslated, as before.
+// and no x87 instruction moves EIP elsewhere. An instruction the runtime
+// abandoned (an unmasked exception) leaves the chunk at it, as
+// untranslated, as before.
 #include <cstdio>
 
 #include "emit.h"
