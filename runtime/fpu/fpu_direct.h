@@ -68,7 +68,8 @@ X87_DECLARE_MEMORY(DF, 3)
 X87_DECLARE_MEMORY(D9, 5)
 X87_DECLARE_MEMORY(D9, 7)
 // FLD ST(i), FXCH ST(i), FST ST(i), FSTP ST(i); FCHS, FABS, FTST and FXAM
-// (D9 /4 with i 0, 1, 4 and 5), the constants (D9 /5 with i 0-6), FSQRT (D9 /7 with i 2).
+// (D9 /4 with i 0, 1, 4 and 5), the constants (D9 /5 with i 0-6), FSQRT
+// (D9 /7 with i 2).
 X87_DECLARE_REGISTER(D9, 0)
 X87_DECLARE_REGISTER(D9, 1)
 X87_DECLARE_REGISTER(D9, 4)

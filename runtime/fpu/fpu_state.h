@@ -72,11 +72,11 @@ static inline ExtValue* fpu_reg(FpuState* s, u32 i) { return &s->regs[(s->top + 
 static inline bool fpu_all_masked(const FpuState* s) { return (s->control & 0x7F) == 0x7F; }
 static inline u32 fpu_rm(const FpuCall* c) { return c->modrm & 7; }
 static inline bool fpu_is_register_form(const FpuCall* c) { return c->modrm >= 0xC0; }
-static inline void fpu_set_cc(u32 bits) { fpu_state.status = (fpu_state.status & ~SW_CC) | bits; }
+static inline void fpu_set_cc(u32 bits, FpuState* s = &fpu_state) { s->status = (s->status & ~SW_CC) | bits; }
 static inline void fpu_clear_c1(FpuState* s = &fpu_state) { s->status &= ~SW_C1; }
-static inline void fpu_pop(void) {
-  fpu_st(0)->tag = TAG_EMPTY;
-  fpu_state.top++;
+static inline void fpu_pop(FpuState* s = &fpu_state) {
+  fpu_reg(s, 0)->tag = TAG_EMPTY;
+  s->top++;
 }
 static inline void fpu_store_top(FpuState* s = &fpu_state) { s->status = (s->status & ~SW_TOP) | (s->top & 7) << 11; }
 

@@ -209,7 +209,7 @@ static inline void finish_compare(int r, bool unordered_compare, FpuState* s = &
   // would need the GOT in every direct compare).
   const u32 cc = (r == CMP_EQUAL || (r & 0x40) ? SW_C3 : 0) | (r == CMP_LESS || (r & 0x40) ? SW_C0 : 0) |
                  (r & 0x40 ? SW_C2 : 0);
-  s->status = (s->status & ~SW_CC) | cc;
+  fpu_set_cc(cc, s);
   raise_compare(r, unordered_compare);
 }
 
@@ -301,10 +301,7 @@ static inline int compare_direct_memory(u32 address, FpuState* s) {
   ExtValue m;
   load_operand<Row>(address, &m);
   int r = ext_compare(s0, &m);
-  if (Pop) {
-    s0->tag = TAG_EMPTY;
-    s->top++;
-  }
+  if (Pop) fpu_pop(s);
   finish_compare(r, false, s);
   return 0;
 }
@@ -344,10 +341,7 @@ static inline u32 compare_to_flags(u32 i, FpuState* s) {
     if (abandoned) return X87_ABANDONED;
     flags = (sw & SW_C3 ? ZF : 0) | (sw & SW_C2 ? PF : 0) | (sw & SW_C0 ? CF : 0);
   }
-  if (Pop) {
-    s0->tag = TAG_EMPTY;
-    s->top++;
-  }
+  if (Pop) fpu_pop(s);
   return flags;
 }
 u32 X87_DB_5_r(u32 i, FpuState* s) { return compare_to_flags<true, false>(i & 7, s); }

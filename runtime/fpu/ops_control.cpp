@@ -85,11 +85,11 @@ int X87_D9_4_r(u32 i, FpuState* s) {
     return 0;
   }
   if (i == 4 && (tag == TAG_VALID || tag == TAG_ZERO)) {
-    s->status = (s->status & ~SW_CC) | test_codes(s0);
+    fpu_set_cc(test_codes(s0), s);
     return 0;
   }
   if (i == 5 && tag != TAG_SPECIAL) {
-    s->status = (s->status & ~SW_CC) | examine_codes(s0);
+    fpu_set_cc(examine_codes(s0), s);
     return 0;
   }
   return fpu_run_decoded(ROW_D9, 0xE0 | i, 0);

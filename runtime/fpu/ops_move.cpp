@@ -209,10 +209,7 @@ static inline int move_direct(u32 address, FpuState* s) {
     ExtValue* s0 = &s->regs[top & 7];
     if (__builtin_expect(s0->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
       Store(s0, address);
-      if (Reg == 3) {
-        s0->tag = TAG_EMPTY;
-        s->top = top + 1;
-      }
+      if (Reg == 3) fpu_pop(s);
       return 0;
     }
   }
@@ -249,10 +246,8 @@ int X87_DD_2_r(u32 i, FpuState* s) {
   return 0;
 }
 int X87_DD_3_r(u32 i, FpuState* s) {
-  ExtValue* s0 = fpu_reg(s, 0);
-  *fpu_reg(s, i & 7) = *s0;
-  s0->tag = TAG_EMPTY;
-  s->top++;
+  *fpu_reg(s, i & 7) = *fpu_reg(s, 0);
+  fpu_pop(s);
   return 0;
 }
 
