@@ -39,7 +39,7 @@ class Case:
 
     def one(self):
         rng, w = self.rng, self.rng.choice([8, 16, 32, 32])
-        kind = rng.randrange(19)
+        kind = rng.randrange(20)
         d, s = self.reg(w), self.reg(w)
         if kind <= 2:
             op = rng.choice(["add", "sub", "and", "or", "xor", "cmp", "test"])
@@ -140,6 +140,8 @@ class Case:
             return self.emit(op, reads=CF if op == "cmc" else 0, sets=CF)
         if kind == 16:
             return self.emit(f"mov {d}, {hex(self.imm(w))}")
+        if kind == 19:
+            return self.divide(w)
         n = len(self.lines)
         if kind == 17:
             # A block boundary the flags cross.
@@ -159,6 +161,31 @@ class Case:
                 body += f"\nj{rng.choice(list(CC_READS))} .r{n}\nnop\n.r{n}:"
             return self.emit(f"call .s{n}\njmp .e{n}\n.s{n}:\n{body}\nret\n.e{n}:", sets=ALL, undefines=AF)
         return False
+
+    def divide(self, w):
+        """DIV or IDIV on operands whose quotient fits (a divide error would
+        end the case): the divisor and the high half are set first."""
+        rng, mask = self.rng, (1 << w) - 1
+        lo, hi = {32: ("eax", "edx"), 16: ("ax", "dx"), 8: ("al", "ah")}[w]
+        r = rng.choice([x for x in REGS[w] if x not in (lo, hi, "ax", "eax", "dx", "edx")])
+        if rng.random() < 0.5:
+            d = rng.randrange(1, 1 << w) if rng.random() < 0.7 else rng.choice([1, mask, 1 << (w - 1)])
+            self.lines += [f"mov {r}, {hex(d)}", f"mov {hi}, {hex(rng.randrange(d))}"]
+            return self.emit(f"div {r}", undefines=ALL)
+        half = 1 << (w - 1)
+        d = rng.randrange(1, 1 << w) - half or 1 if rng.random() < 0.8 else rng.choice([-1, 1, -half, half - 1])
+        q = rng.choice([-half, half - 1, 0]) if rng.random() < 0.2 else rng.randrange(-half, half)
+        n = q * d
+        rem = rng.randrange(abs(d))
+        if n > 0 or (n == 0 and rng.random() < 0.5):
+            n += rem
+        else:
+            n -= rem
+        if abs(n) // abs(d) != abs(q) or abs(n) >= 1 << (2 * w - 1) or n == -(1 << (2 * w - 1)):
+            return False
+        n &= (1 << 2 * w) - 1
+        self.lines += [f"mov {lo}, {hex(n & mask)}", f"mov {hi}, {hex(n >> w)}", f"mov {r}, {hex(d & mask)}"]
+        return self.emit(f"idiv {r}", undefines=ALL)
 
 
 def generate(seed, cases, length):

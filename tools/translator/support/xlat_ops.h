@@ -318,29 +318,69 @@ XCpuid x_cpuid(u32 leaf, u32 subleaf);
 uint64_t x_rdtsc(void);
 
 // Unsigned and signed division of the double-width dividend hi:lo by d;
-// false when the x86 would raise a divide error.
+// false when the x86 would raise a divide error. The 8- and 16-bit forms
+// divide in 32 bits. The 32-bit forms test for the divide error first, so
+// that on an i386 host one DIVL (which cannot fault then) does the
+// division; a 64-bit `/` and `%` would be two calls into libgcc.
+XI u32 x_divl(u32 hi, u32 lo, u32 d, u32* r) {  // requires hi < d
+#if defined(__i386__)
+  u32 q;
+  asm("divl %4" : "=a"(q), "=d"(*r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
+  return q;
+#else
+  const uint64_t n = static_cast<uint64_t>(hi) << 32 | lo;
+  *r = static_cast<u32>(n % d);
+  return static_cast<u32>(n / d);
+#endif
+}
 template <int W>
 XI bool x_divu(u32 hi, u32 lo, u32 d, u32* q, u32* r) {
-  if (!d) return false;
-  uint64_t n = static_cast<uint64_t>(hi) << W | lo;
-  uint64_t quotient = n / d;
-  if (quotient > x_mask<W>()) return false;
-  *q = static_cast<u32>(quotient);
-  *r = static_cast<u32>(n % d);
-  return true;
+  if constexpr (W == 32) {
+    if (hi >= d) return false;  // also d == 0: the quotient needs more than 32 bits
+    *q = x_divl(hi, lo, d, r);
+    return true;
+  } else {
+    if (!d) return false;
+    const u32 n = hi << W | lo;
+    if (n / d > x_mask<W>()) return false;
+    *q = n / d;
+    *r = n % d;
+    return true;
+  }
 }
 template <int W>
 XI bool x_divs(u32 hi, u32 lo, u32 d, u32* q, u32* r) {
   if (!d) return false;
-  int64_t n = static_cast<int64_t>(static_cast<uint64_t>(hi) << W | lo);
-  if constexpr (W < 32) n = static_cast<int64_t>(static_cast<uint64_t>(n) << (64 - 2 * W)) >> (64 - 2 * W);
-  int64_t dv = x_sx<W>(d);
-  if (n == INT64_MIN && dv == -1) return false;
-  int64_t quotient = n / dv;
-  if (quotient > x_sx<W>(x_mask<W>() >> 1) || quotient < -static_cast<int64_t>(x_mask<W>() >> 1) - 1) return false;
-  *q = static_cast<u32>(quotient) & x_mask<W>();
-  *r = static_cast<u32>(n % dv) & x_mask<W>();
-  return true;
+  if constexpr (W == 32) {
+    // On the magnitudes; the quotient takes the sign of the operands'
+    // product, the remainder the dividend's.
+    const bool negative_n = static_cast<i32>(hi) < 0, negative_d = static_cast<i32>(d) < 0;
+    uint64_t n = static_cast<uint64_t>(hi) << 32 | lo;
+    if (negative_n) n = 0 - n;
+    const u32 dm = negative_d ? 0u - d : d;
+    const u32 nh = static_cast<u32>(n >> 32);
+    if (nh >= dm) return false;
+    u32 rm;
+    const u32 qm = x_divl(nh, static_cast<u32>(n), dm, &rm);
+    if (negative_n != negative_d) {
+      if (qm > 0x80000000u) return false;
+      *q = 0u - qm;
+    } else {
+      if (qm > 0x7FFFFFFFu) return false;
+      *q = qm;
+    }
+    *r = negative_n ? 0u - rm : rm;
+    return true;
+  } else {
+    const i32 n = static_cast<i32>(hi << W | lo) << (32 - 2 * W) >> (32 - 2 * W);
+    const i32 dv = x_sx<W>(d);
+    if (n == INT32_MIN && dv == -1) return false;  // W == 16 only; the host would trap
+    const i32 quotient = n / dv;
+    if (quotient > x_sx<W>(x_mask<W>() >> 1) || quotient < -static_cast<i32>(x_mask<W>() >> 1) - 1) return false;
+    *q = static_cast<u32>(quotient) & x_mask<W>();
+    *r = static_cast<u32>(n % dv) & x_mask<W>();
+    return true;
+  }
 }
 
 // --- bits --------------------------------------------------------------------------
