@@ -1,5 +1,7 @@
 // Control transfer and the guest stack: jumps, calls, returns, loops,
 // pushes and pops, frames.
+#include <algorithm>
+
 #include "emit.h"
 #include "translate.h"
 
@@ -19,28 +21,27 @@ std::string indirect_target(Emitter& e) {
 }
 
 
-// Cases lo..hi-1 of a jump table as a tree of compares on the index `k`:
-// a host jump table would take the PIC register in the whole chunk, and
-// under an emulator an indirect jump costs far more than a few compares.
-void case_tree(Emitter& e, const std::vector<u32>& targets, size_t lo, size_t hi) {
+// The case blocks v[lo..hi-1] (sorted, distinct) of a jump table as a
+// tree of compares on the live table word: a host jump table would take
+// the PIC register in the whole chunk, and under an emulator an indirect
+// jump costs far more than a few compares.
+void case_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi) {
   if (hi - lo <= 2) {
-    for (size_t k = lo; k < hi; k++)
-      if (e.labels->count(targets[k]))
-        e.out += "if (k == " + std::to_string(k) + " && rel == " + hex(targets[k]) + ") goto L_" +
-                 std::to_string(targets[k]) + ";\n";
+    for (size_t i = lo; i < hi; i++) e.out += "if (rel == " + hex(v[i]) + ") goto L_" + std::to_string(v[i]) + ";\n";
     return;
   }
   const size_t mid = (lo + hi) / 2;
-  e.out += "if (k < " + std::to_string(mid) + ") {\n";
-  case_tree(e, targets, lo, mid);
+  e.out += "if (rel < " + hex(v[mid]) + ") {\n";
+  case_tree(e, v, lo, mid);
   e.out += "} else {\n";
-  case_tree(e, targets, mid, hi);
+  case_tree(e, v, mid, hi);
   e.out += "}\n";
 }
 
-// `jmp [table + index*4]`: a host switch over the cases the image's table
-// held. Each case still compares the live table word, so a table the
-// program rewrote goes the general way.
+// `jmp [table + index*4]`: a host switch on the word read over the case
+// blocks the image's table held. The jump goes where the live word says:
+// to a case block of the table whichever entry named it (a table the
+// program rewrote among its own cases too), anywhere else the general way.
 void jump_table(Emitter& e, const JumpTable& table) {
   Loc t = op_loc(e, 0);
   if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
@@ -51,9 +52,13 @@ void jump_table(Emitter& e, const JumpTable& table) {
   const bool keeps = jump_table_keeps_flags(*e.map, *e.in);
   if (keeps) e.dirty &= ~D_FLAGS;
   emit_sync(e);
-  e.out += "F->eip = eip;\n{\nconst u32 k = (" + t.text + " - (fx + " + hex(table.table) + ")) >> 2;\n"
-           "const u32 rel = eip - fx;\n";
-  case_tree(e, table.targets, 0, table.targets.size());
+  e.out += "F->eip = eip;\n{\nconst u32 rel = eip - fx;\n";
+  std::vector<u32> cases;
+  for (u32 target : table.targets)
+    if (e.labels->count(target)) cases.push_back(target);
+  std::sort(cases.begin(), cases.end());
+  cases.erase(std::unique(cases.begin(), cases.end()), cases.end());
+  case_tree(e, cases, 0, cases.size());
   e.out += "}\n";
   if (keeps) {
     // The flags are the bound check's: computed again here from its
