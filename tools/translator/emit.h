@@ -113,9 +113,10 @@ void emit_conditional(Emitter& e, const std::string& cond);  // branch on C++ te
 void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`
 void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at `guest`
 // Returns `stop` (a ChunkStop) with the frame holding the guest state at
-// EIP `eip` (text): what the block changed is stored; the block's own
-// record of it stays, for the code that follows on other paths.
-void emit_exit(Emitter& e, const std::string& eip, const char* stop);
+// EIP `eip_rel` (text, in the module's own numbering): what the block
+// changed is stored; the block's own record of it stays, for the code that
+// follows on other paths.
+void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop);
 void emit_untranslated(Emitter& e);         // leave at the current instruction, unreported
 // A guest call of `target` (text), whose return address was pushed: a host
 // call of the target's chunk, then on at the return address.

@@ -200,7 +200,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   e.eip_free = &eip_free;
   e.untranslated = &untranslated;
   e.out.reserve(chunk.insns.size() * 200);
-  // The route's body, for the dispatcher, enters by F->eip.
+  // The route's body, for the dispatcher, enters by the frame's EIP.
   e.out += "bool " + chunk.name + "(ChunkFrame* F) {\nF->entries = g_chunk_entries;\nF->entry_shift = g_chunk_entry_shift;\n"
            "return " + body + "(F, kSlotByEip) == kChunkMissed;\n}\n";
   e.out += "XCHUNK int " + body + "(ChunkFrame* F, u32 slot) {\n";
@@ -217,14 +217,14 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       "(void)ca; (void)cb;\n"
       "int stop = 0;\n"
       "if (slot != kSlotByEip) goto enter;\n"
-      "eip = F->eip;\n"
+      "eip = F->eip_rel + fx;\n"
       // After a host call that did not end in its guest call's return.
-      "if (false) {\nresume:\nif (stop == kChunkMissed) return kChunkMissed;\neip = F->eip;\n}\n"
+      "if (false) {\nresume:\nif (stop == kChunkMissed) return kChunkMissed;\neip = F->eip_rel + fx;\n}\n"
       // The general path, with the frame holding every register and flag.
       // ESP above the host call's guest call means that call is over; its
       // host caller looks the address up.
       "lookup:\n"
-      "F->eip = eip;\n"
+      "F->eip_rel = eip - fx;\n"
       "if (eip == RETURN_SENTINEL || F->esp > F->ret_esp) return kChunkLeft;\n"
       "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\n"
       "if (!x) return eip - fx - " + hex(chunk.start) + " < " + hex(chunk.end - chunk.start) +
@@ -250,7 +250,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
         if (e.dirty & flags_carried.at(in.va) & D_FLAGS) emit_pending_flags(e);
         e.dirty &= ~(D_FLAGS & ~flags_live.at(in.va));
         emit_sync(e);
-        if (!eip_free.count(in.va)) e.out += "F->eip = fx + " + hex(in.va) + ";\n";
+        if (!eip_free.count(in.va)) e.out += "F->eip_rel = " + hex(in.va) + ";\n";
       }
       e.out += label(in.va) + ":\n";
       e.dirty = label_dirty(e, in.va);

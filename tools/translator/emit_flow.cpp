@@ -52,7 +52,7 @@ void jump_table(Emitter& e, const JumpTable& table) {
   const bool keeps = jump_table_keeps_flags(*e.map, *e.in);
   if (keeps) e.dirty &= ~D_FLAGS;
   emit_sync(e);
-  e.out += "F->eip = eip;\n{\nconst u32 rel = eip - fx;\n";
+  e.out += "{\nconst u32 rel = eip - fx;\nF->eip_rel = rel;\n";
   std::vector<u32> cases;
   for (u32 target : table.targets)
     if (e.labels->count(target)) cases.push_back(target);
@@ -107,8 +107,8 @@ bool emit_flow(Emitter& e) {
           // A jump out of the module (an import thunk's `jmp [slot]`) is a
           // call made for the caller: when the caller was the host call's
           // guest call, its return comes back here as that call's return.
-          e.out += "if (" + foreign_target(e) + ") {\nF->eip = eip;\nconst u32 top = esp;\nchunk_call_foreign(F);\n"
-                   "if (F->eip == F->ret_addr && top == F->ret_esp) return kChunkReturned;\nX_RELOAD();\n";
+          e.out += "if (" + foreign_target(e) + ") {\nF->eip_rel = eip - fx;\nconst u32 top = esp;\nchunk_call_foreign(F);\n"
+                   "if (F->eip_rel == F->ret_rel && top == F->ret_esp) return kChunkReturned;\nX_RELOAD();\n";
           auto owner = e.map->owner.find(in.va);
           if (owner != e.map->owner.end()) {
             auto likely = e.returns_of->find(owner->second);
@@ -145,7 +145,7 @@ bool emit_flow(Emitter& e) {
       const unsigned flags = e.dirty & D_FLAGS;
       e.dirty &= ~flags;
       emit_sync(e);
-      e.out += "F->eip = eip;\nif (eip == F->ret_addr && at == F->ret_esp) {\n" + flag_stores(flags) +
+      e.out += "F->eip_rel = eip - fx;\nif (eip - fx == F->ret_rel && at == F->ret_esp) {\n" + flag_stores(flags) +
                "return kChunkReturned;\n}\n";
       auto owner = e.map->owner.find(in.va);
       if (owner != e.map->owner.end()) {

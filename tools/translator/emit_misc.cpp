@@ -100,7 +100,7 @@ void runtime_instruction(Emitter& e, bool mmx) {
   e.dirty |= (1u << R_EAX) | D_FLAGS | D_DF;
   e.out += "if (eip != fx + " + hex(in.next()) + ") {\n";
   e.out += "if (eip == fx + " + hex(in.va) + ") {\n";
-  emit_exit(e, "eip", "kChunkMissed");
+  emit_exit(e, hex(in.va), "kChunkMissed");
   e.out += "}\n";
   unsigned keep = e.dirty;
   emit_lookup(e);

@@ -242,16 +242,16 @@ void emit_sync(Emitter& e) {
   e.dirty = 0;
 }
 
-void emit_exit(Emitter& e, const std::string& eip, const char* stop) {
+void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop) {
   // The frame holds what the block has not changed: a flag the block did
   // not set is dead here, was stored on the way into the block, or counts
   // as changed from the block's start (label_dirty).
   store_dirty(e);
-  e.out += "F->eip = " + eip + "; return " + stop + ";\n";
+  e.out += "F->eip_rel = " + eip_rel + "; return " + stop + ";\n";
 }
 
 void emit_leave_at(Emitter& e, u32 guest) {
-  emit_exit(e, "fx + " + hex(guest), "kChunkLeft");
+  emit_exit(e, hex(guest), "kChunkLeft");
   e.dirty = 0;
 }
 
@@ -264,15 +264,15 @@ void emit_goto(Emitter& e, u32 target) {
     // a block changes the stored EIP: a jump back to the block's own start
     // finds it there already.
     // A block that cannot fault needs no EIP in the frame at all.
-    if (target != e.block_va && !e.eip_free->count(target)) e.out += "F->eip = fx + " + hex(target) + ";\n";
+    if (target != e.block_va && !e.eip_free->count(target)) e.out += "F->eip_rel = " + hex(target) + ";\n";
     e.out += "goto L_" + std::to_string(target) + ";\n";
   } else if (target >= e.chunk->start && target < e.chunk->end) {
-    emit_exit(e, "fx + " + hex(target), "kChunkMissed");
+    emit_exit(e, hex(target), "kChunkMissed");
     e.dirty = 0;
   } else if (auto ref = e.entry_refs->find(target); ref != e.entry_refs->end()) {
     // Another chunk goes on with the same guest call.
     emit_sync(e);
-    e.out += "F->eip = fx + " + hex(target) + ";\nreturn chunk_jump(F, " + ref->second.body + ", " +
+    e.out += "F->eip_rel = " + hex(target) + ";\nreturn chunk_jump(F, " + ref->second.body + ", " +
              std::to_string(ref->second.slot) + ");\n";
   } else {
     emit_leave_at(e, target);
@@ -319,9 +319,9 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     }
     body = ref->second.body;
     slot = std::to_string(ref->second.slot);
-    e.out += "F->eip = eip = fx + " + hex(direct_target) + ";\n{\n";
+    e.out += "F->eip_rel = " + hex(direct_target) + ";\neip = fx + " + hex(direct_target) + ";\n{\n";
   } else {
-    e.out += "F->eip = eip;\n";
+    e.out += "F->eip_rel = eip - fx;\n";
     emit_likely_flags(e, *e.pointed_here, flags);
     e.out += flag_stores(flags);
     e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
@@ -331,7 +331,7 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   }
   // After the host call every register is in the frame. The guest call
   // returned when the callee's RET matched; otherwise the look-up decides.
-  e.out += "stop = chunk_call(F, " + body + ", " + slot + ", fx + " + hex(return_va) + ", esp);\n";
+  e.out += "stop = chunk_call(F, " + body + ", " + slot + ", " + hex(return_va) + ", esp);\n";
   if (e.labels->count(return_va))
     e.out += "if (stop == kChunkReturned) {\nX_RELOAD();\ngoto L_" + std::to_string(return_va) + ";\n}\n";
   e.out += "if (stop >= 0) goto resume;\n";
@@ -340,9 +340,9 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     // Outside the module (an import, another module): called from here.
     e.out += "else if (" + foreign_target(e) + ") {\nchunk_call_foreign(F);\n";
     if (e.labels->count(return_va))
-      e.out += "if (F->eip == fx + " + hex(return_va) + " && F->esp <= F->ret_esp) {\nX_RELOAD();\ngoto L_" +
+      e.out += "if (F->eip_rel == " + hex(return_va) + " && F->esp <= F->ret_esp) {\nX_RELOAD();\ngoto L_" +
                std::to_string(return_va) + ";\n}\n";
-    e.out += "eip = F->eip;\n}\n";
+    e.out += "eip = F->eip_rel + fx;\n}\n";
   }
   e.out += "}\n";
   // No room for another host call: on in this chunk or through the dispatcher.
@@ -363,7 +363,7 @@ void emit_untranslated(Emitter& e) {
   snprintf(name, sizeof name, "%s%s", far ? "far " : "", ZydisMnemonicGetString(e.in->d.mnemonic));
   (*e.untranslated)[name]++;
   e.out += "// not translated\n";
-  emit_exit(e, "fx + " + hex(e.in->va), "kChunkMissed");
+  emit_exit(e, hex(e.in->va), "kChunkMissed");
   e.dirty = 0;
 }
 

@@ -33,7 +33,7 @@ void trap(Emitter& e, u32 code) {
   const unsigned keep = e.dirty;
   emit_sync(e);
   e.dirty = keep;
-  e.out += "F->eip = fx + " + hex(e.in->va) + ";\nx_guest_trap(fx + " + hex(e.in->va) + ", " + hex(code) + ");\n";
+  e.out += "F->eip_rel = " + hex(e.in->va) + ";\nx_guest_trap(fx + " + hex(e.in->va) + ", " + hex(code) + ");\n";
 }
 
 // CMPXCHG8B m64, with or without LOCK (both are one atomic operation here):

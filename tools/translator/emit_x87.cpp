@@ -90,7 +90,7 @@ bool emit_x87(Emitter& e) {
     call = "X87Exec(fx + " + hex(in.va) + ", " + name + ", " + address + ", F->env)";
   }
   e.out += "if (" + call + ") {\n";
-  emit_exit(e, "fx + " + hex(in.va), "kChunkMissed");
+  emit_exit(e, hex(in.va), "kChunkMissed");
   e.out += "}\n";
   return true;
 }

@@ -13,7 +13,7 @@ namespace {
 // chunk then leaves at the original instruction, as untranslated.
 void call_or_leave(Emitter& e, const std::string& call) {
   e.out += "if (" + call + ") {\n";
-  emit_exit(e, "fx + " + hex(e.in->va), "kChunkMissed");
+  emit_exit(e, hex(e.in->va), "kChunkMissed");
   e.out += "}\n";
 }
 

@@ -92,7 +92,7 @@ static void frame_store(const ChunkFrame* F, Env* env) {
   env->EDI = F->edi;
   env->ESP = F->esp;
   env->EBP = F->ebp;
-  env->EIP = F->eip;
+  env->EIP = frame_eip(F);
   env->EFLAGS = frame_eflags(F);
 }
 
@@ -105,7 +105,7 @@ static void frame_load(ChunkFrame* F, const Env* env) {
   F->edi = env->EDI;
   F->esp = env->ESP;
   F->ebp = env->EBP;
-  F->eip = env->EIP;
+  frame_set_eip(F, env->EIP);
   frame_load_flags(F, env->EFLAGS);
 }
 
@@ -125,11 +125,11 @@ void chunk_call_foreign(ChunkFrame* F) {
 
 int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
   ChunkFrame F;
+  F.fixup = mi->Fixup;  // before the load: EIP is kept relative to it
   frame_load(&F, env);
-  F.fixup = mi->Fixup;
   F.env = env;
   F.mi = mi;
-  F.ret_addr = 0;
+  F.ret_rel = 0;
   F.ret_esp = 0xFFFFFFFFu;
   F.host_floor = reinterpret_cast<uintptr_t>(&F) - kHostCallBudget;
   F.pass_on = 0;

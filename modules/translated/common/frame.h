@@ -18,8 +18,14 @@
 // Guest state while a chunk runs. The body may cache values in host
 // registers within a block; at every block boundary (and before anything
 // that can fault or leave) the frame holds the truth.
+//
+// EIP is kept in the module's own numbering (eip_rel = EIP - fixup,
+// modulo 2^32, for any address, in the module or not): each block edge
+// stores it as one constant, where a guest address would be a sum with
+// the fixup, which the chunk seldom keeps in a host register. frame_eip
+// and frame_set_eip convert.
 struct ChunkFrame {
-  u32 eax, ebx, ecx, edx, esi, edi, esp, ebp, eip;
+  u32 eax, ebx, ecx, edx, esi, edi, esp, ebp, eip_rel;
   u32 cf;  // 0 or 1
   u32 of;  // 0 or 1
   i32 sf;  // bit 31 is SF
@@ -30,9 +36,10 @@ struct ChunkFrame {
   Env* env;
   ModuleInfo* mi;
   // The guest call the innermost host call of a chunk stands for: a RET at
-  // ret_esp that pops ret_addr returns to the host caller; ESP above
-  // ret_esp means the guest left that call some other way.
-  u32 ret_addr;
+  // ret_esp that pops the return address ret_rel (module numbering, as
+  // eip_rel) returns to the host caller; ESP above ret_esp means the guest
+  // left that call some other way.
+  u32 ret_rel;
   u32 ret_esp;
   // Host calls between chunks stop nesting below this host stack address.
   uintptr_t host_floor;
@@ -45,17 +52,17 @@ struct ChunkFrame {
   u32 pass_on;
 };
 
-// A chunk body runs guest code from F->eip until it must leave. It returns
-// true when it left because its look-up found no block for F->eip.
+// A chunk body runs guest code from the frame's EIP until it must leave.
+// It returns true when it left because its look-up found no block there.
 typedef bool (*ChunkBody)(ChunkFrame* F);
 
-// A chunk entered at one of its entries (`slot`), or at F->eip with
+// A chunk entered at one of its entries (`slot`), or at the frame's EIP with
 // kSlotByEip. Returns how it stopped (ChunkStop); the frame holds the
 // guest state either way.
 typedef int (*ChunkEntryBody)(ChunkFrame* F, u32 slot);
 enum ChunkStop : int {
-  kChunkLeft = 0,      // for the dispatcher (or the host caller's look-up) at F->eip
-  kChunkMissed = 1,    // F->eip lies in the chunk but is no entry of it
+  kChunkLeft = 0,      // for the dispatcher (or the host caller's look-up) at the frame's EIP
+  kChunkMissed = 1,    // the frame's EIP lies in the chunk but is no entry of it
   kChunkReturned = 2,  // the RET of the host call's guest call
 };
 constexpr u32 kSlotByEip = 0xFFFFFFFFu;
@@ -106,8 +113,12 @@ u32 frame_eflags(const ChunkFrame* F);
 #define X_RELOAD()                                                                                      \
   do {                                                                                                  \
     eax = F->eax, ebx = F->ebx, ecx = F->ecx, edx = F->edx, esi = F->esi, edi = F->edi, esp = F->esp; \
-    ebp = F->ebp, eip = F->eip, fl = XFlags{F->cf, F->of, F->sf, F->zf, F->pf}, df = F->df;           \
+    ebp = F->ebp, eip = F->eip_rel + fx, fl = XFlags{F->cf, F->of, F->sf, F->zf, F->pf}, df = F->df;  \
   } while (0)
+
+// The frame's EIP as a guest address, and set from one.
+static inline u32 frame_eip(const ChunkFrame* F) { return F->eip_rel + F->fixup; }
+static inline void frame_set_eip(ChunkFrame* F, u32 eip) { F->eip_rel = eip - F->fixup; }
 
 // The chunk and slot of an entry address (module numbering), or null.
 static inline const ChunkEntry* chunk_entry(const ChunkFrame* F, u32 address) {
@@ -127,15 +138,16 @@ static inline __attribute__((always_inline)) bool chunk_room(const ChunkFrame* F
 
 // A guest CALL as a host call: `body` runs from `slot` until the guest
 // call returns (kChunkReturned) or control goes elsewhere. -1 when the host
-// stack has no room; the caller then takes the general path.
-static inline __attribute__((always_inline)) int chunk_call(ChunkFrame* F, ChunkEntryBody body, u32 slot, u32 ret,
-                                                            u32 esp) {
+// stack has no room; the caller then takes the general path. `ret_rel` is
+// the return address in the module's numbering.
+static inline __attribute__((always_inline)) int chunk_call(ChunkFrame* F, ChunkEntryBody body, u32 slot,
+                                                            u32 ret_rel, u32 esp) {
   if (!chunk_room(F)) return -1;
-  const u32 outer_addr = F->ret_addr, outer_esp = F->ret_esp;
-  F->ret_addr = ret;
+  const u32 outer_rel = F->ret_rel, outer_esp = F->ret_esp;
+  F->ret_rel = ret_rel;
   F->ret_esp = esp;
   const int stop = body(F, slot);
-  F->ret_addr = outer_addr;
+  F->ret_rel = outer_rel;
   F->ret_esp = outer_esp;
   return stop;
 }

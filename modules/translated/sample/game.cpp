@@ -73,9 +73,9 @@ void set_fs_word(u32 offset, u32 value) { guest_write32(guest_addr(FS_Base()) + 
 bool chunk_main(ChunkFrame* F) {
   const u32 fx = F->fixup;
 lookup:
-  if (F->eip == RETURN_SENTINEL) return false;
+  if (frame_eip(F) == RETURN_SENTINEL) return false;
   {
-    const u32 a = F->eip - fx;
+    const u32 a = frame_eip(F) - fx;
     if (a < 0x401077) {
       if (a < 0x401047) {
         if (a == 0x401000) goto L_401000;
@@ -100,7 +100,7 @@ lookup:
   }
 
 L_401000:  // WinMain
-  F->eip = fx + 0x401000;
+  frame_set_eip(F, fx + 0x401000);
   push32(F, F->ebp);
   F->ebp = F->esp;
   F->eax = guest_read32(F->ebp + 16);
@@ -121,36 +121,36 @@ L_401000:  // WinMain
   push32(F, 2);
   push32(F, 3);
   push32(F, fx + 0x401040);
-  F->eip = *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403000));
+  frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403000)));
   goto lookup;
 
 L_401040:
-  F->eip = fx + 0x401040;
+  frame_set_eip(F, fx + 0x401040);
   push32(F, F->eax);
   push32(F, fx + 0x401047);
-  F->eip = *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403004));
+  frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403004)));
   goto lookup;
 
 L_401047:
-  F->eip = fx + 0x401047;
+  frame_set_eip(F, fx + 0x401047);
   F->ebx = F->eax;
   push32(F, fx + 0x40104F);
-  F->eip = *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x40300C));
+  frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x40300C)));
   goto lookup;
 
 L_40104F:
-  F->eip = fx + 0x40104F;
+  frame_set_eip(F, fx + 0x40104F);
   flags_sub32(F, F->eax, 0x50000, F->eax - 0x50000);
   if (F->zf != 0) goto L_401077;
   push32(F, 7);
   push32(F, 0);
   push32(F, 0);
   push32(F, fx + 0x401066);
-  F->eip = *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403010));
+  frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403010)));
   goto lookup;
 
 L_401066:
-  F->eip = fx + 0x401066;
+  frame_set_eip(F, fx + 0x401066);
   {
     const u32 a = F->eax, b = F->ebx, r = a + b;
     F->eax = r;
@@ -161,45 +161,45 @@ L_401066:
   F->eax = 0;
   flags_logic32(F, 0);
   F->ebp = pop32(F);
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   F->esp += 16;
   goto lookup;
 
 L_401077:  // failed
-  F->eip = fx + 0x401077;
+  frame_set_eip(F, fx + 0x401077);
   F->eax = 0xDEAD0000;
   push32(F, fx + 0x40107E);
-  F->eip = F->eax;
+  frame_set_eip(F, F->eax);
   goto lookup;
 
 L_40107E:  // call_invalid
-  F->eip = fx + 0x40107E;
+  frame_set_eip(F, fx + 0x40107E);
   F->eax = 0x12345678;
   push32(F, fx + 0x401085);
-  F->eip = F->eax;
+  frame_set_eip(F, F->eax);
   goto lookup;
 
 L_401085:  // call_unresolved
-  F->eip = fx + 0x401085;
+  frame_set_eip(F, fx + 0x401085);
   push32(F, fx + 0x40108B);
-  F->eip = *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403014));
+  frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403014)));
   goto lookup;
 
 L_40108B:  // jump_untranslated
-  F->eip = fx + 0x40108B;
+  frame_set_eip(F, fx + 0x40108B);
   F->eax = fx + 0x40107F;
-  F->eip = F->eax;
+  frame_set_eip(F, F->eax);
   goto lookup;
 
 L_401092:  // seh_taken
-  F->eip = fx + 0x401092;
+  frame_set_eip(F, fx + 0x401092);
   push32(F, fx + 0x4010F2);
   push32(F, fs_word(0));
   set_fs_word(0, F->esp);
   goto L_4010A5;
 
 L_4010A5:  // seh_declined
-  F->eip = fx + 0x4010A5;
+  frame_set_eip(F, fx + 0x4010A5);
   push32(F, fx + 0x4010D0);
   push32(F, fs_word(0));
   set_fs_word(0, F->esp);
@@ -214,9 +214,9 @@ L_4010A5:  // seh_declined
 bool chunk_handlers(ChunkFrame* F) {
   const u32 fx = F->fixup;
 lookup:
-  if (F->eip == RETURN_SENTINEL) return false;
+  if (frame_eip(F) == RETURN_SENTINEL) return false;
   {
-    const u32 a = F->eip - fx;
+    const u32 a = frame_eip(F) - fx;
     if (a == 0x4010F2) goto L_4010F2;
     if (a < 0x4010F2) {
       if (a == 0x4010D0) goto L_4010D0;
@@ -228,11 +228,11 @@ lookup:
 
 // Leaves for `failed`, which lies in the other chunk.
 failed:
-  F->eip = fx + 0x401077;
+  frame_set_eip(F, fx + 0x401077);
   return false;
 
 L_4010D0:  // inner_handler
-  F->eip = fx + 0x4010D0;
+  frame_set_eip(F, fx + 0x4010D0);
   F->eax = guest_read32(F->esp + 4);
   {
     const u32 code = guest_read32(F->eax);
@@ -245,11 +245,11 @@ L_4010D0:  // inner_handler
   guest_write32(fx + 0x404000, 2);
   F->eax = 0;
   flags_logic32(F, 0);
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   goto lookup;
 
 L_4010F2:  // outer_handler
-  F->eip = fx + 0x4010F2;
+  frame_set_eip(F, fx + 0x4010F2);
   F->eax = guest_read32(F->esp + 4);
   {
     const u32 code = guest_read32(F->eax);
@@ -263,11 +263,11 @@ L_4010F2:  // outer_handler
   }
   guest_write32(fx + 0x404000, 3);
   F->eax = 1;
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   goto lookup;
 
 L_401127:  // outer_unwind
-  F->eip = fx + 0x401127;
+  frame_set_eip(F, fx + 0x401127);
   {
     const u32 flags = guest_read32(F->eax + 4);
     flags_sub32(F, flags, 2, flags - 2);
@@ -283,7 +283,7 @@ L_401127:  // outer_unwind
   }
   guest_write32(fx + 0x404000, 4);
   F->eax = 1;
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   goto lookup;
 }
 

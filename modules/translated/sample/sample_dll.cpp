@@ -41,9 +41,9 @@ ExportEntry kExports[] = {
 bool chunk_text(ChunkFrame* F) {
   const u32 fx = F->fixup;
 lookup:
-  if (F->eip == RETURN_SENTINEL) return false;
+  if (frame_eip(F) == RETURN_SENTINEL) return false;
   {
-    const u32 a = F->eip - fx;
+    const u32 a = frame_eip(F) - fx;
     if (a < 0x10001020) {
       if (a == 0x10001000) goto L_10001000;
       return true;
@@ -54,28 +54,28 @@ lookup:
   }
 
 L_10001000:  // DllMain
-  F->eip = fx + 0x10001000;
+  frame_set_eip(F, fx + 0x10001000);
   F->eax = guest_read32(F->esp + 8);
   guest_write32(fx + 0x10002000, F->eax);
   F->eax = 1;
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   F->esp += 12;
   goto lookup;
 
 L_10001020:  // SampleAdd
-  F->eip = fx + 0x10001020;
+  frame_set_eip(F, fx + 0x10001020);
   {
     F->eax = guest_read32(F->esp + 4);
     const u32 a = F->eax, b = guest_read32(F->esp + 8), r = a + b;
     F->eax = r;
     flags_add32(F, a, b, r);
   }
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   F->esp += 8;
   goto lookup;
 
 L_10001030:  // SampleTriple
-  F->eip = fx + 0x10001030;
+  frame_set_eip(F, fx + 0x10001030);
   {
     F->eax = guest_read32(F->esp + 4);
     F->eax = F->eax + F->eax * 2;
@@ -83,7 +83,7 @@ L_10001030:  // SampleTriple
     F->eax = r;
     flags_add32(F, a, b, r);
   }
-  F->eip = pop32(F);
+  frame_set_eip(F, pop32(F));
   F->esp += 4;
   goto lookup;
 }
