@@ -173,6 +173,13 @@ bool emit_alu(Emitter& e) {
     }
     case ZYDIS_MNEMONIC_LEA: {
       Loc d = op_loc(e, 0);
+      // `lea esi, [esi + 0]`: the padding compilers put before an aligned
+      // label changes nothing, and must not count as a write of esi that
+      // the block's way out stores.
+      const ZydisDecodedOperandMem& m = e.in->ops[1].mem;
+      if (d.width == 32 && e.in->d.address_width == 32 && m.base == e.in->ops[0].reg.value &&
+          m.index == ZYDIS_REGISTER_NONE && m.disp.value == 0 && !e.in->reloc_disp)
+        return true;
       if (e.in->d.address_width == 16) {
         op_write(e, d, address16(e.in->ops[1].mem));
         return true;
