@@ -1,7 +1,8 @@
 // The common double conversions inline, for the entries of their own: a
-// normal double loads, and a normal value whose dropped bits are all zero
-// stores, without a call. Every other case goes through load_real8 and
-// store_real8, which give the same results for these two.
+// normal double or single loads, and a normal value whose dropped bits are
+// all zero stores as a double, without a call. Every other case goes
+// through load_real8, load_real4 and store_real8, which give the same
+// results for these.
 #pragma once
 
 #include "ext_core.h"
@@ -14,6 +15,16 @@ EXT_INLINE void ext_load_double(u32 address, ExtValue* r) {
   if (__builtin_expect(biased - 1 >= 0x7FE, 0)) return load_real8(address, r);
   ext_put_head(r, (high >> 31) | (u32)(biased + 0x3C00) << 16);  // tag `Valid`
   ext_set_mant(r, 0x8000000000000000ull | w << 11);
+}
+
+// The same for a normal single.
+EXT_INLINE void ext_load_float(u32 address, ExtValue* r) {
+  u32 w = guest_read32(address);
+  u32 biased = (w >> 23) & 0xFF;
+  if (__builtin_expect(biased - 1 >= 0xFE, 0)) return load_real4(address, r);
+  ext_put_head(r, (w >> 31) | (u32)(biased + 0x3F80) << 16);  // tag `Valid`
+  r->mant_lo = 0;
+  r->mant_hi = 0x80000000u | (w & 0x7FFFFFu) << 8;
 }
 
 EXT_INLINE void ext_store_double(const ExtValue* v, u32 address) {

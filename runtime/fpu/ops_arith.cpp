@@ -1,16 +1,18 @@
 // Arithmetic and compare operations of the D8, DA, DC and DE rows and the
 // unordered compares.
 #include "ext_core.h"
+#include "ext_double.h"
 #include "fpu_direct.h"
 #include "fpu_dispatch.h"
 #include "fpu_memory.h"
 #include "trevik.h"
 
-// The memory operand of an arithmetic row.
+// The memory operand of an arithmetic row (a normal single or double
+// inline).
 template <int Row>
-static void load_operand(u32 address, ExtValue* m) {
-  if (Row == ROW_D8) load_real4(address, m);
-  else if (Row == ROW_DC) load_real8(address, m);
+static inline __attribute__((always_inline)) void load_operand(u32 address, ExtValue* m) {
+  if (Row == ROW_D8) ext_load_float(address, m);
+  else if (Row == ROW_DC) ext_load_double(address, m);
   else if (Row == ROW_DA) load_int32(address, m);
   else load_int16(address, m);
 }

@@ -269,9 +269,9 @@ int X87_D9_5_r(u32 i, FpuState* s) {
 
 #define MOVE_ENTRY(row, reg, load, store) \
   int X87_##row##_##reg##_m(u32 address, FpuState* s) { return move_direct<ROW_##row, reg, load, store>(address, s); }
-MOVE_ENTRY(D9, 0, load_real4, store_real4)
-MOVE_ENTRY(D9, 2, load_real4, store_real4)
-MOVE_ENTRY(D9, 3, load_real4, store_real4)
+MOVE_ENTRY(D9, 0, ext_load_float, store_real4)
+MOVE_ENTRY(D9, 2, ext_load_float, store_real4)
+MOVE_ENTRY(D9, 3, ext_load_float, store_real4)
 MOVE_ENTRY(DD, 0, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 2, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 3, ext_load_double, ext_store_double)
