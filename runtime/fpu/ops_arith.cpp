@@ -285,7 +285,7 @@ static inline int compare_direct_register(u32 i, FpuState* s, u32 modrm, u32 row
   ExtValue* si = fpu_reg(s, i);
   if (__builtin_expect(s0->tag == TAG_EMPTY || si->tag == TAG_EMPTY || !fpu_all_masked(s) || (Pops == 2 && i != 1), 0))
     return fpu_run_decoded(row, modrm, 0);
-  int r = ext_compare(s0, si);
+  int r = ext_compare_hot(s0, si);
   if (Pops) {
     s0->tag = TAG_EMPTY;
     if (Pops == 2) si->tag = TAG_EMPTY;
@@ -302,7 +302,7 @@ static inline int compare_direct_memory(u32 address, FpuState* s) {
     return fpu_run_decoded(Row, (Pop ? 3 : 2) << 3, address);
   ExtValue m;
   load_operand<Row>(address, &m);
-  int r = ext_compare(s0, &m);
+  int r = ext_compare_hot(s0, &m);
   if (Pop) fpu_pop(s);
   finish_compare(r, false, s);
   return 0;
@@ -329,7 +329,7 @@ static inline u32 compare_to_flags(u32 i, FpuState* s) {
   ExtValue* si = fpu_reg(s, i);
   u32 flags;
   if (__builtin_expect(s0->tag != TAG_EMPTY && si->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
-    int r = ext_compare(s0, si);
+    int r = ext_compare_hot(s0, si);
     flags = r == CMP_GREATER ? 0 : r == CMP_EQUAL ? ZF : r == CMP_LESS ? CF : ZF | PF | CF;
     fpu_clear_c1(s);
     raise_compare(r, Unordered);
