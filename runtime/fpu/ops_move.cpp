@@ -267,6 +267,21 @@ int X87_D9_5_r(u32 i, FpuState* s) {
   return 0;
 }
 
+// FIST and FISTP m32: the common conversion inline, with the rounding
+// control of the state passed in.
+template <int Reg>
+static inline int fist32_direct(u32 address, FpuState* s) {
+  ExtValue* s0 = &s->regs[s->top & 7];
+  if (__builtin_expect(s0->tag == TAG_EMPTY || !fpu_all_masked(s), 0)) return fpu_run_decoded(ROW_DB, Reg << 3, address);
+  u32 value;
+  if (ext_int32_common(s0, s->control, &value)) guest_write32(address, value);
+  else store_int32(s0, address);
+  if (Reg == 3) fpu_pop(s);
+  return 0;
+}
+int X87_DB_2_m(u32 address, FpuState* s) { return fist32_direct<2>(address, s); }
+int X87_DB_3_m(u32 address, FpuState* s) { return fist32_direct<3>(address, s); }
+
 #define MOVE_ENTRY(row, reg, load, store) \
   int X87_##row##_##reg##_m(u32 address, FpuState* s) { return move_direct<ROW_##row, reg, load, store>(address, s); }
 MOVE_ENTRY(D9, 0, ext_load_float, store_real4)
@@ -276,8 +291,6 @@ MOVE_ENTRY(DD, 0, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 2, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 3, ext_load_double, ext_store_double)
 MOVE_ENTRY(DB, 0, load_int32, store_int32)
-MOVE_ENTRY(DB, 2, load_int32, store_int32)
-MOVE_ENTRY(DB, 3, load_int32, store_int32)
 MOVE_ENTRY(DF, 0, load_int16, store_int16)
 MOVE_ENTRY(DF, 2, load_int16, store_int16)
 MOVE_ENTRY(DF, 3, load_int16, store_int16)

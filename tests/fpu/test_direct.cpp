@@ -136,6 +136,23 @@ TEST_F(Direct, EveryCellAgreesWithEmu87) {
   }
 }
 
+// FIST and FISTP m32 round inline for values from 1 up to 2^31: every
+// rounding mode, both signs, exponents up to and past the range's end
+// (2^31 itself fits only when negative), against Emu87's general rounding.
+TEST_F(Direct, IntegerStoresRoundInEveryMode) {
+  Rng rng(32);
+  for (u32 rc = 0; rc < 4; rc++) {
+    for (int k = 0; k < 1500; k++) {
+      Start s = random_start(rng, 0x037F | rc << 10);
+      ExtValue& v = s.state.regs[s.state.top & 7];
+      v = random_ext(rng, 0x3FFE + (int)rng.below(35));
+      if (k % 8 == 0) v = ext(k & 1, 0x3FFF + 30, ~0ull >> (k & 8 ? 0 : 33));  // rounds up to 2^31 or not
+      for (u32 modrm : {0x93u, 0x9Bu})
+        expect_same(through_emu87(s, 0xDB, modrm), through_direct(s, 0xDB, modrm), 0xDB, modrm, s.state.control);
+    }
+  }
+}
+
 // An entry's common case must not complete an instruction that an
 // unmasked exception abandons: a double store out of range, unmasked
 // underflow (the instruction entry of Emu87 itself stored it).
