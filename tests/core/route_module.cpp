@@ -31,26 +31,26 @@ bool run(ChunkFrame* F, u32 entry) {
 }
 
 bool chunk_a(ChunkFrame* F) {
-  u32 a = frame_eip(F) - F->fixup;
+  u32 a = F->eip_rel;
   if (a == 0x10001000 || a == 0x1000700F) return run(F, a);
   return true;
 }
 
 bool chunk_b(ChunkFrame* F) {
-  u32 a = frame_eip(F) - F->fixup;
+  u32 a = F->eip_rel;
   if (a == 0x10007010) return run(F, a);
   if (a == 0x10008000) {
     // A non-local exit: abandons its frame and goes on in chunk A.
     note(F, a);
     F->esp += 0x100;
-    frame_set_eip(F, F->fixup + 0x10001000);
+    F->eip_rel = 0x10001000;
     return false;
   }
   return true;
 }
 
 bool chunk_c(ChunkFrame* F) {
-  u32 a = frame_eip(F) - F->fixup;
+  u32 a = F->eip_rel;
   if (a == 0x1000D015 || a == 0x1001108E) return run(F, a);
   return true;
 }

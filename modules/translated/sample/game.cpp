@@ -75,7 +75,7 @@ bool chunk_main(ChunkFrame* F) {
 lookup:
   if (frame_eip(F) == RETURN_SENTINEL) return false;
   {
-    const u32 a = frame_eip(F) - fx;
+    const u32 a = F->eip_rel;
     if (a < 0x401077) {
       if (a < 0x401047) {
         if (a == 0x401000) goto L_401000;
@@ -100,7 +100,7 @@ lookup:
   }
 
 L_401000:  // WinMain
-  frame_set_eip(F, fx + 0x401000);
+  F->eip_rel = 0x401000;
   push32(F, F->ebp);
   F->ebp = F->esp;
   F->eax = guest_read32(F->ebp + 16);
@@ -125,21 +125,21 @@ L_401000:  // WinMain
   goto lookup;
 
 L_401040:
-  frame_set_eip(F, fx + 0x401040);
+  F->eip_rel = 0x401040;
   push32(F, F->eax);
   push32(F, fx + 0x401047);
   frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403004)));
   goto lookup;
 
 L_401047:
-  frame_set_eip(F, fx + 0x401047);
+  F->eip_rel = 0x401047;
   F->ebx = F->eax;
   push32(F, fx + 0x40104F);
   frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x40300C)));
   goto lookup;
 
 L_40104F:
-  frame_set_eip(F, fx + 0x40104F);
+  F->eip_rel = 0x40104F;
   flags_sub32(F, F->eax, 0x50000, F->eax - 0x50000);
   if (F->zf != 0) goto L_401077;
   push32(F, 7);
@@ -150,7 +150,7 @@ L_40104F:
   goto lookup;
 
 L_401066:
-  frame_set_eip(F, fx + 0x401066);
+  F->eip_rel = 0x401066;
   {
     const u32 a = F->eax, b = F->ebx, r = a + b;
     F->eax = r;
@@ -166,40 +166,40 @@ L_401066:
   goto lookup;
 
 L_401077:  // failed
-  frame_set_eip(F, fx + 0x401077);
+  F->eip_rel = 0x401077;
   F->eax = 0xDEAD0000;
   push32(F, fx + 0x40107E);
   frame_set_eip(F, F->eax);
   goto lookup;
 
 L_40107E:  // call_invalid
-  frame_set_eip(F, fx + 0x40107E);
+  F->eip_rel = 0x40107E;
   F->eax = 0x12345678;
   push32(F, fx + 0x401085);
   frame_set_eip(F, F->eax);
   goto lookup;
 
 L_401085:  // call_unresolved
-  frame_set_eip(F, fx + 0x401085);
+  F->eip_rel = 0x401085;
   push32(F, fx + 0x40108B);
   frame_set_eip(F, *reinterpret_cast<const u32*>(static_cast<uintptr_t>(fx + 0x403014)));
   goto lookup;
 
 L_40108B:  // jump_untranslated
-  frame_set_eip(F, fx + 0x40108B);
+  F->eip_rel = 0x40108B;
   F->eax = fx + 0x40107F;
   frame_set_eip(F, F->eax);
   goto lookup;
 
 L_401092:  // seh_taken
-  frame_set_eip(F, fx + 0x401092);
+  F->eip_rel = 0x401092;
   push32(F, fx + 0x4010F2);
   push32(F, fs_word(0));
   set_fs_word(0, F->esp);
   goto L_4010A5;
 
 L_4010A5:  // seh_declined
-  frame_set_eip(F, fx + 0x4010A5);
+  F->eip_rel = 0x4010A5;
   push32(F, fx + 0x4010D0);
   push32(F, fs_word(0));
   set_fs_word(0, F->esp);
@@ -216,7 +216,7 @@ bool chunk_handlers(ChunkFrame* F) {
 lookup:
   if (frame_eip(F) == RETURN_SENTINEL) return false;
   {
-    const u32 a = frame_eip(F) - fx;
+    const u32 a = F->eip_rel;
     if (a == 0x4010F2) goto L_4010F2;
     if (a < 0x4010F2) {
       if (a == 0x4010D0) goto L_4010D0;
@@ -228,11 +228,11 @@ lookup:
 
 // Leaves for `failed`, which lies in the other chunk.
 failed:
-  frame_set_eip(F, fx + 0x401077);
+  F->eip_rel = 0x401077;
   return false;
 
 L_4010D0:  // inner_handler
-  frame_set_eip(F, fx + 0x4010D0);
+  F->eip_rel = 0x4010D0;
   F->eax = guest_read32(F->esp + 4);
   {
     const u32 code = guest_read32(F->eax);
@@ -249,7 +249,7 @@ L_4010D0:  // inner_handler
   goto lookup;
 
 L_4010F2:  // outer_handler
-  frame_set_eip(F, fx + 0x4010F2);
+  F->eip_rel = 0x4010F2;
   F->eax = guest_read32(F->esp + 4);
   {
     const u32 code = guest_read32(F->eax);
@@ -267,7 +267,7 @@ L_4010F2:  // outer_handler
   goto lookup;
 
 L_401127:  // outer_unwind
-  frame_set_eip(F, fx + 0x401127);
+  F->eip_rel = 0x401127;
   {
     const u32 flags = guest_read32(F->eax + 4);
     flags_sub32(F, flags, 2, flags - 2);

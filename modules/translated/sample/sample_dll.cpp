@@ -43,7 +43,7 @@ bool chunk_text(ChunkFrame* F) {
 lookup:
   if (frame_eip(F) == RETURN_SENTINEL) return false;
   {
-    const u32 a = frame_eip(F) - fx;
+    const u32 a = F->eip_rel;
     if (a < 0x10001020) {
       if (a == 0x10001000) goto L_10001000;
       return true;
@@ -54,7 +54,7 @@ lookup:
   }
 
 L_10001000:  // DllMain
-  frame_set_eip(F, fx + 0x10001000);
+  F->eip_rel = 0x10001000;
   F->eax = guest_read32(F->esp + 8);
   guest_write32(fx + 0x10002000, F->eax);
   F->eax = 1;
@@ -63,7 +63,7 @@ L_10001000:  // DllMain
   goto lookup;
 
 L_10001020:  // SampleAdd
-  frame_set_eip(F, fx + 0x10001020);
+  F->eip_rel = 0x10001020;
   {
     F->eax = guest_read32(F->esp + 4);
     const u32 a = F->eax, b = guest_read32(F->esp + 8), r = a + b;
@@ -75,7 +75,7 @@ L_10001020:  // SampleAdd
   goto lookup;
 
 L_10001030:  // SampleTriple
-  frame_set_eip(F, fx + 0x10001030);
+  F->eip_rel = 0x10001030;
   {
     F->eax = guest_read32(F->esp + 4);
     F->eax = F->eax + F->eax * 2;
