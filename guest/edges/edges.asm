@@ -129,6 +129,23 @@ _edge_fault:
     mov eax, [0]
     ret
 
+; (p) -> 1 when p is below 0xFFFFFFFF (CF of the compare), else 0. The
+; compare's CF is read two blocks on, after the block that reads p: run
+; again after a fault there, that block finds CF in the frame.
+export edge_fault_rerun
+global _edge_fault_rerun
+_edge_fault_rerun:
+    mov ecx, [esp + 4]
+    cmp ecx, -1
+    jmp .read
+.read:
+    mov edx, [ecx]
+    jmp .answer
+.answer:
+    setc al
+    movzx eax, al
+    ret
+
 ; (p): adds up words from p upwards until a read faults, and counts every
 ; eighth word in ECX. The block at edge_loop_pass reads and jumps back to
 ; itself; the counting block touches no memory.

@@ -40,6 +40,7 @@ bool cannot_fault(const Insn& in) {
     case ZYDIS_CATEGORY_ROTATE:
     case ZYDIS_CATEGORY_BITBYTE:
     case ZYDIS_CATEGORY_CMOV:
+    case ZYDIS_CATEGORY_SETCC:
     case ZYDIS_CATEGORY_NOP:
     case ZYDIS_CATEGORY_COND_BR:
       return true;
@@ -171,8 +172,12 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
 
   // Blocks that cannot fault: nothing reads the EIP in the frame while
   // they run (every way out stores its own), so the edges into them store
-  // none.
+  // none. Nor any flag: such a block is never run again from the frame
+  // after a fault, and the flags its successors read are stored by the
+  // edges into them, or by the way out that leaves with them (they count
+  // as changed from the block's start, label_dirty).
   std::set<u32> eip_free;
+  std::map<u32, unsigned> flags_live = flag_liveness(map, chunk, 0);
   for (size_t i = 0; i < chunk.insns.size(); i++) {
     if (!labels.count(chunk.insns[i]->va)) continue;
     bool free = true;
@@ -182,10 +187,11 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       free = cannot_fault(in);
       if (ends_block(in)) break;
     }
-    if (free) eip_free.insert(chunk.insns[i]->va);
+    if (!free) continue;
+    eip_free.insert(chunk.insns[i]->va);
+    flags_live.at(chunk.insns[i]->va) &= ~D_FLAGS;
   }
 
-  const std::map<u32, unsigned> flags_live = flag_liveness(map, chunk, 0);
   const std::map<u32, unsigned> flags_carried = flag_liveness(map, chunk, D_FLAGS);
   Emitter e{};
   e.flags_live = &flags_live;

@@ -116,6 +116,23 @@ TEST(ChunkConventions, HostFaultInALoopReportsTheLastPass) {
   munmap(block, 2 * page);
 }
 
+TEST(ChunkConventions, BlockRunAgainAfterAFaultFindsTheFlagsItsSuccessorsRead) {
+  // The read faults on a page mapped without access; once readable, the
+  // faulting block runs again from the frame the fault left.
+  ModuleInfo* mi = edges();
+  const u32 page = 4096;
+  void* block = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(block, MAP_FAILED);
+  Env env;
+  ASSERT_EQ(faulting_call(mi, "edge_fault_rerun", {addr(block)}, &env), 0xC0000005u);
+  EXPECT_NE(env.EIP, export_address(mi, "edge_fault_rerun"));
+  ASSERT_EQ(mprotect(block, page, PROT_READ), 0);
+  EXPECT_EQ(env.EFLAGS & 1, 1u) << "the call begins with CF clear; the frame holds the compare's";
+  mi->Dispatch(&env, mi);
+  EXPECT_EQ(env.EAX, 1u);
+  munmap(block, page);
+}
+
 TEST(ChunkConventions, DivideErrorsBecomeHostExceptions) {
   ModuleInfo* mi = edges();
   EXPECT_EQ(call_guest(mi, export_address(mi, "edge_divide"), {static_cast<u32>(-7), 2}), static_cast<u32>(-3));
