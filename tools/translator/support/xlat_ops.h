@@ -46,28 +46,27 @@ XI void x_szp(XFlags& f, u32 r) {
 }
 
 // --- guest memory ------------------------------------------------------------
-// 8- and 16-bit operands go byte by byte. A 32-bit operand whose address is
-// known to be aligned (stack words, scaled indexes, aligned absolute
-// addresses) is one word access (m32a); any other is a four-byte copy,
-// correct at any address, which the host compiler turns into one word
-// access where the processor allows unaligned ones and into byte accesses
+// Every guest access is volatile: the host compiler keeps them in program
+// order among themselves, as the guest processor does (another guest
+// thread may watch: a plain store after an increment under a spinlock is
+// the lock's release, and must not pass the increment). The host's own
+// ordering of stores and loads is the x86's, which is the guest's.
+// A 32-bit operand whose address is known to be aligned (stack words,
+// scaled indexes, aligned absolute addresses) is a word access (m32a);
+// any other 16- or 32-bit operand goes through a type of alignment 1, one
+// word access where the processor allows unaligned ones and byte accesses
 // where it does not.
+typedef uint16_t __attribute__((aligned(1), may_alias)) XU16;
+typedef u32 __attribute__((aligned(1), may_alias)) XU32;
 XI uint8_t* x_ptr(u32 a) { return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(a)); }
-XI u32 m8(u32 a) { return *x_ptr(a); }
-XI void s8(u32 a, u32 v) { *x_ptr(a) = static_cast<uint8_t>(v); }
-XI u32 m16(u32 a) { return x_ptr(a)[0] | static_cast<u32>(x_ptr(a)[1]) << 8; }
-XI void s16(u32 a, u32 v) {
-  x_ptr(a)[0] = static_cast<uint8_t>(v);
-  x_ptr(a)[1] = static_cast<uint8_t>(v >> 8);
-}
-XI u32 m32(u32 a) {
-  u32 v;
-  memcpy(&v, x_ptr(a), 4);
-  return v;
-}
-XI void s32(u32 a, u32 v) { memcpy(x_ptr(a), &v, 4); }
-XI u32 m32a(u32 a) { return *reinterpret_cast<u32*>(x_ptr(a)); }
-XI void s32a(u32 a, u32 v) { *reinterpret_cast<u32*>(x_ptr(a)) = v; }
+XI u32 m8(u32 a) { return *reinterpret_cast<volatile uint8_t*>(x_ptr(a)); }
+XI void s8(u32 a, u32 v) { *reinterpret_cast<volatile uint8_t*>(x_ptr(a)) = static_cast<uint8_t>(v); }
+XI u32 m16(u32 a) { return *reinterpret_cast<volatile XU16*>(x_ptr(a)); }
+XI void s16(u32 a, u32 v) { *reinterpret_cast<volatile XU16*>(x_ptr(a)) = static_cast<uint16_t>(v); }
+XI u32 m32(u32 a) { return *reinterpret_cast<volatile XU32*>(x_ptr(a)); }
+XI void s32(u32 a, u32 v) { *reinterpret_cast<volatile XU32*>(x_ptr(a)) = v; }
+XI u32 m32a(u32 a) { return *reinterpret_cast<volatile u32*>(x_ptr(a)); }
+XI void s32a(u32 a, u32 v) { *reinterpret_cast<volatile u32*>(x_ptr(a)) = v; }
 template <int W>
 XI u32 mw(u32 a) {
   if constexpr (W == 8) return m8(a);
