@@ -56,20 +56,20 @@ bool cannot_fault(const Insn& in) {
   }
 }
 
-// Balanced decision tree over `slot`: slot k goes to the label of v[k].
-void emit_slot_tree(std::string& out, const std::vector<u32>& v, size_t lo, size_t hi) {
-  if (hi - lo <= 3) {
-    for (size_t i = lo; i < hi; i++) out += "if (slot == " + std::to_string(i) + ") goto " + label(v[i]) + ";\n";
+// The jump to the label of v[slot]: one indirect jump through a table of
+// the labels' offsets from the first (assemble-time constants, so the
+// table is read-only data and needs no relocation).
+void emit_slot_jump(std::string& out, const std::vector<u32>& v) {
+  if (v.empty()) {
     out += "return kChunkMissed;\n";
     return;
   }
-  const size_t mid = (lo + hi) / 2;
-  out += "if (slot < " + std::to_string(mid) + ") {\n";
-  emit_slot_tree(out, v, lo, mid);
-  out += "}\n";
-  emit_slot_tree(out, v, mid, hi);
+  const std::string base = "(char*)&&" + label(v[0]);
+  out += "{\nstatic const int kSlotAt[] = {";
+  for (u32 va : v) out += "(int)((char*)&&" + label(va) + " - " + base + "),\n";
+  out += "};\nif (slot >= " + std::to_string(v.size()) + ") return kChunkMissed;\ngoto *(" + base +
+         " + kSlotAt[slot]);\n}\n";
 }
-
 
 std::string disassemble(const Insn& in) {
   static ZydisFormatter formatter;
@@ -241,12 +241,10 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       "X_RELOAD();\n"
       // An indirect call into this chunk comes here with the locals current.
       "enter_loaded:\n";
-  // Compares, not a switch: a jump table needs the PIC register, which
-  // would cost the loops of the whole chunk a register.
   std::vector<u32> slot_labels;
   for (auto it = refs.lower_bound(chunk.start); it != refs.end() && it->first < chunk.end; ++it)
     slot_labels.push_back(it->first);
-  emit_slot_tree(e.out, slot_labels, 0, slot_labels.size());
+  emit_slot_jump(e.out, slot_labels);
 
   bool falls = false;
   for (size_t i = 0; i < chunk.insns.size(); i++) {
