@@ -3,6 +3,7 @@
 // blocks.
 #include <Zydis/Zydis.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "translate.h"
@@ -92,23 +93,29 @@ std::string disassemble(const Insn& in) {
 
 std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit) {
   std::vector<ChunkPlan> chunks;
+  const std::map<u32, u32> group_ends = recursion_group_ends(map);
   for (const PeSection& s : pe.sections) {
     if (!s.code) continue;
     const u32 start = pe.image_base + s.rva, end = start + s.virtual_size;
     ChunkPlan cur{start, end, {}, {}};
+    u32 group_end = 0;  // the chunk's functions recurse through functions up to here
     for (auto it = map.insns.lower_bound(start); it != map.insns.end() && it->first < end; ++it) {
       const u32 va = it->first;
       const size_t n = cur.insns.size();
       // Only where no jump of a function crosses: a switch's cases stay
       // with the switch, and a function over the limit is cut only
-      // between its parts.
+      // between its parts. Nor, below four times the limit, inside a
+      // group of functions that recurse through each other.
       const bool cut = map.uncrossed.count(va) &&
-                       ((n >= limit && map.functions.count(va)) || (n >= 4 * limit && map.leaders.count(va)));
+                       ((n >= limit && map.functions.count(va) && va > group_end) ||
+                        (n >= 4 * limit && map.leaders.count(va)));
       if (cut) {
         cur.end = va;
         chunks.push_back(cur);
         cur = ChunkPlan{va, end, {}, {}};
+        group_end = 0;
       }
+      if (auto g = group_ends.find(va); g != group_ends.end()) group_end = std::max(group_end, g->second);
       cur.insns.push_back(&it->second);
     }
     if (!cur.insns.empty()) chunks.push_back(cur);

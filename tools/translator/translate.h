@@ -17,6 +17,10 @@ struct TranslateOptions {
 };
 
 std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit);
+// For each function of a group that calls itself in a cycle through two or
+// more functions (direct calls only): the address of the group's last
+// function.
+std::map<u32, u32> recursion_group_ends(const CodeMap& map);
 // Flag groups (D_CF, D_OF, D_SZP) each instruction of `chunk` may read
 // before they are set again, by guest address; `exits` are the groups a
 // way out of the chunk's known flow reads (D_FLAGS: all, 0: none).

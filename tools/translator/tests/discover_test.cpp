@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "code_map.h"
+#include "translate.h"
 #include "hand_pe.h"
 
 namespace {
@@ -51,4 +52,25 @@ TEST(Discovery, ConstructorListsAndPaddingAreDataWhileCodePointersAreEntries) {
   EXPECT_EQ(map.insns.lower_bound(0x401050), map.insns.end()) << "the list or the padding was decoded";
   EXPECT_TRUE(map.bad.empty());
   EXPECT_EQ(map.pointed.size(), 3u);
+}
+
+// Two functions that call each other stay in one chunk, even with a limit
+// that would otherwise end a chunk at every function; a function outside
+// the cycle still starts a chunk of its own.
+TEST(ChunkPlan, MutuallyRecursiveFunctionsShareAChunk) {
+  std::vector<uint8_t> text(0x200, 0xCC);
+  const uint8_t code[] = {0xE8, 0x0B, 0x00, 0x00, 0x00,  // 401000: call a
+                          0xE8, 0x26, 0x00, 0x00, 0x00,  // 401005: call c
+                          0xC3};
+  const uint8_t a[] = {0xE8, 0x0B, 0x00, 0x00, 0x00, 0xC3};  // 401010 a: call b; ret
+  const uint8_t b[] = {0xE8, 0xEB, 0xFF, 0xFF, 0xFF, 0xC3};  // 401020 b: call a; ret
+  std::memcpy(&text[0], code, sizeof code);
+  std::memcpy(&text[0x10], a, sizeof a);
+  std::memcpy(&text[0x20], b, sizeof b);
+  text[0x30] = 0xC3;  // c
+  const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text}}, {}));
+  const CodeMap map = discover_code(pe);
+  std::vector<u32> starts;
+  for (const ChunkPlan& c : plan_chunks(pe, map, 1)) starts.push_back(c.start);
+  EXPECT_EQ(starts, (std::vector<u32>{0x401000, 0x401010, 0x401030}));
 }
