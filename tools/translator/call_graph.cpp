@@ -3,7 +3,6 @@
 // chunk where it can, so that its calls stay jumps inside one host
 // function instead of host calls between chunks.
 #include <algorithm>
-#include <functional>
 
 #include "translate.h"
 
