@@ -167,7 +167,7 @@ Loc op_loc(Emitter& e, int index) {
   }
 }
 
-std::string op_read(Emitter& e, const Loc& l) {
+std::string op_read(Emitter&, const Loc& l) {
   switch (l.kind) {
     case Loc::REG: return reg_read(l.reg, l.part);
     case Loc::IMM: return l.text;
