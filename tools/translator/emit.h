@@ -125,7 +125,8 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va);
 // has room to call it from the chunk (chunk_call_foreign).
 std::string foreign_target(const Emitter& e);
 // Jumps to those of `targets` (labels of this chunk) that equal `eip`; the
-// frame must hold everything, EIP included.
+// frame must hold everything but EIP, which each jump stores as an edge
+// into its target would.
 void emit_likely(Emitter& e, const std::vector<u32>& targets);
 // The same where the frame lacks the flag values of `flags` (held by the
 // locals): each target is reached with those it reads stored.

@@ -147,13 +147,12 @@ bool emit_flow(Emitter& e) {
       emit_sync(e);
       // The call sites of this chunk first: a return address of one of them
       // is never the host call's, which lies in another chunk.
-      e.out += "F->eip_rel = eip - fx;\n";
       auto owner = e.map->owner.find(in.va);
       if (owner != e.map->owner.end()) {
         auto likely = e.returns_of->find(owner->second);
         if (likely != e.returns_of->end()) emit_likely_flags(e, likely->second, flags);
       }
-      e.out += flag_stores(flags) + "if (eip - fx == F->ret_rel && at == F->ret_esp) return kChunkReturned;\n";
+      e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags) + "if (eip - fx == F->ret_rel && at == F->ret_esp) return kChunkReturned;\n";
       emit_lookup(e);
       return true;
     }

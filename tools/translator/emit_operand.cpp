@@ -288,6 +288,8 @@ void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned fla
   for (u32 t : targets) {
     auto live = e.flags_live->find(t);
     std::string stores = flag_stores(flags & (live == e.flags_live->end() ? D_FLAGS : live->second));
+    // EIP only for a block that can fault (as an edge into it stores it).
+    if (!e.eip_free->count(t)) stores += "F->eip_rel = " + hex(t) + ";\n";
     e.out += "if (rel == " + hex(t) + ") {\n" + stores + "goto L_" + std::to_string(t) + ";\n}\n";
   }
   e.out += "}\n";
@@ -321,9 +323,8 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     slot = std::to_string(ref->second.slot);
     e.out += "F->eip_rel = " + hex(direct_target) + ";\neip = fx + " + hex(direct_target) + ";\n{\n";
   } else {
-    e.out += "F->eip_rel = eip - fx;\n";
     emit_likely_flags(e, *e.pointed_here, flags);
-    e.out += flag_stores(flags);
+    e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags);
     e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
     e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter_loaded; }\n";
     body = "x->body";
