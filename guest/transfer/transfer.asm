@@ -91,6 +91,33 @@ _xfer_switch:
     add eax, 20
     ret
 
+; (k): a jump table whose jump does not start its block (as gcc emits
+; it after loading the index); its cases read the bound check's CF (k < 3),
+; one before any memory access, one after. 30 + CF or 40 + CF, 99 past
+; the bound.
+export xfer_switch_late
+global _xfer_switch_late
+_xfer_switch_late:
+    mov eax, [esp + 4]
+    cmp eax, 3
+    ja .default
+    mov ecx, eax
+    jmp [late_table + ecx * 4]
+.registers:
+    setb al
+    movzx eax, al
+    add eax, 30
+    ret
+.memory:
+    mov edx, [esp + 4]
+    setb al
+    movzx eax, al
+    add eax, 40
+    ret
+.default:
+    mov eax, 99
+    ret
+
 ; (k, target): stores `target` as entry k of the jump table.
 export xfer_switch_patch
 global _xfer_switch_patch
@@ -245,6 +272,8 @@ middle_function:
 section .data
 switch_table:
     dd _xfer_switch.case0, _xfer_switch.case1, _xfer_switch.case2, _xfer_switch.case3
+late_table:
+    dd _xfer_switch_late.registers, _xfer_switch_late.memory, _xfer_switch_late.memory, _xfer_switch_late.registers
 case_addresses:
     dd _xfer_switch.case0, _xfer_switch.case1, _xfer_switch.case2, _xfer_switch.case3, _xfer_switch.carry
 handlers:

@@ -22,19 +22,24 @@ std::string indirect_target(Emitter& e) {
 
 
 // The case blocks v[lo..hi-1] (sorted, distinct) of a jump table as a
-// tree of compares on the live table word: a host jump table would take
-// the PIC register in the whole chunk, and under an emulator an indirect
-// jump costs far more than a few compares.
-void case_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi) {
+// tree of compares on the live table word (a host switch or an indirect
+// jump there made gcc spill far more across the chunk). Each case stores
+// those of `flags` (held by the locals, not the frame) that its block
+// reads.
+void case_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsigned flags) {
   if (hi - lo <= 2) {
-    for (size_t i = lo; i < hi; i++) e.out += "if (rel == " + hex(v[i]) + ") goto L_" + std::to_string(v[i]) + ";\n";
+    for (size_t i = lo; i < hi; i++) {
+      auto live = e.flags_live->find(v[i]);
+      const std::string stores = flag_stores(flags & (live == e.flags_live->end() ? D_FLAGS : live->second));
+      e.out += "if (rel == " + hex(v[i]) + ") {\n" + stores + "goto L_" + std::to_string(v[i]) + ";\n}\n";
+    }
     return;
   }
   const size_t mid = (lo + hi) / 2;
   e.out += "if (rel < " + hex(v[mid]) + ") {\n";
-  case_tree(e, v, lo, mid);
+  case_tree(e, v, lo, mid, flags);
   e.out += "} else {\n";
-  case_tree(e, v, mid, hi);
+  case_tree(e, v, mid, hi, flags);
   e.out += "}\n";
 }
 
@@ -49,8 +54,11 @@ void jump_table(Emitter& e, const JumpTable& table) {
   // A block of its own reached only from this chunk: its locals hold the
   // flag values its cases carry, and no case reads one that the edges
   // into it did not store; the way to the look-up stores them all.
+  // Otherwise the flag values go into the frame on the way to the look-up,
+  // each case storing only those it reads.
   const bool keeps = jump_table_keeps_flags(*e.map, *e.in);
-  if (keeps) e.dirty &= ~D_FLAGS;
+  const unsigned flags = keeps ? 0 : e.dirty & D_FLAGS;
+  e.dirty &= ~D_FLAGS;
   emit_sync(e);
   e.out += "{\nconst u32 rel = eip - fx;\nF->eip_rel = rel;\n";
   std::vector<u32> cases;
@@ -58,8 +66,9 @@ void jump_table(Emitter& e, const JumpTable& table) {
     if (e.labels->count(target)) cases.push_back(target);
   std::sort(cases.begin(), cases.end());
   cases.erase(std::unique(cases.begin(), cases.end()), cases.end());
-  case_tree(e, cases, 0, cases.size());
+  case_tree(e, cases, 0, cases.size(), flags);
   e.out += "}\n";
+  e.dirty |= flags;
   if (keeps) {
     // The flags are the bound check's: computed again here from its
     // operands, so that the way to the cases needs none of them.

@@ -45,6 +45,12 @@ TEST(ControlTransfer, JumpTableRewrittenAtRunTime) {
     run(mi, "xfer_switch_patch", {3, carry});
     EXPECT_EQ(run(mi, "xfer_switch", {1}), 21u) << file;
     EXPECT_EQ(run(mi, "xfer_switch", {3}), 20u) << file;
+    // The bound check's flags reach the cases of a jump that does not start its block.
+    EXPECT_EQ(run(mi, "xfer_switch_late", {0}), 31u) << file;
+    EXPECT_EQ(run(mi, "xfer_switch_late", {1}), 41u) << file;
+    EXPECT_EQ(run(mi, "xfer_switch_late", {2}), 41u) << file;
+    EXPECT_EQ(run(mi, "xfer_switch_late", {3}), 30u) << file;
+    EXPECT_EQ(run(mi, "xfer_switch_late", {5}), 99u) << file;
     run(mi, "xfer_switch_patch", {1, run(mi, "xfer_case_address", {1})});
     run(mi, "xfer_switch_patch", {3, case3});
   }
