@@ -102,6 +102,9 @@ std::string mask_text(int width);
 void emit_pending_flags(Emitter& e);
 // The stores of the given flag groups' values into the frame.
 std::string flag_stores(unsigned flags);
+// The stores of those of `flags` that the block at the label `target`
+// reads (the frame holds them when it starts).
+std::string target_flag_stores(const Emitter& e, u32 target, unsigned flags);
 // What a block starting at `va` finds changed: the flags its locals carry
 // that no edge into it stored.
 unsigned label_dirty(const Emitter& e, u32 va);

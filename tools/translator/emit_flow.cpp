@@ -29,9 +29,7 @@ std::string indirect_target(Emitter& e) {
 void case_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsigned flags) {
   if (hi - lo <= 2) {
     for (size_t i = lo; i < hi; i++) {
-      auto live = e.flags_live->find(v[i]);
-      const std::string stores = flag_stores(flags & (live == e.flags_live->end() ? D_FLAGS : live->second));
-      e.out += "if (rel == " + hex(v[i]) + ") {\n" + stores + "goto L_" + std::to_string(v[i]) + ";\n}\n";
+      e.out += "if (rel == " + hex(v[i]) + ") {\n" + target_flag_stores(e, v[i], flags) + "goto L_" + std::to_string(v[i]) + ";\n}\n";
     }
     return;
   }

@@ -209,6 +209,11 @@ std::string flag_stores(unsigned flags) {
   return out;
 }
 
+std::string target_flag_stores(const Emitter& e, u32 target, unsigned flags) {
+  auto live = e.flags_live->find(target);
+  return flag_stores(flags & (live == e.flags_live->end() ? D_FLAGS : live->second));
+}
+
 unsigned label_dirty(const Emitter& e, u32 va) {
   auto carried = e.flags_carried->find(va), stored = e.flags_live->find(va);
   if (carried == e.flags_carried->end() || stored == e.flags_live->end()) return 0;
@@ -286,8 +291,7 @@ void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned fla
   // Compared in the module's own numbering: constants, not Fixup sums.
   e.out += "{\nconst u32 rel = eip - fx;\n";
   for (u32 t : targets) {
-    auto live = e.flags_live->find(t);
-    std::string stores = flag_stores(flags & (live == e.flags_live->end() ? D_FLAGS : live->second));
+    std::string stores = target_flag_stores(e, t, flags);
     // EIP only for a block that can fault (as an edge into it stores it).
     if (!e.eip_free->count(t)) stores += "F->eip_rel = " + hex(t) + ";\n";
     e.out += "if (rel == " + hex(t) + ") {\n" + stores + "goto L_" + std::to_string(t) + ";\n}\n";
