@@ -41,8 +41,8 @@ void case_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsi
   e.out += "}\n";
 }
 
-// `jmp [table + index*4]`: a host switch on the word read over the case
-// blocks the image's table held. The jump goes where the live word says:
+// `jmp [table + index*4]`: a tree of compares on the word read over the
+// case blocks the image's table held. The jump goes where the live word says:
 // to a case block of the table whichever entry named it (a table the
 // program rewrote among its own cases too), anywhere else the general way.
 void jump_table(Emitter& e, const JumpTable& table) {
