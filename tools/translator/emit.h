@@ -134,6 +134,12 @@ void emit_likely(Emitter& e, const std::vector<u32>& targets);
 // The same where the frame lacks the flag values of `flags` (held by the
 // locals): each target is reached with those it reads stored.
 void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned flags);
+// Jumps to those of the labels v[lo..hi-1] (sorted, distinct) that equal
+// `rel`, by a tree of compares (a host switch or an indirect jump there
+// made gcc spill far more across the chunk). Each is reached with those
+// of `flags` (held by the locals) that its block reads stored and, with
+// `eip`, its EIP if it can fault.
+void emit_target_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsigned flags, bool eip);
 
 // Bit instructions (BT, BTS, BTR, BTC) on `d` with bit offset `s`: moves a
 // memory operand to the word a register offset reaches and writes `n`,
@@ -143,6 +149,9 @@ void bit_operand(Emitter& e, Loc& d, const Loc& s);
 // Condition code of a jcc/setcc/cmovcc (0..15 in x86 order), or -1.
 int condition_of(ZydisMnemonic m);
 std::string condition_text(Emitter& e, int cc);
+// Whether `in` neither reads nor writes flags nor syncs the frame, so a
+// CMP before it still decides a conditional jump after it.
+bool leaves_compare(const Insn& in);
 
 // Instruction translators: return false when the instruction is not handled.
 bool emit_system(Emitter& e);  // first: traps, CPUID, RDTSC, CMPXCHG8B, AAM/AAD

@@ -274,7 +274,12 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     e.out += "// " + disassemble(in) + "\n";
     e.in = &in;
     const bool failed = !emit_instruction(e);
-    e.last_cmp = (!failed && in.d.mnemonic == ZYDIS_MNEMONIC_CMP) ? &in : nullptr;
+    if (failed)
+      e.last_cmp = nullptr;
+    else if (in.d.mnemonic == ZYDIS_MNEMONIC_CMP)
+      e.last_cmp = &in;
+    else if (!leaves_compare(in))
+      e.last_cmp = nullptr;
     falls = !failed && !ends_block(in);
     const bool adjacent = i + 1 < chunk.insns.size() && chunk.insns[i + 1]->va == in.next();
     if (falls && !adjacent) {

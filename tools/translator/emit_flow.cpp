@@ -21,26 +21,6 @@ std::string indirect_target(Emitter& e) {
 }
 
 
-// The case blocks v[lo..hi-1] (sorted, distinct) of a jump table as a
-// tree of compares on the live table word (a host switch or an indirect
-// jump there made gcc spill far more across the chunk). Each case stores
-// those of `flags` (held by the locals, not the frame) that its block
-// reads.
-void case_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsigned flags) {
-  if (hi - lo <= 2) {
-    for (size_t i = lo; i < hi; i++) {
-      e.out += "if (rel == " + hex(v[i]) + ") {\n" + target_flag_stores(e, v[i], flags) + "goto L_" + std::to_string(v[i]) + ";\n}\n";
-    }
-    return;
-  }
-  const size_t mid = (lo + hi) / 2;
-  e.out += "if (rel < " + hex(v[mid]) + ") {\n";
-  case_tree(e, v, lo, mid, flags);
-  e.out += "} else {\n";
-  case_tree(e, v, mid, hi, flags);
-  e.out += "}\n";
-}
-
 // `jmp [table + index*4]`: a tree of compares on the word read over the
 // case blocks the image's table held. The jump goes where the live word says:
 // to a case block of the table whichever entry named it (a table the
@@ -64,7 +44,7 @@ void jump_table(Emitter& e, const JumpTable& table) {
     if (e.labels->count(target)) cases.push_back(target);
   std::sort(cases.begin(), cases.end());
   cases.erase(std::unique(cases.begin(), cases.end()), cases.end());
-  case_tree(e, cases, 0, cases.size(), flags);
+  emit_target_tree(e, cases, 0, cases.size(), flags, false);
   e.out += "}\n";
   e.dirty |= flags;
   if (keeps) {

@@ -1,4 +1,5 @@
 // Operands, frame stores and control transfers of generated code.
+#include <algorithm>
 #include <cstdio>
 
 #include "emit.h"
@@ -286,15 +287,37 @@ void emit_goto(Emitter& e, u32 target) {
 
 void emit_likely(Emitter& e, const std::vector<u32>& targets) { emit_likely_flags(e, targets, 0); }
 
+// One target's jump, storing as emit_target_tree says.
+static std::string target_jump(const Emitter& e, u32 t, unsigned flags, bool eip) {
+  std::string stores = target_flag_stores(e, t, flags);
+  if (eip && !e.eip_free->count(t)) stores += "F->eip_rel = " + hex(t) + ";\n";
+  return "if (rel == " + hex(t) + ") {\n" + stores + "goto L_" + std::to_string(t) + ";\n}\n";
+}
+
+void emit_target_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsigned flags, bool eip) {
+  if (hi - lo <= 2) {
+    for (size_t i = lo; i < hi; i++) e.out += target_jump(e, v[i], flags, eip);
+    return;
+  }
+  const size_t mid = (lo + hi) / 2;
+  e.out += "if (rel < " + hex(v[mid]) + ") {\n";
+  emit_target_tree(e, v, lo, mid, flags, eip);
+  e.out += "} else {\n";
+  emit_target_tree(e, v, mid, hi, flags, eip);
+  e.out += "}\n";
+}
+
 void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned flags) {
   if (targets.empty()) return;
   // Compared in the module's own numbering: constants, not Fixup sums.
   e.out += "{\nconst u32 rel = eip - fx;\n";
-  for (u32 t : targets) {
-    std::string stores = target_flag_stores(e, t, flags);
-    // EIP only for a block that can fault (as an edge into it stores it).
-    if (!e.eip_free->count(t)) stores += "F->eip_rel = " + hex(t) + ";\n";
-    e.out += "if (rel == " + hex(t) + ") {\n" + stores + "goto L_" + std::to_string(t) + ";\n}\n";
+  if (targets.size() < 4) {
+    for (u32 t : targets) e.out += target_jump(e, t, flags, true);
+  } else {
+    std::vector<u32> sorted = targets;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    emit_target_tree(e, sorted, 0, sorted.size(), flags, true);
   }
   e.out += "}\n";
 }
@@ -424,9 +447,32 @@ std::string condition_text(Emitter& e, int cc) {
   return kText[cc];
 }
 
+bool leaves_compare(const Insn& in) {
+  switch (in.d.mnemonic) {
+    case ZYDIS_MNEMONIC_MOV:
+    case ZYDIS_MNEMONIC_MOVZX:
+    case ZYDIS_MNEMONIC_MOVSX:
+    case ZYDIS_MNEMONIC_LEA:
+    case ZYDIS_MNEMONIC_NOP:
+      break;
+    default:
+      return false;
+  }
+  for (int i = 0; i < in.d.operand_count_visible; i++) {
+    const ZydisDecodedOperand& op = in.ops[i];
+    if (op.type == ZYDIS_OPERAND_TYPE_REGISTER && ZydisRegisterGetClass(op.reg.value) != ZYDIS_REGCLASS_GPR8 &&
+        ZydisRegisterGetClass(op.reg.value) != ZYDIS_REGCLASS_GPR16 &&
+        ZydisRegisterGetClass(op.reg.value) != ZYDIS_REGCLASS_GPR32)
+      return false;
+  }
+  return true;
+}
+
 bool emit_instruction(Emitter& e) {
-  // Only a conditional jump can take its condition from a CMP's operands.
-  if (!(e.in->d.meta.category == ZYDIS_CATEGORY_COND_BR && condition_of(e.in->d.mnemonic) >= 0))
+  // Only a conditional jump can take its condition from a CMP's operands,
+  // which moves between the two leave in place.
+  if (!(e.in->d.meta.category == ZYDIS_CATEGORY_COND_BR && condition_of(e.in->d.mnemonic) >= 0) &&
+      !(e.last_cmp && leaves_compare(*e.in)))
     emit_pending_flags(e);
   size_t mark = e.out.size();
   unsigned dirty = e.dirty;
