@@ -146,6 +146,30 @@ _edge_fault_rerun:
     movzx eax, al
     ret
 
+; (a, b, p) -> [p] * 4, bit 0 set when a < b signed (the branch), bit 1 the
+; compare's CF read after the branch. A load and a LEA lie between the
+; compare and its branch, as gcc schedules them.
+export edge_compare_moves
+global _edge_compare_moves
+_edge_compare_moves:
+    mov eax, [esp + 4]
+    mov ecx, [esp + 8]
+    mov edx, [esp + 12]
+    cmp eax, ecx
+    mov edx, [edx]
+    lea eax, [edx * 4]
+    jl .less
+    sbb ecx, ecx
+    and ecx, 2
+    or eax, ecx
+    ret
+.less:
+    sbb ecx, ecx
+    and ecx, 2
+    or eax, ecx
+    or eax, 1
+    ret
+
 ; (p): adds up words from p upwards until a read faults, and counts every
 ; eighth word in ECX. The block at edge_loop_pass reads and jumps back to
 ; itself; the counting block touches no memory.

@@ -133,6 +133,17 @@ TEST(ChunkConventions, BlockRunAgainAfterAFaultFindsTheFlagsItsSuccessorsRead) {
   munmap(block, page);
 }
 
+TEST(ChunkConventions, CompareDecidesItsBranchAcrossMoves) {
+  ModuleInfo* mi = edges();
+  const u32 f = export_address(mi, "edge_compare_moves");
+  u32 word = 7;
+  const u32 p = addr(&word);
+  EXPECT_EQ(call_guest(mi, f, {1, 2, p}), 28u + 3u);
+  EXPECT_EQ(call_guest(mi, f, {static_cast<u32>(-1), 2, p}), 28u + 1u);
+  EXPECT_EQ(call_guest(mi, f, {2, static_cast<u32>(-1), p}), 28u + 2u);
+  EXPECT_EQ(call_guest(mi, f, {5, 5, p}), 28u);
+}
+
 TEST(ChunkConventions, DivideErrorsBecomeHostExceptions) {
   ModuleInfo* mi = edges();
   EXPECT_EQ(call_guest(mi, export_address(mi, "edge_divide"), {static_cast<u32>(-7), 2}), static_cast<u32>(-3));
