@@ -17,6 +17,7 @@ if [ ! -e "$work/icount_plugin.so" ] || [ "$root/bench/icount/icount_plugin.c" -
   gcc -O2 -shared -fPIC -o "$work/icount_plugin.so" "$root/bench/icount/icount_plugin.c"
 fi
 printf '%-10s %14s %14s %7s\n' program translated native ratio
+{
 for p in $programs; do
   qemu-i386 -R 0x80000000 -plugin "$work/icount_plugin.so,out=$work/$p.dump" \
     "$build/bin/bench_programs" "$module" "$scale" "$p" > /dev/null
@@ -26,3 +27,4 @@ for p in $programs; do
     printf '%-10s %14s %14s %7s\n' "$p" "$t" "$n" "$r"
   }
 done
+} | awk '{ print } $4 + 0 > 0 { s += log($4); k++ } END { if (k > 1) printf "geometric mean of ratios: %.2f\n", exp(s / k) }'
