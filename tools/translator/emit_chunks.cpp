@@ -97,7 +97,7 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
   for (const PeSection& s : pe.sections) {
     if (!s.code) continue;
     const u32 start = pe.image_base + s.rva, end = start + s.virtual_size;
-    ChunkPlan cur{start, end, {}, {}};
+    ChunkPlan cur{start, end, {}, {}, 0};
     u32 group_end = 0;  // the chunk's functions recurse through functions up to here
     for (auto it = map.insns.lower_bound(start); it != map.insns.end() && it->first < end; ++it) {
       const u32 va = it->first;
@@ -112,7 +112,7 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
       if (cut) {
         cur.end = va;
         chunks.push_back(cur);
-        cur = ChunkPlan{va, end, {}, {}};
+        cur = ChunkPlan{va, end, {}, {}, 0};
         group_end = 0;
       }
       if (auto g = group_ends.find(va); g != group_ends.end()) group_end = std::max(group_end, g->second);

@@ -95,7 +95,7 @@ std::string descriptor_file(const PeImage& pe, const std::vector<ChunkPlan>& chu
   out += "// Source: " + opt.input + "\n#include \"frame.h\"\n\n";
   for (size_t i = 0; i < pe.sections.size(); i++) out += "extern const uint8_t g_section_" + std::to_string(i) + "[];\n";
   out += chunk_prototypes(chunks);
-  out += "\nnamespace {\n\nu32 name_word(const char* name) { return guest_addr(name); }\n\n";
+  out += "\nnamespace {\n\n[[maybe_unused]] u32 name_word(const char* name) { return guest_addr(name); }\n\n";
 
   out += "const SectionInit kSections[] = {\n";
   for (size_t i = 0; i < pe.sections.size(); i++) {
