@@ -157,15 +157,35 @@ static u64 encode_real(const ExtValue* v, const RealFormat* f) {
   return sign_bit | (kept + (up ? 1 : 0));
 }
 
-void store_real4(const ExtValue* v, u32 address) { guest_write32(address, (u32)encode_real(v, &real4_format)); }
-void store_real8(const ExtValue* v, u32 address) {
-  // A normal value that needs no rounding is written at once.
+// A normal value that stays normal, rounded as encode_real rounds it (half
+// a unit added when the decision is up): false for every other value.
+static inline __attribute__((always_inline)) bool encode_normal(const ExtValue* v, const RealFormat* f, u64* out) {
   int e = v->exponent - EXT_BIAS;
   u64 m = ext_mant(v);
-  if (v->tag == TAG_VALID && (m >> 63) && e >= -1022 && e <= 1023 &&
-      ((m & 0x7FF) == 0 || !round_decision(fpu_rounding(), v->sign, m & 0x7FF, 0x400))) {
-    mem_write64(address, (u64)(v->sign ? 1 : 0) << 63 | (u64)(e + 1023) << 52 | ((m >> 11) & 0xFFFFFFFFFFFFFull));
-    return;
+  if (v->tag != TAG_VALID || !(m >> 63) || e < 1 - f->bias || e > f->bias) return false;
+  const u64 dropped = m & ((1ull << f->drop) - 1);
+  if (dropped && round_decision(fpu_rounding(), v->sign, dropped, 1ull << (f->drop - 1))) {
+    const u64 s = m + (1ull << (f->drop - 1));
+    if (s < m) {  // carried out of the significand: the next binade
+      m = s >> 1 | 0x8000000000000000ull;
+      if (++e > f->bias) return false;
+    } else {
+      m = s;
+    }
   }
-  mem_write64(address, encode_real(v, &real8_format));
+  *out = (u64)(v->sign ? 1 : 0) << (f->frac_bits + (f->bias == 127 ? 8 : 11)) | (u64)(e + f->bias) << f->frac_bits |
+         ((m >> f->drop) & ((1ull << f->frac_bits) - 1));
+  return true;
+}
+
+void store_real4(const ExtValue* v, u32 address) {
+  u64 bits;
+  if (!encode_normal(v, &real4_format, &bits)) bits = encode_real(v, &real4_format);
+  guest_write32(address, (u32)bits);
+}
+
+void store_real8(const ExtValue* v, u32 address) {
+  u64 bits;
+  if (!encode_normal(v, &real8_format, &bits)) bits = encode_real(v, &real8_format);
+  mem_write64(address, bits);
 }
