@@ -74,7 +74,7 @@ struct Emitter {
   u32 block_va;  // label of the block being written (its EIP is in the frame), or 0
   int temp;
   const Insn* in;                 // instruction being translated
-  const Insn* last_cmp;           // the previous instruction when it was a CMP
+  const Insn* last_cmp;           // the last CMP, when only moves (leaves_compare) followed it
   // A CMP's flag computation, not yet written: it is written where the
   // flags are first needed (an instruction that reads them, an edge or an
   // exit that stores them), so a branch edge that needs none computes none.

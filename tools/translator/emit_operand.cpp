@@ -458,12 +458,11 @@ bool leaves_compare(const Insn& in) {
     default:
       return false;
   }
+  // General registers and memory only (no segment or control register).
   for (int i = 0; i < in.d.operand_count_visible; i++) {
-    const ZydisDecodedOperand& op = in.ops[i];
-    if (op.type == ZYDIS_OPERAND_TYPE_REGISTER && ZydisRegisterGetClass(op.reg.value) != ZYDIS_REGCLASS_GPR8 &&
-        ZydisRegisterGetClass(op.reg.value) != ZYDIS_REGCLASS_GPR16 &&
-        ZydisRegisterGetClass(op.reg.value) != ZYDIS_REGCLASS_GPR32)
-      return false;
+    if (in.ops[i].type != ZYDIS_OPERAND_TYPE_REGISTER) continue;
+    const ZydisRegisterClass c = ZydisRegisterGetClass(in.ops[i].reg.value);
+    if (c != ZYDIS_REGCLASS_GPR8 && c != ZYDIS_REGCLASS_GPR16 && c != ZYDIS_REGCLASS_GPR32) return false;
   }
   return true;
 }
