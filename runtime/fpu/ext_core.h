@@ -239,9 +239,16 @@ EXT_INLINE void ext_mul_hot(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 }
 // ext_compare with two `Valid` operands whose integer bits are set inline:
 // its normalisation changes nothing for them, and they order by sign,
-// exponent and significand.
+// exponent and significand. So inline too such an operand against a zero
+// (a compare with 0.0), which orders by the operand's sign.
 EXT_INLINE int ext_compare_hot(ExtValue* a, ExtValue* b) {
-  if (!ext_heads_valid(ext_head(a), ext_head(b)) || !((a->mant_hi & b->mant_hi) >> 31)) return ext_compare(a, b);
+  if (!ext_heads_valid(ext_head(a), ext_head(b)) || !((a->mant_hi & b->mant_hi) >> 31)) {
+    const bool a_zero = a->tag == TAG_ZERO && !(a->mant_hi | a->mant_lo);
+    const bool b_zero = b->tag == TAG_ZERO && !(b->mant_hi | b->mant_lo);
+    if (a_zero && b->tag == TAG_VALID && (b->mant_hi >> 31)) return b->sign ? CMP_GREATER : CMP_LESS;
+    if (b_zero && a->tag == TAG_VALID && (a->mant_hi >> 31)) return a->sign ? CMP_LESS : CMP_GREATER;
+    return ext_compare(a, b);
+  }
   int d;
   if (a->sign != b->sign) {
     d = 1;
