@@ -1,7 +1,7 @@
 // The common double conversions inline, for the entries of their own: a
-// normal double or single loads, and a normal value whose dropped bits are
-// all zero stores as a double, without a call. Every other case goes
-// through load_real8, load_real4 and store_real8, which give the same
+// normal double or single loads, and a normal value that stays normal
+// stores as either, without a call. Every other case goes through
+// load_real8, load_real4, store_real8 and store_real4, which give the same
 // results for these.
 #pragma once
 
@@ -51,11 +51,52 @@ EXT_INLINE bool ext_int32_common(const ExtValue* v, u32 rc, u32* out) {
   return true;
 }
 
-EXT_INLINE void ext_store_double(const ExtValue* v, u32 address) {
-  u32 head = ext_head(v);
-  u32 e = (u32)(ext_head_exponent(head) - (EXT_BIAS - 1022));  // 0..2045 for a normal double
+// Whether a store adds half a unit at `half` for the dropped bits `rest`:
+// to nearest only above an exact half; up and down whenever a dropped bit
+// is set, by the value's sign (the half-unit increment then reaches the
+// last kept place only from a half or more).
+EXT_INLINE bool ext_round_decision(u32 rc, int sign, u64 rest, u64 half) {
+  switch (rc & RC_MASK) {
+    case RC_NEAREST: return (rest & half) && (rest & (half - 1));
+    case RC_UP: return !sign && rest;
+    case RC_DOWN: return sign && rest;
+    default: return false;
+  }
+}
+
+// A `Valid` value with its integer bit set that stays normal as a single
+// (Bias 127, FracBits 23) or a double (1023, 52), encoded with rounding
+// control `rc` as the general encoding encodes it; false for any other.
+template <int Bias, int FracBits>
+EXT_INLINE bool ext_encode_normal(const ExtValue* v, u32 rc, u64* out) {
+  constexpr int kDrop = 63 - FracBits, kSignAt = FracBits + (Bias == 127 ? 8 : 11);
+  const u32 head = ext_head(v);
+  int e = ext_head_exponent(head) - EXT_BIAS;
   u64 m = ext_mant(v);
-  if (__builtin_expect((head & 0xFF00) != (TAG_VALID << 8) || e > 2045 || !(m >> 63) || (m & 0x7FF), 0))
-    return store_real8(v, address);
-  mem_write64(address, (u64)(head & 1) << 63 | (u64)(e + 1) << 52 | ((m >> 11) & 0xFFFFFFFFFFFFFull));
+  if ((head & 0xFF00) != (TAG_VALID << 8) || !(m >> 63) || e < 1 - Bias || e > Bias) return false;
+  const u64 dropped = m & ((1ull << kDrop) - 1);
+  if (dropped && ext_round_decision(rc, head & 1, dropped, 1ull << (kDrop - 1))) {
+    const u64 sum = m + (1ull << (kDrop - 1));
+    if (sum < m) {  // carried out of the significand: the next binade
+      m = sum >> 1 | 0x8000000000000000ull;
+      if (++e > Bias) return false;
+    } else {
+      m = sum;
+    }
+  }
+  *out = (u64)(head & 1) << kSignAt | (u64)(e + Bias) << FracBits | ((m >> kDrop) & ((1ull << FracBits) - 1));
+  return true;
+}
+
+// FST/FSTP m32 and m64 with the state's control word `rc`: the values
+// above inline, every other through store_real4 and store_real8.
+EXT_INLINE void ext_store_float(const ExtValue* v, u32 address, u32 rc) {
+  u64 bits;
+  if (__builtin_expect(ext_encode_normal<127, 23>(v, rc, &bits), 1)) guest_write32(address, (u32)bits);
+  else store_real4(v, address);
+}
+EXT_INLINE void ext_store_double(const ExtValue* v, u32 address, u32 rc) {
+  u64 bits;
+  if (__builtin_expect(ext_encode_normal<1023, 52>(v, rc, &bits), 1)) mem_write64(address, bits);
+  else store_real8(v, address);
 }

@@ -1,7 +1,6 @@
 // Conversions from ExtValue to the memory operand formats. Only here, and
 // in the integer rounding, does the rounding-control field take effect.
-#include "ext_value.h"
-#include "fpu_memory.h"
+#include "ext_double.h"
 
 void store_real10(const ExtValue* v, u32 address) {
   u64 m = ext_mant(v);
@@ -79,23 +78,6 @@ struct RealFormat {
 static const RealFormat real4_format = {127, 23, 40, 0x7F7FFFFFull, 0x7F800000ull};
 static const RealFormat real8_format = {1023, 52, 11, 0x7FEFFFFFFFFFFFFFull, 0x7FF0000000000000ull};
 
-// Decides whether to add half a unit at `half` for the dropped bits `rest`:
-// to nearest only above an exact half; up and down whenever a dropped bit
-// is set, by the value's sign (the half-unit increment then reaches the
-// last kept place only from a half or more).
-static bool round_decision(u32 rc, int sign, u64 rest, u64 half) {
-  switch (rc) {
-    case RC_NEAREST:
-      return (rest & half) && (rest & (half - 1));
-    case RC_UP:
-      return !sign && rest;
-    case RC_DOWN:
-      return sign && rest;
-    default:
-      return false;
-  }
-}
-
 static u64 encode_real(const ExtValue* v, const RealFormat* f) {
   u64 sign_bit = (u64)(v->sign ? 1 : 0) << (f->frac_bits + (f->bias == 127 ? 8 : 11));
   if (v->tag == TAG_ZERO) return sign_bit;
@@ -107,7 +89,7 @@ static u64 encode_real(const ExtValue* v, const RealFormat* f) {
   int min_normal = 1 - f->bias;
   if (exponent != EXT_EXP_SPECIAL && e <= f->bias && e >= min_normal) {
     u64 drop_mask = (1ull << f->drop) - 1, half = 1ull << (f->drop - 1);
-    if (round_decision(rc, v->sign, m & drop_mask, half)) {
+    if (ext_round_decision(rc, v->sign, m & drop_mask, half)) {
       if (m >> 63) {
         u64 s = m + half;
         if (s < m) {
@@ -153,39 +135,18 @@ static u64 encode_real(const ExtValue* v, const RealFormat* f) {
   }
   bool up;
   if (rc == RC_NEAREST) up = half && (rest & half) && (rest & (half - 1));
-  else up = round_decision(rc, v->sign, rest, half);
+  else up = ext_round_decision(rc, v->sign, rest, half);
   return sign_bit | (kept + (up ? 1 : 0));
-}
-
-// A normal value that stays normal, rounded as encode_real rounds it (half
-// a unit added when the decision is up): false for every other value.
-static inline __attribute__((always_inline)) bool encode_normal(const ExtValue* v, const RealFormat* f, u64* out) {
-  int e = v->exponent - EXT_BIAS;
-  u64 m = ext_mant(v);
-  if (v->tag != TAG_VALID || !(m >> 63) || e < 1 - f->bias || e > f->bias) return false;
-  const u64 dropped = m & ((1ull << f->drop) - 1);
-  if (dropped && round_decision(fpu_rounding(), v->sign, dropped, 1ull << (f->drop - 1))) {
-    const u64 s = m + (1ull << (f->drop - 1));
-    if (s < m) {  // carried out of the significand: the next binade
-      m = s >> 1 | 0x8000000000000000ull;
-      if (++e > f->bias) return false;
-    } else {
-      m = s;
-    }
-  }
-  *out = (u64)(v->sign ? 1 : 0) << (f->frac_bits + (f->bias == 127 ? 8 : 11)) | (u64)(e + f->bias) << f->frac_bits |
-         ((m >> f->drop) & ((1ull << f->frac_bits) - 1));
-  return true;
 }
 
 void store_real4(const ExtValue* v, u32 address) {
   u64 bits;
-  if (!encode_normal(v, &real4_format, &bits)) bits = encode_real(v, &real4_format);
+  if (!ext_encode_normal<127, 23>(v, fpu_rounding(), &bits)) bits = encode_real(v, &real4_format);
   guest_write32(address, (u32)bits);
 }
 
 void store_real8(const ExtValue* v, u32 address) {
   u64 bits;
-  if (!encode_normal(v, &real8_format, &bits)) bits = encode_real(v, &real8_format);
+  if (!ext_encode_normal<1023, 52>(v, fpu_rounding(), &bits)) bits = encode_real(v, &real8_format);
   mem_write64(address, bits);
 }

@@ -177,7 +177,7 @@ int double_entry(u32 insn, FpuState* state, Env* env) {
       ExtValue* s0 = &state->regs[top & 7];
       if (s0->tag != TAG_EMPTY && (state->control & 0x7F) == 0x7F) {
         u32 address = fpu_operand_address(env, modrm, &p);
-        ext_store_double(s0, address);
+        ext_store_double(s0, address, state->control);
         if (Reg == 3) {
           s0->tag = TAG_EMPTY;
           state->top = top + 1;
@@ -195,7 +195,7 @@ template int double_entry<0>(u32, FpuState*, Env*);
 // address comes decoded. The stores convert at once only while every
 // exception is masked (a rounding store may raise overflow, underflow or
 // invalid, which must abandon it when unmasked).
-template <int Row, int Reg, void (*Load)(u32, ExtValue*), void (*Store)(const ExtValue*, u32)>
+template <int Row, int Reg, void (*Load)(u32, ExtValue*), void (*Store)(const ExtValue*, u32, u32)>
 static inline int move_direct(u32 address, FpuState* s) {
   u32 top = s->top;
   if (Reg == 0) {
@@ -208,7 +208,7 @@ static inline int move_direct(u32 address, FpuState* s) {
   } else {
     ExtValue* s0 = &s->regs[top & 7];
     if (__builtin_expect(s0->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
-      Store(s0, address);
+      Store(s0, address, s->control);
       if (Reg == 3) fpu_pop(s);
       return 0;
     }
@@ -282,18 +282,24 @@ static inline int fist32_direct(u32 address, FpuState* s) {
 int X87_DB_2_m(u32 address, FpuState* s) { return fist32_direct<2>(address, s); }
 int X87_DB_3_m(u32 address, FpuState* s) { return fist32_direct<3>(address, s); }
 
+// The integer stores take the rounding control from the state themselves.
+template <void (*Store)(const ExtValue*, u32)>
+static inline void store_integer(const ExtValue* v, u32 address, u32) {
+  Store(v, address);
+}
+
 #define MOVE_ENTRY(row, reg, load, store) \
   int X87_##row##_##reg##_m(u32 address, FpuState* s) { return move_direct<ROW_##row, reg, load, store>(address, s); }
-MOVE_ENTRY(D9, 0, ext_load_float, store_real4)
-MOVE_ENTRY(D9, 2, ext_load_float, store_real4)
-MOVE_ENTRY(D9, 3, ext_load_float, store_real4)
+MOVE_ENTRY(D9, 0, ext_load_float, ext_store_float)
+MOVE_ENTRY(D9, 2, ext_load_float, ext_store_float)
+MOVE_ENTRY(D9, 3, ext_load_float, ext_store_float)
 MOVE_ENTRY(DD, 0, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 2, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 3, ext_load_double, ext_store_double)
-MOVE_ENTRY(DB, 0, load_int32, store_int32)
-MOVE_ENTRY(DF, 0, load_int16, store_int16)
-MOVE_ENTRY(DF, 2, load_int16, store_int16)
-MOVE_ENTRY(DF, 3, load_int16, store_int16)
+MOVE_ENTRY(DB, 0, load_int32, store_integer<store_int32>)
+MOVE_ENTRY(DF, 0, load_int16, store_integer<store_int16>)
+MOVE_ENTRY(DF, 2, load_int16, store_integer<store_int16>)
+MOVE_ENTRY(DF, 3, load_int16, store_integer<store_int16>)
 
 template int double_entry<2>(u32, FpuState*, Env*);
 template int double_entry<3>(u32, FpuState*, Env*);

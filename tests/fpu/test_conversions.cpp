@@ -45,6 +45,23 @@ TEST_F(Convert, SingleRealOverflowAndUnderflow) {
   EXPECT_EQ(0x80000000u, real4(ext(1, 0, 0, TAG_ZERO)));
 }
 
+TEST_F(Convert, RoundingUpCarriesIntoTheExponent) {
+  const u64 all = ~0ull;
+  // Rounded up to the next binade: 2^6 exactly, in both formats.
+  EXPECT_EQ(0x42800000u, real4(ext(0, 0x3FFF + 5, all)));
+  const ExtValue below_64 = ext(0, 0x3FFF + 5, all), largest = ext(1, 0x3FFF + 1023, all);
+  store_real8(&below_64, at());
+  EXPECT_EQ(0x4050000000000000ull, mem_read64(at()));
+  EXPECT_EQ(0u, fpu_state.status & 0x08);
+  // Out of the range at the largest exponent: infinity and overflow.
+  EXPECT_EQ(0x7F800000u, real4(ext(0, 0x3FFF + 127, all)));
+  EXPECT_EQ(0x08u, fpu_state.status & 0x08);
+  fpu_state.status = 0;
+  store_real8(&largest, at());
+  EXPECT_EQ(0xFFF0000000000000ull, mem_read64(at()));
+  EXPECT_EQ(0x08u, fpu_state.status & 0x08);
+}
+
 TEST_F(Convert, NaNsAndInfinitiesStoreAsThemselves) {
   EXPECT_EQ(0x7F800000u, real4(ext_pos_inf));
   EXPECT_EQ(0xFFC00000u, real4(ext_indefinite));
