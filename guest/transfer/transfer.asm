@@ -153,6 +153,30 @@ _xfer_flag_reader:
     add eax, 20
     ret
 
+; A helper that answers in CF, called directly and through a register;
+; the caller reads CF after each return: 7, 8, 9 give 0b101.
+export xfer_flag_answer
+global _xfer_flag_answer
+_xfer_flag_answer:
+    push ebx
+    xor ebx, ebx
+    mov eax, 7
+    call is_odd
+    adc ebx, ebx
+    mov eax, 8
+    call is_odd
+    adc ebx, ebx
+    mov edx, is_odd
+    mov eax, 9
+    call edx
+    adc ebx, ebx
+    mov eax, ebx
+    pop ebx
+    ret
+is_odd:
+    bt eax, 0
+    ret
+
 ; (a, b): 1 when a - b is negative as a signed word (SF of the compare),
 ; else 0.
 export xfer_compare_sign

@@ -52,6 +52,20 @@ struct Loc {
   bool aligned;      // MEM: known 4-aligned
 };
 
+// The flag values a way out of a chunk (a return, an indirect jump or
+// call, a host call, a leave for the runtime) stores for where it goes.
+// Every target inside the module is an entry, so `any`: the flags that
+// some entry reads before setting them; a module of compiled code has none
+// (a compiler never lets flags live across a call, a return or a switch).
+// The RET of an exported function stores all six, since its caller may be
+// another module's hand-written code. ExitFlags{}: nothing at all.
+struct ExitFlags {
+  bool stored = false;
+  unsigned any = 0;
+  std::set<u32> exported;  // exported function starts
+};
+unsigned exit_flags_at(const CodeMap& map, const ExitFlags& x, const Insn& in);
+
 struct Emitter {
   const PeImage* pe;
   const CodeMap* map;
@@ -64,6 +78,7 @@ struct Emitter {
   const std::map<u32, unsigned>* flags_live;
   const std::map<u32, unsigned>* flags_carried;
   const EntryRefs* entry_refs;                // every entry of the module
+  const ExitFlags* exits;
   // Likely targets, tried in order before the look-up: the return
   // addresses of this chunk's calls of each function, and the function
   // pointers that lead into this chunk.
@@ -110,7 +125,10 @@ std::string target_flag_stores(const Emitter& e, u32 target, unsigned flags);
 unsigned label_dirty(const Emitter& e, u32 va);
 
 // Frame synchronisation and control transfer.
-void emit_sync(Emitter& e);                 // store what the block changed
+void emit_sync(Emitter& e);
+// Forgets the changed flags that a way out at the current instruction does
+// not store (see ExitFlags).
+void drop_unread_exit_flags(Emitter& e);                 // store what the block changed
 void emit_goto(Emitter& e, u32 target);     // sync, then branch or leave
 void emit_conditional(Emitter& e, const std::string& cond);  // branch on C++ text to the target or the next
 void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`
@@ -162,6 +180,10 @@ bool emit_flow(Emitter& e);
 bool emit_misc(Emitter& e);
 bool emit_x87_p6(Emitter& e);  // before emit_misc: FCOMI, FUCOMI, FCMOVcc
 bool emit_x87(Emitter& e);     // from emit_misc: the 387 instructions, decoded here
+// Whether emit_x87 writes `in` as a call of the runtime's x87, which
+// neither reads nor sets a flag (its only way out is an abandoned
+// instruction, which leaves the chunk).
+bool x87_direct(const Insn& in);
 
 // Translates one instruction; false when it could not and the code written
 // leaves the chunk at it instead.

@@ -141,8 +141,8 @@ EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks) {
   return refs;
 }
 
-void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ChunkPlan& chunk,
-                std::string& out, std::map<std::string, int>& untranslated) {
+void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ExitFlags& exits,
+                const ChunkPlan& chunk, std::string& out, std::map<std::string, int>& untranslated) {
   // Labels: block leaders, and fall-through targets that are not written
   // straight after their predecessor.
   std::set<u32> labels;
@@ -184,7 +184,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   // edges into them, or by the way out that leaves with them (they count
   // as changed from the block's start, label_dirty).
   std::set<u32> eip_free;
-  std::map<u32, unsigned> flags_live = flag_liveness(map, chunk, 0);
+  std::map<u32, unsigned> flags_live = flag_liveness(map, chunk, ExitFlags{});
   for (size_t i = 0; i < chunk.insns.size(); i++) {
     if (!labels.count(chunk.insns[i]->va)) continue;
     bool free = true;
@@ -199,11 +199,12 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     flags_live.at(chunk.insns[i]->va) &= ~D_FLAGS;
   }
 
-  const std::map<u32, unsigned> flags_carried = flag_liveness(map, chunk, D_FLAGS);
+  const std::map<u32, unsigned> flags_carried = flag_liveness(map, chunk, exits);
   Emitter e{};
   e.flags_live = &flags_live;
   e.flags_carried = &flags_carried;
   e.entry_refs = &refs;
+  e.exits = &exits;
   e.returns_of = &returns_of;
   e.pointed_here = &pointed_here;
   e.pe = &pe;

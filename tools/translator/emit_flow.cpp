@@ -90,6 +90,7 @@ bool emit_flow(Emitter& e) {
           jump_table(e, table->second);
         } else {
           e.out += "eip = " + indirect_target(e) + ";\n";
+          drop_unread_exit_flags(e);
           emit_sync(e);
           // A jump out of the module (an import thunk's `jmp [slot]`) is a
           // call made for the caller: when the caller was the host call's
@@ -139,7 +140,7 @@ bool emit_flow(Emitter& e) {
         auto likely = e.returns_of->find(owner->second);
         if (likely != e.returns_of->end()) emit_likely_flags(e, likely->second, flags);
       }
-      e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags) + "if (eip - fx == F->ret_rel && at == F->ret_esp) return kChunkReturned;\n";
+      e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags & exit_flags_at(*e.map, *e.exits, in)) + "if (eip - fx == F->ret_rel && at == F->ret_esp) return kChunkReturned;\n";
       emit_lookup(e);
       return true;
     }

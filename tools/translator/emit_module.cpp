@@ -180,12 +180,13 @@ void write_module(const PeImage& pe, const CodeMap& map, const std::vector<Chunk
   for (const ChunkPlan& c : chunks) total += c.insns.size();
   const size_t share = total / opt.files + 1;
   size_t next = 0;
+  const ExitFlags exits = module_exit_flags(pe, map, chunks, refs);
   for (u32 f = 0; f < opt.files; f++) {
     std::string out = kBanner;
     out += "#include \"xlat_ops.h\"\n#include \"xlat_atomic.h\"\n\n" + chunk_prototypes(chunks) + "\n";
     size_t taken = 0;
     while (next < chunks.size() && (taken < share || f + 1 == opt.files)) {
-      emit_chunk(pe, map, refs, chunks[next], out, untranslated);
+      emit_chunk(pe, map, refs, exits, chunks[next], out, untranslated);
       taken += chunks[next].insns.size();
       next++;
     }

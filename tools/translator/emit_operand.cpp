@@ -248,11 +248,17 @@ void emit_sync(Emitter& e) {
   e.dirty = 0;
 }
 
+void drop_unread_exit_flags(Emitter& e) { e.dirty &= ~(D_FLAGS & ~exit_flags_at(*e.map, *e.exits, *e.in)); }
+
 void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop) {
   // The frame holds what the block has not changed: a flag the block did
   // not set is dead here, was stored on the way into the block, or counts
-  // as changed from the block's start (label_dirty).
+  // as changed from the block's start (label_dirty). Of those, the way out
+  // stores what an entry may read (ExitFlags).
+  const unsigned keep = e.dirty;
+  drop_unread_exit_flags(e);
   store_dirty(e);
+  e.dirty = keep;
   e.out += "F->eip_rel = " + eip_rel + "; return " + stop + ";\n";
 }
 
@@ -277,6 +283,7 @@ void emit_goto(Emitter& e, u32 target) {
     e.dirty = 0;
   } else if (auto ref = e.entry_refs->find(target); ref != e.entry_refs->end()) {
     // Another chunk goes on with the same guest call.
+    drop_unread_exit_flags(e);
     emit_sync(e);
     e.out += "F->eip_rel = " + hex(target) + ";\nreturn chunk_jump(F, " + ref->second.body + ", " +
              std::to_string(ref->second.slot) + ");\n";
@@ -338,6 +345,7 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
   // (A pending compare was computed before the CALL began.)
   const unsigned flags = direct_target ? 0 : e.dirty & D_FLAGS;
   e.dirty &= ~flags;
+  drop_unread_exit_flags(e);
   emit_sync(e);
   std::string body, slot;
   if (direct_target) {
@@ -351,7 +359,7 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     e.out += "F->eip_rel = " + hex(direct_target) + ";\neip = fx + " + hex(direct_target) + ";\n{\n";
   } else {
     emit_likely_flags(e, *e.pointed_here, flags);
-    e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags);
+    e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags & e.exits->any);
     e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
     e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter_loaded; }\n";
     body = "x->body";
@@ -381,6 +389,7 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
 }
 
 void emit_lookup(Emitter& e) {
+  drop_unread_exit_flags(e);
   emit_sync(e);
   e.out += "goto lookup;\n";
 }

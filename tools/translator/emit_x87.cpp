@@ -60,13 +60,16 @@ bool operand_address(Emitter& e, std::string* out) {
 
 }  // namespace
 
-bool emit_x87(Emitter& e) {
-  const Insn& in = *e.in;
+bool x87_direct(const Insn& in) {
   // Only the plain encodings: a prefix (operand size, segment, address
   // size) keeps the runtime's own decoding of the bytes.
-  if (in.d.raw.prefix_count || in.d.address_width != 32 || in.d.opcode_map != ZYDIS_OPCODE_MAP_DEFAULT ||
-      in.d.opcode < 0xD8 || in.d.opcode > 0xDF || in.d.raw.modrm.offset != 1)
-    return false;
+  return !in.d.raw.prefix_count && in.d.address_width == 32 && in.d.opcode_map == ZYDIS_OPCODE_MAP_DEFAULT &&
+         in.d.opcode >= 0xD8 && in.d.opcode <= 0xDF && in.d.raw.modrm.offset == 1;
+}
+
+bool emit_x87(Emitter& e) {
+  const Insn& in = *e.in;
+  if (!x87_direct(in)) return false;
   const unsigned opcode = in.d.opcode;
   const unsigned mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
   const unsigned modrm = mod << 6 | reg << 3 | rm;

@@ -1,9 +1,9 @@
-// Which flag values each instruction of a chunk may still need. With
-// `exits` = D_FLAGS every way out of the chunk's known flow (a return, an
-// indirect transfer, a call's return through the look-up) reads all six:
-// the values the locals must carry. With `exits` = 0 only the chunk's own
-// instructions read them: the values a block edge stores into the frame
-// (the ways out store what they carry themselves).
+// Which flag values each instruction of a chunk may still need. With the
+// module's ExitFlags every way out of the chunk's known flow (a return, an
+// indirect transfer, a call's return through the look-up) reads what it
+// stores: the values the locals must carry. With ExitFlags{} only the
+// chunk's own instructions read them: the values a block edge stores into
+// the frame (the ways out store what they carry themselves).
 #include "emit.h"
 #include "translate.h"
 
@@ -74,12 +74,21 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       *use = D_CF | D_AF;
       *def = D_FLAGS | D_AF;
       return;
-    // The P6 compares set ZF, PF and CF and clear OF, SF and AF; the x87
-    // they run on is given the six flags.
+    // The P6 compares set ZF, PF and CF and clear OF, SF and AF (unless
+    // abandoned: flag_liveness).
     case ZYDIS_MNEMONIC_FCOMI: case ZYDIS_MNEMONIC_FUCOMI: case ZYDIS_MNEMONIC_FCOMIP:
     case ZYDIS_MNEMONIC_FUCOMIP:
-      *use = D_FLAGS;
       *def = D_FLAGS | D_AF;
+      return;
+    case ZYDIS_MNEMONIC_FCMOVB: case ZYDIS_MNEMONIC_FCMOVNB:
+      *use = D_CF;
+      return;
+    case ZYDIS_MNEMONIC_FCMOVBE: case ZYDIS_MNEMONIC_FCMOVNBE:
+      *use = D_CF | D_SZP;
+      return;
+    case ZYDIS_MNEMONIC_FCMOVE: case ZYDIS_MNEMONIC_FCMOVNE: case ZYDIS_MNEMONIC_FCMOVU:
+    case ZYDIS_MNEMONIC_FCMOVNU:
+      *use = D_SZP;
       return;
     case ZYDIS_MNEMONIC_SALC:
       *use = D_CF;
@@ -100,9 +109,11 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       *use = D_AF;
       return;
     default:
-      // Anything else (string instructions, x87, what is not translated)
-      // may read every flag; x87 and MMX are given the six flags only and
-      // leave AF as it was.
+      // The runtime's x87 called directly touches no flag.
+      if (x87_direct(in)) return;
+      // Anything else (string instructions, prefixed x87, what is not
+      // translated) may read every flag; x87 and MMX are given the six
+      // flags only and leave AF as it was.
       *use = D_FLAGS;
       if (in.d.meta.isa_ext != ZYDIS_ISA_EXT_X87 && in.d.meta.isa_ext != ZYDIS_ISA_EXT_MMX) *use |= D_AF;
       return;
@@ -115,15 +126,28 @@ bool jump_table_keeps_flags(const CodeMap& map, const Insn& in) {
   return map.leaders.count(in.va) && !map.entries.count(in.va);
 }
 
-std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, unsigned exits) {
+unsigned exit_flags_at(const CodeMap& map, const ExitFlags& x, const Insn& in) {
+  if (!x.stored) return 0;
+  if (in.d.mnemonic == ZYDIS_MNEMONIC_RET) {
+    auto owner = map.owner.find(in.va);
+    if (owner != map.owner.end() && x.exported.count(owner->second)) return D_FLAGS;
+  }
+  return x.any;
+}
+
+std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, const ExitFlags& exits) {
   const size_t n = chunk.insns.size();
   std::map<u32, size_t> index;
   for (size_t i = 0; i < n; i++) index[chunk.insns[i]->va] = i;
-  std::vector<unsigned> use(n), def(n), live(n, 0);
+  // abandoned: what an x87 instruction the runtime abandoned leaves with
+  // (it set nothing then).
+  std::vector<unsigned> use(n), def(n), live(n, 0), leaving(n), abandoned(n, 0);
   std::vector<std::vector<long>> succ(n);  // -1: leaves the chunk's known flow
   for (size_t i = 0; i < n; i++) {
     const Insn& in = *chunk.insns[i];
     uses_defs(in, &use[i], &def[i]);
+    leaving[i] = exit_flags_at(map, exits, in);
+    if (x87_direct(in)) abandoned[i] = leaving[i];
     auto add = [&](u32 target) {
       auto it = index.find(target);
       succ[i].push_back(it == index.end() ? -1 : static_cast<long>(it->second));
@@ -150,8 +174,8 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
       unsigned out = 0;
       // AF is not kept through the look-up (returns, indirect jumps): a
       // decimal adjust follows its arithmetic within one function.
-      for (long s : succ[k]) out |= s < 0 ? exits : live[s];
-      unsigned in = use[k] | (out & ~def[k]);
+      for (long s : succ[k]) out |= s < 0 ? leaving[k] : live[s];
+      unsigned in = use[k] | (out & ~def[k]) | abandoned[k];
       if (in != live[k]) {
         live[k] = in;
         changed = true;
@@ -161,4 +185,19 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
   std::map<u32, unsigned> result;
   for (size_t i = 0; i < n; i++) result[chunk.insns[i]->va] = live[i];
   return result;
+}
+
+ExitFlags module_exit_flags(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
+                            const EntryRefs& refs) {
+  ExitFlags x;
+  x.stored = true;
+  for (const PeExport& p : pe.exports) x.exported.insert(pe.image_base + p.rva);
+  for (const ChunkPlan& c : chunks) {
+    const std::map<u32, unsigned> live = flag_liveness(map, c, ExitFlags{});
+    for (auto it = refs.lower_bound(c.start); it != refs.end() && it->first < c.end; ++it) {
+      auto at = live.find(it->first);
+      if (at != live.end()) x.any |= at->second & D_FLAGS;
+    }
+  }
+  return x;
 }

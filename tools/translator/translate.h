@@ -22,9 +22,13 @@ std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 li
 // function.
 std::map<u32, u32> recursion_group_ends(const CodeMap& map);
 // Flag groups (D_CF, D_OF, D_SZP) each instruction of `chunk` may read
-// before they are set again, by guest address; `exits` are the groups a
-// way out of the chunk's known flow reads (D_FLAGS: all, 0: none).
-std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, unsigned exits);
+// before they are set again, by guest address; `exits` says what a way out
+// of the chunk's known flow reads (ExitFlags{}: nothing).
+std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk, const ExitFlags& exits);
+// What the ways out of the module's chunks store (ExitFlags): `any` is what
+// some entry reads before setting it, with nothing read on the ways out.
+ExitFlags module_exit_flags(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
+                            const EntryRefs& refs);
 // Whether a jump table's block starts at its jump and is reached only from
 // inside its chunk: its locals then hold every flag, so the block's way to
 // the look-up stores them, and only the flags its cases read need to be in
@@ -32,8 +36,8 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
 bool jump_table_keeps_flags(const CodeMap& map, const Insn& in);
 // Every entry address of the module: its chunk and slot.
 EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks);
-void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ChunkPlan& chunk,
-                std::string& out, std::map<std::string, int>& untranslated);
+void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ExitFlags& exits,
+                const ChunkPlan& chunk, std::string& out, std::map<std::string, int>& untranslated);
 
 // Whether the bytes of section `s` are copied into the module (debug
 // information and relocations are not; emit_module.cpp says why).

@@ -66,6 +66,8 @@ TEST(ControlTransfer, CompareFlagsAlongBranchEdges) {
     EXPECT_EQ(run(mi, "xfer_compare_sign", {1, 2}), 1u) << file;
     EXPECT_EQ(run(mi, "xfer_compare_sign", {0x80000000u, 1}), 0u) << file;
     EXPECT_EQ(run(mi, "xfer_compare_sign", {5, 5}), 0u) << file;
+    // CF answered by a callee, read after its return (another chunk's).
+    EXPECT_EQ(run(mi, "xfer_flag_answer", {}), 5u) << file;
   }
 }
 

@@ -51,9 +51,10 @@ int main(int argc, char** argv) {
       std::map<std::string, int> untranslated;
       const std::vector<ChunkPlan> chunks = plan_chunks(pe, map, 600);
       const EntryRefs refs = entry_refs(map, chunks);
+      const ExitFlags exits = module_exit_flags(pe, map, chunks, refs);
       for (const ChunkPlan& c : chunks) {
         std::string out;
-        emit_chunk(pe, map, refs, c, out, untranslated);
+        emit_chunk(pe, map, refs, exits, c, out, untranslated);
       }
     } catch (const PeError&) {
       rejected++;

@@ -34,9 +34,10 @@ void translate_in_memory(const std::vector<uint8_t>& b) {
   std::map<std::string, int> untranslated;
   const std::vector<ChunkPlan> chunks = plan_chunks(pe, map, 600);
   const EntryRefs refs = entry_refs(map, chunks);
+  const ExitFlags exits = module_exit_flags(pe, map, chunks, refs);
   for (const ChunkPlan& c : chunks) {
     std::string out;
-    emit_chunk(pe, map, refs, c, out, untranslated);
+    emit_chunk(pe, map, refs, exits, c, out, untranslated);
   }
 }
 
