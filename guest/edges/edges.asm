@@ -170,6 +170,29 @@ _edge_compare_moves:
     or eax, 1
     ret
 
+; (a, b, 0): 2 when a < b, else SETA of the same compare in the block its
+; JB falls into; (a, b, c != 0): SETA after ADD b, a, which jumps into that
+; block: it is not only the fall-through of the compare's jump.
+export edge_compare_fall
+global _edge_compare_fall
+_edge_compare_fall:
+    mov eax, [esp + 4]
+    mov ecx, [esp + 8]
+    cmp dword [esp + 12], 0
+    jne .other
+    cmp eax, ecx
+    jb .below
+.join:
+    seta al
+    movzx eax, al
+    ret
+.below:
+    mov eax, 2
+    ret
+.other:
+    add ecx, eax
+    jmp .join
+
 ; (p): adds up words from p upwards until a read faults, and counts every
 ; eighth word in ECX. The block at edge_loop_pass reads and jumps back to
 ; itself; the counting block touches no memory.

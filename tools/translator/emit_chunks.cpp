@@ -254,9 +254,15 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     slot_labels.push_back(it->first);
   emit_slot_jump(e.out, slot_labels);
 
+  // A block that is no entry (every jump target is one) is entered only by
+  // the fall-through of the conditional jump before it: a compare before
+  // that jump still decides the block's own conditions.
+  const Insn* branch_cmp = nullptr;  // the CMP of the conditional jump just written
+
   bool falls = false;
   for (size_t i = 0; i < chunk.insns.size(); i++) {
     const Insn& in = *chunk.insns[i];
+    const bool after_branch = branch_cmp && chunk.insns[i - 1]->next() == in.va && !map.entries.count(in.va);
     if (labels.count(in.va)) {
       if (falls) {
         if (e.dirty & flags_carried.at(in.va) & D_FLAGS) emit_pending_flags(e);
@@ -266,7 +272,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       }
       e.out += label(in.va) + ":\n";
       e.dirty = label_dirty(e, in.va);
-      e.last_cmp = nullptr;
+      e.last_cmp = after_branch ? branch_cmp : nullptr;
       e.pending_flags.clear();
       e.block_va = in.va;
     } else if (!falls) {
@@ -275,6 +281,10 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     e.out += "// " + disassemble(in) + "\n";
     e.in = &in;
     const bool failed = !emit_instruction(e);
+    branch_cmp = !failed && e.last_cmp && in.d.meta.category == ZYDIS_CATEGORY_COND_BR &&
+                         condition_of(in.d.mnemonic) >= 0
+                     ? e.last_cmp
+                     : nullptr;
     if (failed)
       e.last_cmp = nullptr;
     else if (in.d.mnemonic == ZYDIS_MNEMONIC_CMP)

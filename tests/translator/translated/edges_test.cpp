@@ -142,6 +142,14 @@ TEST(ChunkConventions, CompareDecidesItsBranchAcrossMoves) {
   EXPECT_EQ(call_guest(mi, f, {static_cast<u32>(-1), 2, p}), 28u + 1u);
   EXPECT_EQ(call_guest(mi, f, {2, static_cast<u32>(-1), p}), 28u + 2u);
   EXPECT_EQ(call_guest(mi, f, {5, 5, p}), 28u);
+  // A compare still decides the block its jump falls into, unless another
+  // way leads there.
+  const u32 g = export_address(mi, "edge_compare_fall");
+  EXPECT_EQ(call_guest(mi, g, {1, 2, 0}), 2u);
+  EXPECT_EQ(call_guest(mi, g, {3, 2, 0}), 1u);
+  EXPECT_EQ(call_guest(mi, g, {2, 2, 0}), 0u);
+  EXPECT_EQ(call_guest(mi, g, {1, 2, 1}), 1u);
+  EXPECT_EQ(call_guest(mi, g, {0xFFFFFFFFu, 1, 1}), 0u);
 }
 
 TEST(ChunkConventions, DivideErrorsBecomeHostExceptions) {
