@@ -156,8 +156,10 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   }
   const std::string body = entry_body_name(chunk);
 
-  // Likely targets of this chunk's returns and indirect calls (see Emitter).
-  constexpr size_t kMostLikely = 12;
+  // Likely targets of this chunk's returns and indirect calls (see Emitter),
+  // found by a tree of compares: up to 128 of each (a recursive function
+  // that gcc unrolled calls itself from 88 places).
+  constexpr size_t kMostLikely = 128;
   std::map<u32, std::vector<u32>> returns_of;
   std::vector<u32> indirect_returns, pointed_here;
   for (const Insn* in : chunk.insns) {
