@@ -168,7 +168,7 @@ bool section_at_run_time(const PeImage& pe, const PeSection& s) {
   return false;
 }
 
-void write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
+unsigned write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
                   const TranslateOptions& opt, std::map<std::string, int>& untranslated) {
   const std::string prefix = opt.out_dir + "/" + opt.stem;
   const EntryRefs refs = entry_refs(map, chunks);
@@ -192,4 +192,5 @@ void write_module(const PeImage& pe, const CodeMap& map, const std::vector<Chunk
     }
     write_file(prefix + "_code" + std::to_string(f) + ".cpp", out);
   }
+  return exits.any;
 }

@@ -101,7 +101,9 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
     case ZYDIS_MNEMONIC_BSWAP: case ZYDIS_MNEMONIC_CDQ: case ZYDIS_MNEMONIC_CWDE: case ZYDIS_MNEMONIC_CBW:
     case ZYDIS_MNEMONIC_CWD: case ZYDIS_MNEMONIC_NOP: case ZYDIS_MNEMONIC_LEAVE: case ZYDIS_MNEMONIC_ENTER:
     case ZYDIS_MNEMONIC_JMP: case ZYDIS_MNEMONIC_CALL: case ZYDIS_MNEMONIC_DIV: case ZYDIS_MNEMONIC_IDIV:
-    case ZYDIS_MNEMONIC_JECXZ: case ZYDIS_MNEMONIC_LOOP:
+    case ZYDIS_MNEMONIC_JECXZ: case ZYDIS_MNEMONIC_LOOP: case ZYDIS_MNEMONIC_CLD: case ZYDIS_MNEMONIC_STD:
+    case ZYDIS_MNEMONIC_PUSHAD: case ZYDIS_MNEMONIC_POPAD: case ZYDIS_MNEMONIC_XLAT: case ZYDIS_MNEMONIC_CPUID:
+    case ZYDIS_MNEMONIC_RDTSC: case ZYDIS_MNEMONIC_FWAIT:
       return;
     // The six flags are read by the way out (the exits' share of the
     // liveness); AF stays in the locals for a return inside the chunk.
@@ -109,11 +111,13 @@ void uses_defs(const Insn& in, unsigned* use, unsigned* def) {
       *use = D_AF;
       return;
     default:
-      // The runtime's x87 called directly touches no flag.
-      if (x87_direct(in)) return;
-      // Anything else (string instructions, prefixed x87, what is not
-      // translated) may read every flag; x87 and MMX are given the six
-      // flags only and leave AF as it was.
+      // The runtime's x87 called directly touches no flag; a string
+      // instruction reads none (it reads DF), and a compare or scan may
+      // leave them as they were (a count of zero).
+      if (x87_direct(in) || in.d.meta.category == ZYDIS_CATEGORY_STRINGOP) return;
+      // Anything else (prefixed x87, what is not translated) may read
+      // every flag; x87 and MMX are given the six flags only and leave AF
+      // as it was.
       *use = D_FLAGS;
       if (in.d.meta.isa_ext != ZYDIS_ISA_EXT_X87 && in.d.meta.isa_ext != ZYDIS_ISA_EXT_MMX) *use |= D_AF;
       return;

@@ -60,9 +60,13 @@ int main(int argc, char** argv) {
     CodeMap map = discover_code(pe);
     std::vector<ChunkPlan> chunks = plan_chunks(pe, map, opt.chunk_limit);
     std::map<std::string, int> untranslated;
-    write_module(pe, map, chunks, opt, untranslated);
+    const unsigned entry_reads = write_module(pe, map, chunks, opt, untranslated);
     printf("%s: %zu instructions in %zu chunks, %zu entry addresses, %zu undecodable addresses\n",
            opt.input.c_str(), map.insns.size(), chunks.size(), map.entries.size(), map.bad.size());
+    // Flags an entry reads are stored on every way out of every chunk.
+    if (entry_reads)
+      printf("  flags read at an entry:%s%s%s\n", entry_reads & D_CF ? " CF" : "", entry_reads & D_OF ? " OF" : "",
+             entry_reads & D_SZP ? " SF ZF PF" : "");
     for (const auto& [mnemonic, count] : untranslated) printf("  not translated: %s (%d)\n", mnemonic.c_str(), count);
   } catch (const PeError& e) {
     fprintf(stderr, "translator: %s: %s\n", opt.input.c_str(), e.what());

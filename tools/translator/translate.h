@@ -43,6 +43,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
 // information and relocations are not; emit_module.cpp says why).
 bool section_at_run_time(const PeImage& pe, const PeSection& s);
 // Writes <stem>_module.cpp (descriptor and routes), <stem>_data.cpp
-// (section bytes) and <stem>_code<N>.cpp for N in [0, files).
-void write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
+// (section bytes) and <stem>_code<N>.cpp for N in [0, files). Returns the
+// flag groups some entry reads (ExitFlags::any).
+unsigned write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
                   const TranslateOptions& opt, std::map<std::string, int>& untranslated);
