@@ -78,7 +78,7 @@ struct Emitter {
   const std::map<u32, unsigned>* flags_live;
   const std::map<u32, unsigned>* flags_carried;
   const EntryRefs* entry_refs;                // every entry of the module
-  const ExitFlags* exits;
+  const ExitFlags* exits;                     // what the ways out store of the flags
   // Likely targets, tried in order before the look-up: the return
   // addresses of this chunk's calls of each function, and the function
   // pointers that lead into this chunk.
@@ -125,10 +125,10 @@ std::string target_flag_stores(const Emitter& e, u32 target, unsigned flags);
 unsigned label_dirty(const Emitter& e, u32 va);
 
 // Frame synchronisation and control transfer.
-void emit_sync(Emitter& e);
+void emit_sync(Emitter& e);                 // store what the block changed
 // Forgets the changed flags that a way out at the current instruction does
 // not store (see ExitFlags).
-void drop_unread_exit_flags(Emitter& e);                 // store what the block changed
+void drop_unread_exit_flags(Emitter& e);
 void emit_goto(Emitter& e, u32 target);     // sync, then branch or leave
 void emit_conditional(Emitter& e, const std::string& cond);  // branch on C++ text to the target or the next
 void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`

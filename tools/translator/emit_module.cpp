@@ -169,7 +169,7 @@ bool section_at_run_time(const PeImage& pe, const PeSection& s) {
 }
 
 unsigned write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
-                  const TranslateOptions& opt, std::map<std::string, int>& untranslated) {
+                      const TranslateOptions& opt, std::map<std::string, int>& untranslated) {
   const std::string prefix = opt.out_dir + "/" + opt.stem;
   const EntryRefs refs = entry_refs(map, chunks);
   write_file(prefix + "_module.cpp", descriptor_file(pe, chunks, refs, opt));

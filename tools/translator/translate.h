@@ -46,4 +46,4 @@ bool section_at_run_time(const PeImage& pe, const PeSection& s);
 // (section bytes) and <stem>_code<N>.cpp for N in [0, files). Returns the
 // flag groups some entry reads (ExitFlags::any).
 unsigned write_module(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
-                  const TranslateOptions& opt, std::map<std::string, int>& untranslated);
+                      const TranslateOptions& opt, std::map<std::string, int>& untranslated);
