@@ -157,16 +157,18 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   const std::string body = entry_body_name(chunk);
 
   // Likely targets of this chunk's returns and indirect calls (see Emitter),
-  // found by a tree of compares: up to 128 of each (a recursive function
-  // that gcc unrolled calls itself from 88 places).
-  constexpr size_t kMostLikely = 128;
+  // found by a tree of compares: up to 128 direct call sites of a function
+  // for its returns (a recursive function that gcc unrolled calls itself
+  // from 88 places), 12 function pointers or indirect call sites, which
+  // every indirect call or return of a pointed-to function tries.
+  constexpr size_t kMostReturns = 128, kMostLikely = 12;
   std::map<u32, std::vector<u32>> returns_of;
   std::vector<u32> indirect_returns, pointed_here;
   for (const Insn* in : chunk.insns) {
     if (in->d.mnemonic != ZYDIS_MNEMONIC_CALL || !labels.count(in->next())) continue;
     if (const u32 t = branch_target(*in)) {
       std::vector<u32>& r = returns_of[t];
-      if (r.size() < kMostLikely) r.push_back(in->next());
+      if (r.size() < kMostReturns) r.push_back(in->next());
     } else if (indirect_returns.size() < kMostLikely) {
       indirect_returns.push_back(in->next());
     }
@@ -176,7 +178,7 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     if (pointed_here.size() < kMostLikely) pointed_here.push_back(*it);
     std::vector<u32>& r = returns_of[*it];
     for (u32 ret : indirect_returns)
-      if (r.size() < kMostLikely) r.push_back(ret);
+      if (r.size() < kMostReturns) r.push_back(ret);
   }
 
   // Blocks that cannot fault: nothing reads the EIP in the frame while
