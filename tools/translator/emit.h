@@ -60,7 +60,6 @@ struct Loc {
 // The RET of an exported function stores all six, since its caller may be
 // another module's hand-written code. ExitFlags{}: nothing at all.
 struct ExitFlags {
-  bool stored = false;
   unsigned any = 0;
   std::set<u32> exported;  // exported function starts
 };

@@ -359,7 +359,7 @@ void emit_host_call(Emitter& e, u32 direct_target, u32 return_va) {
     e.out += "F->eip_rel = " + hex(direct_target) + ";\neip = fx + " + hex(direct_target) + ";\n{\n";
   } else {
     emit_likely_flags(e, *e.pointed_here, flags);
-    e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags & e.exits->any);
+    e.out += "F->eip_rel = eip - fx;\n" + flag_stores(flags & exit_flags_at(*e.map, *e.exits, *e.in));
     e.out += "{\nconst ChunkEntry* x = chunk_entry(F, eip - fx);\nif (x) {\n";
     e.out += "if (x->chunk == " + std::to_string(e.chunk->index) + ") { slot = x->slot; goto enter_loaded; }\n";
     body = "x->body";

@@ -131,7 +131,6 @@ bool jump_table_keeps_flags(const CodeMap& map, const Insn& in) {
 }
 
 unsigned exit_flags_at(const CodeMap& map, const ExitFlags& x, const Insn& in) {
-  if (!x.stored) return 0;
   if (in.d.mnemonic == ZYDIS_MNEMONIC_RET) {
     auto owner = map.owner.find(in.va);
     if (owner != map.owner.end() && x.exported.count(owner->second)) return D_FLAGS;
@@ -194,7 +193,6 @@ std::map<u32, unsigned> flag_liveness(const CodeMap& map, const ChunkPlan& chunk
 ExitFlags module_exit_flags(const PeImage& pe, const CodeMap& map, const std::vector<ChunkPlan>& chunks,
                             const EntryRefs& refs) {
   ExitFlags x;
-  x.stored = true;
   for (const PeExport& p : pe.exports) x.exported.insert(pe.image_base + p.rva);
   for (const ChunkPlan& c : chunks) {
     const std::map<u32, unsigned> live = flag_liveness(map, c, ExitFlags{});
