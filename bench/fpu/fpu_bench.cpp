@@ -67,7 +67,6 @@ HOST(host_fpatan, "fpatan")
 HOST(host_fld1, "fld1")
 HOST(host_fld_m64, "fldl (%%esi)")
 HOST(host_fstp_m64, "fstpl (%%esi)")
-HOST(host_fistp_m32, "fistpl (%%edi)")
 void host_setup(void) { asm volatile("fninit\n\tfld1\n\tfld1" ::: "memory"); }
 void host_mul_setup(void) {
   // ST(1) = 1 + 2^-40 keeps repeated products and quotients in range.

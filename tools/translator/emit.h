@@ -152,11 +152,13 @@ void emit_likely(Emitter& e, const std::vector<u32>& targets);
 // locals): each target is reached with those it reads stored.
 void emit_likely_flags(Emitter& e, const std::vector<u32>& targets, unsigned flags);
 // Jumps to those of the labels v[lo..hi-1] (sorted, distinct) that equal
-// `rel`, by a tree of compares (a host switch or an indirect jump there
-// made gcc spill far more across the chunk). Each is reached with those
-// of `flags` (held by the locals) that its block reads stored and, with
-// `eip`, its EIP if it can fault.
+// `rel`, by a tree of compares (a host switch over those sparse values, or
+// an indirect jump through label offsets, made gcc spill far more across
+// the chunk). Each is reached with those of `flags` (held by the locals)
+// that its block reads stored and, with `eip`, its EIP if it can fault.
 void emit_target_tree(Emitter& e, const std::vector<u32>& v, size_t lo, size_t hi, unsigned flags, bool eip);
+// The text of one such jump: to label t when `rel` equals it.
+std::string target_jump(const Emitter& e, u32 t, unsigned flags, bool eip);
 
 // Bit instructions (BT, BTS, BTR, BTC) on `d` with bit offset `s`: moves a
 // memory operand to the word a register offset reaches and writes `n`,

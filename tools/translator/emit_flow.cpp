@@ -21,10 +21,23 @@ std::string indirect_target(Emitter& e) {
 }
 
 
-// `jmp [table + index*4]`: a tree of compares on the word read over the
-// case blocks the image's table held. The jump goes where the live word says:
-// to a case block of the table whichever entry named it (a table the
-// program rewrote among its own cases too), anywhere else the general way.
+// The local holding a jump table's index register, or null.
+const char* table_index_name(ZydisRegister r) {
+  switch (r) {
+    case ZYDIS_REGISTER_EAX: return "eax";
+    case ZYDIS_REGISTER_EBX: return "ebx";
+    case ZYDIS_REGISTER_ECX: return "ecx";
+    case ZYDIS_REGISTER_EDX: return "edx";
+    case ZYDIS_REGISTER_ESI: return "esi";
+    case ZYDIS_REGISTER_EDI: return "edi";
+    case ZYDIS_REGISTER_EBP: return "ebp";
+    default: return nullptr;
+  }
+}
+
+// `jmp [table + index*4]`: the jump goes where the live word says, to the
+// case block the image's entry named when the word still names it, anywhere
+// else (a table the program rewrote) the general way.
 void jump_table(Emitter& e, const JumpTable& table) {
   Loc t = op_loc(e, 0);
   if (t.kind != Loc::MEM || t.width != 32) throw Unsupported{};
@@ -39,12 +52,25 @@ void jump_table(Emitter& e, const JumpTable& table) {
   e.dirty &= ~D_FLAGS;
   emit_sync(e);
   e.out += "{\nconst u32 rel = eip - fx;\nF->eip_rel = rel;\n";
-  std::vector<u32> cases;
-  for (u32 target : table.targets)
-    if (e.labels->count(target)) cases.push_back(target);
-  std::sort(cases.begin(), cases.end());
-  cases.erase(std::unique(cases.begin(), cases.end()), cases.end());
-  emit_target_tree(e, cases, 0, cases.size(), flags, false);
+  // Over the index register, a host switch (gcc's jump table over the
+  // cases: one indexed jump, as the guest's own), then one compare of the
+  // live word with the block the image's entry named. Without a register
+  // index, a tree of compares over the case blocks.
+  if (const char* index = table_index_name(e.in->ops[0].mem.index)) {
+    e.out += std::string("switch (") + index + ") {\n";
+    for (size_t k = 0; k < table.targets.size(); k++) {
+      if (!e.labels->count(table.targets[k])) continue;
+      e.out += "case " + std::to_string(k) + ":\n" + target_jump(e, table.targets[k], flags, false) + "break;\n";
+    }
+    e.out += "default:\nbreak;\n}\n";
+  } else {
+    std::vector<u32> cases;
+    for (u32 target : table.targets)
+      if (e.labels->count(target)) cases.push_back(target);
+    std::sort(cases.begin(), cases.end());
+    cases.erase(std::unique(cases.begin(), cases.end()), cases.end());
+    emit_target_tree(e, cases, 0, cases.size(), flags, false);
+  }
   e.out += "}\n";
   e.dirty |= flags;
   if (keeps) {

@@ -294,8 +294,7 @@ void emit_goto(Emitter& e, u32 target) {
 
 void emit_likely(Emitter& e, const std::vector<u32>& targets) { emit_likely_flags(e, targets, 0); }
 
-// One target's jump, storing as emit_target_tree says.
-static std::string target_jump(const Emitter& e, u32 t, unsigned flags, bool eip) {
+std::string target_jump(const Emitter& e, u32 t, unsigned flags, bool eip) {
   std::string stores = target_flag_stores(e, t, flags);
   if (eip && !e.eip_free->count(t)) stores += "F->eip_rel = " + hex(t) + ";\n";
   return "if (rel == " + hex(t) + ") {\n" + stores + "goto L_" + std::to_string(t) + ";\n}\n";
