@@ -17,11 +17,12 @@ struct Env;
 // Opaque here; hidden like every type of the runtime's x87 (fpu_state.h).
 struct __attribute__((visibility("hidden"))) FpuState;
 
-// On i386 the arguments travel in registers. Position-independent callers
-// call through the GOT entry at once (no PLT stub: one indirect jump less
-// per instruction); translated modules, position-dependent there, call the
-// entry itself once the loader has relocated their text.
-#if defined(__i386__) && defined(__PIC__)
+// On i386 the arguments travel in registers. Callers call through the GOT
+// entry at once (no PLT stub: one indirect jump less per instruction);
+// translated modules, position-dependent shared objects there (where such
+// a call cannot be linked), call the entry itself once the loader has
+// relocated their text.
+#if defined(__i386__) && !defined(X87_CALL_RELOCATED)
 #define X87_CALL __attribute__((regparm(3), noplt))
 #elif defined(__i386__)
 #define X87_CALL __attribute__((regparm(3)))
