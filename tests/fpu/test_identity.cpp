@@ -100,11 +100,20 @@ TEST_F(Identity, ArithmeticInstructionsMatchTheReference) {
           << show(got) << "\n want " << show(want);
       ASSERT_EQ(f.opcode == 0xDE ? 7u : 6u, fpu_state.top);
     }
-    // FADD and FMUL with a double operand (DC /0 and DC /1).
-    mem_write64(guest_addr(memory), rng.next());
+    // FADD, FMUL, FSUB and FSUBR with a double operand (DC /0, /1, /4, /5);
+    // every third one a double close to ST(0) or equal to it, so that the
+    // difference cancels most or all of the significand.
+    u64 word = rng.next();
+    if (i % 3 == 0) word = (word & 0x800FFFFFFFFFFFFFull) | (u64)(0x3FF + rng.below(8) - 4) << 52;
+    mem_write64(guest_addr(memory), word);
     ExtValue m;
     load_real8(guest_addr(memory), &m);
-    for (u8 reg : {0, 1}) {
+    if (i % 3 == 0) {
+      a = m;
+      a.sign = (int8_t)rng.below(2);
+      if (i % 6 == 0) ext_set_mant(&a, ext_mant(&a) ^ ((rng.next() >> (1 + rng.below(63))) & ~(1ull << 63)));
+    }
+    for (u8 reg : {0, 1, 4, 5}) {
       fpu_reset();
       fpu_state.top = 7;
       fpu_state.regs[7] = a;
@@ -115,7 +124,9 @@ TEST_F(Identity, ArithmeticInstructionsMatchTheReference) {
       ExtValue want;
       fpu_state.status = 0;
       if (reg == 0) ref_add(&m, &a, &want);
-      else ref_mul(&a, &m, &want);
+      else if (reg == 1) ref_mul(&a, &m, &want);
+      else if (reg == 4) ref_sub(&a, &m, &want);
+      else ref_sub(&m, &a, &want);
       ASSERT_TRUE(same_bits(fpu_state.regs[7], want) && status == fpu_state.status)
           << "DC /" << (int)reg << " " << show(a) << " " << show(m) << "\n got " << show(fpu_state.regs[7])
           << "\n want " << show(want);
