@@ -104,6 +104,8 @@ Loc op_loc(Emitter& e, int index);
 std::string op_read(Emitter& e, const Loc& l);
 void op_write(Emitter& e, const Loc& l, const std::string& value);
 std::string reg_read(Reg r, int part);
+// The local holding a 32-bit general register, or null for any other.
+const char* reg_local32(ZydisRegister r);
 void reg_write(Emitter& e, Reg r, int part, const std::string& value);
 std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool with_segment);
 std::string address16(const ZydisDecodedOperandMem& m);  // with the address-size prefix

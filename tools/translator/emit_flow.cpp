@@ -21,20 +21,6 @@ std::string indirect_target(Emitter& e) {
 }
 
 
-// The local holding a jump table's index register, or null.
-const char* table_index_name(ZydisRegister r) {
-  switch (r) {
-    case ZYDIS_REGISTER_EAX: return "eax";
-    case ZYDIS_REGISTER_EBX: return "ebx";
-    case ZYDIS_REGISTER_ECX: return "ecx";
-    case ZYDIS_REGISTER_EDX: return "edx";
-    case ZYDIS_REGISTER_ESI: return "esi";
-    case ZYDIS_REGISTER_EDI: return "edi";
-    case ZYDIS_REGISTER_EBP: return "ebp";
-    default: return nullptr;
-  }
-}
-
 // `jmp [table + index*4]`: the jump goes where the live word says, to the
 // case block the image's entry named when the word still names it, anywhere
 // else (a table the program rewrote) the general way.
@@ -56,7 +42,7 @@ void jump_table(Emitter& e, const JumpTable& table) {
   // cases: one indexed jump, as the guest's own), then one compare of the
   // live word with the block the image's entry named. Without a register
   // index, a tree of compares over the case blocks.
-  if (const char* index = table_index_name(e.in->ops[0].mem.index)) {
+  if (const char* index = reg_local32(e.in->ops[0].mem.index)) {
     e.out += std::string("switch (") + index + ") {\n";
     for (size_t k = 0; k < table.targets.size(); k++) {
       if (!e.labels->count(table.targets[k])) continue;

@@ -50,6 +50,12 @@ bool map_register(ZydisRegister r, Reg* reg, int* part) {
 
 }  // namespace
 
+const char* reg_local32(ZydisRegister r) {
+  Reg reg;
+  int part;
+  return map_register(r, &reg, &part) && part == 0 ? kRegName[reg] : nullptr;
+}
+
 std::string reg_read(Reg r, int part) {
   std::string n = kRegName[r];
   switch (part) {
