@@ -237,17 +237,18 @@ EXT_INLINE void ext_sub_hot(const ExtValue* a, const ExtValue* b, ExtValue* r) {
 EXT_INLINE void ext_mul_hot(const ExtValue* a, const ExtValue* b, ExtValue* r) {
   if (!ext_mul_common(a, b, r)) ext_mul(a, b, r);
 }
-// ext_compare with two `Valid` operands whose integer bits are set inline:
-// its normalisation changes nothing for them, and they order by sign,
-// exponent and significand. So inline too such an operand against a zero
-// (a compare with 0.0), which orders by the operand's sign.
-EXT_INLINE int ext_compare_hot(ExtValue* a, ExtValue* b) {
+// The order ext_compare gives two `Valid` operands whose integer bits are
+// set (its normalisation changes nothing for them: they order by sign,
+// exponent and significand), and such an operand against a zero (a
+// compare with 0.0, which orders by the operand's sign); -1 for any other
+// pair.
+EXT_INLINE int ext_compare_common(const ExtValue* a, const ExtValue* b) {
   if (!ext_heads_valid(ext_head(a), ext_head(b)) || !((a->mant_hi & b->mant_hi) >> 31)) {
     const bool a_zero = a->tag == TAG_ZERO && !(a->mant_hi | a->mant_lo);
     const bool b_zero = b->tag == TAG_ZERO && !(b->mant_hi | b->mant_lo);
     if (a_zero && b->tag == TAG_VALID && (b->mant_hi >> 31)) return b->sign ? CMP_GREATER : CMP_LESS;
     if (b_zero && a->tag == TAG_VALID && (a->mant_hi >> 31)) return a->sign ? CMP_LESS : CMP_GREATER;
-    return ext_compare(a, b);
+    return -1;
   }
   int d;
   if (a->sign != b->sign) {
@@ -260,4 +261,9 @@ EXT_INLINE int ext_compare_hot(ExtValue* a, ExtValue* b) {
   }
   if (a->sign) d = -d;
   return d > 0 ? CMP_GREATER : d < 0 ? CMP_LESS : CMP_EQUAL;
+}
+// ext_compare with the common pairs above inline.
+EXT_INLINE int ext_compare_hot(ExtValue* a, ExtValue* b) {
+  const int r = ext_compare_common(a, b);
+  return r >= 0 ? r : ext_compare(a, b);
 }

@@ -8,23 +8,31 @@
 #include "ext_core.h"
 #include "fpu_memory.h"
 
-EXT_INLINE void ext_load_double(u32 address, ExtValue* r) {
-  u64 w = mem_read64(address);
+// The bits w of a normal double as a value; false, having written
+// nothing, for any other.
+EXT_INLINE bool ext_double_normal(u64 w, ExtValue* r) {
   u32 high = (u32)(w >> 32);
   u32 biased = (high >> 20) & 0x7FF;
-  if (__builtin_expect(biased - 1 >= 0x7FE, 0)) return load_real8(address, r);
+  if (__builtin_expect(biased - 1 >= 0x7FE, 0)) return false;
   ext_put_head(r, (high >> 31) | (u32)(biased + 0x3C00) << 16);  // tag `Valid`
   ext_set_mant(r, 0x8000000000000000ull | w << 11);
+  return true;
+}
+EXT_INLINE void ext_load_double(u32 address, ExtValue* r) {
+  if (__builtin_expect(!ext_double_normal(mem_read64(address), r), 0)) load_real8(address, r);
 }
 
 // The same for a normal single.
-EXT_INLINE void ext_load_float(u32 address, ExtValue* r) {
-  u32 w = guest_read32(address);
+EXT_INLINE bool ext_float_normal(u32 w, ExtValue* r) {
   u32 biased = (w >> 23) & 0xFF;
-  if (__builtin_expect(biased - 1 >= 0xFE, 0)) return load_real4(address, r);
+  if (__builtin_expect(biased - 1 >= 0xFE, 0)) return false;
   ext_put_head(r, (w >> 31) | (u32)(biased + 0x3F80) << 16);  // tag `Valid`
   r->mant_lo = 0;
   r->mant_hi = 0x80000000u | (w & 0x7FFFFFu) << 8;
+  return true;
+}
+EXT_INLINE void ext_load_float(u32 address, ExtValue* r) {
+  if (__builtin_expect(!ext_float_normal(guest_read32(address), r), 0)) load_real4(address, r);
 }
 
 // FIST/FISTP m32 of a `Valid` value from 1 up to 2^31 with its integer

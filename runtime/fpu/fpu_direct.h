@@ -16,6 +16,7 @@
 struct Env;
 // Opaque here; hidden like every type of the runtime's x87 (fpu_state.h).
 struct __attribute__((visibility("hidden"))) FpuState;
+struct ExtValue;  // ext_value.h
 
 // On i386 the arguments travel in registers. Callers call through the GOT
 // entry at once (no PLT stub: one indirect jump less per instruction);
@@ -105,3 +106,11 @@ X87_DECLARE_FLAGS(DB, 5)
 X87_DECLARE_FLAGS(DB, 6)
 X87_DECLARE_FLAGS(DF, 5)
 X87_DECLARE_FLAGS(DF, 6)
+
+// Two routines on values, for translated code that holds a run of x87
+// instructions' values in its own locals (tools/translator/support/
+// xlat_x87.h): the quotient a / b of FDIV, and the square root of FSQRT
+// of a `Valid` positive value in place. Neither raises anything for those
+// operands; r may be a or b.
+X87_API void X87_value_quotient(const ExtValue* a, const ExtValue* b, ExtValue* r) X87_CALL;
+X87_API void X87_value_root(ExtValue* v) X87_CALL;

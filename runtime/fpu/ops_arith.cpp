@@ -129,6 +129,8 @@ static inline int arith_direct_memory(u32 address, FpuState* s) {
   return 0;
 }
 
+void X87_value_quotient(const ExtValue* a, const ExtValue* b, ExtValue* r) { ext_div(a, b, r); }
+
 template <int Row, int Reg>
 void op_arith(FpuCall* c) {
   if (!fpu_check(0)) return;

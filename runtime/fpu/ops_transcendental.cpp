@@ -41,6 +41,8 @@ int X87_D9_7_r(u32 i, FpuState* s) {
   return 0;
 }
 
+void X87_value_root(ExtValue* v) { square_root(v); }
+
 // Arguments the trigonometric instructions do not reduce: infinities
 // (invalid), NaNs, and magnitudes of 2^64 and more. Sets C2 and reports true.
 static bool trig_out_of_range(ExtValue* x) {

@@ -187,6 +187,17 @@ bool emit_x87(Emitter& e);     // from emit_misc: the 387 instructions, decoded 
 // neither reads nor sets a flag (its only way out is an abandoned
 // instruction, which leaves the chunk).
 bool x87_direct(const Insn& in);
+// The operand address of an x87 memory form (e.in), as the runtime's
+// decoder would compute it; false for a form the translator cannot write.
+bool x87_operand_address(Emitter& e, std::string* out);
+// How many instructions from insns[i] on form a run of x87 instructions
+// whose values the chunk holds in its own locals (emit_x87_run.cpp): 0
+// or 1 for none.
+size_t x87_run_length(Emitter& e, const std::vector<const Insn*>& insns, size_t i);
+// The instruction as a comment line's text (Intel syntax).
+std::string disassemble(const Insn& in);
+// Writes such a run of n instructions.
+void emit_x87_run(Emitter& e, const Insn* const* run, size_t n);
 
 // Translates one instruction; false when it could not and the code written
 // leaves the chunk at it instead.

@@ -72,6 +72,8 @@ void emit_slot_jump(std::string& out, const std::vector<u32>& v) {
          " + kSlotAt[slot]);\n}\n";
 }
 
+}  // namespace
+
 std::string disassemble(const Insn& in) {
   static ZydisFormatter formatter;
   static bool ready = false;
@@ -88,8 +90,6 @@ std::string disassemble(const Insn& in) {
     if (c == '\\' || c == '\n') c = ' ';
   return s;
 }
-
-}  // namespace
 
 std::vector<ChunkPlan> plan_chunks(const PeImage& pe, const CodeMap& map, u32 limit) {
   std::vector<ChunkPlan> chunks;
@@ -281,6 +281,21 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       e.block_va = in.va;
     } else if (!falls) {
       e.block_va = 0;
+    }
+    const size_t run = x87_run_length(e, chunk.insns, i);
+    if (run >= 2) {
+      // x87 instructions read and set no flag and never end a block.
+      emit_pending_flags(e);
+      emit_x87_run(e, &chunk.insns[i], run);
+      i += run - 1;
+      e.last_cmp = branch_cmp = nullptr;
+      const Insn& last = *chunk.insns[i];
+      falls = true;
+      if (!(i + 1 < chunk.insns.size() && chunk.insns[i + 1]->va == last.next())) {
+        emit_goto(e, last.next());
+        falls = false;
+      }
+      continue;
     }
     e.out += "// " + disassemble(in) + "\n";
     e.in = &in;

@@ -40,10 +40,12 @@ bool has_register_entry(unsigned opcode, unsigned reg, unsigned rm) {
   }
 }
 
+}  // namespace
+
 // The operand address expression of the memory form, as the runtime's
 // decoder would compute it from the ModRM, SIB and displacement bytes
 // (segments are not applied: the runtime's x87 has none).
-bool operand_address(Emitter& e, std::string* out) {
+bool x87_operand_address(Emitter& e, std::string* out) {
   const Insn& in = *e.in;
   for (int k = 0; k < in.d.operand_count; k++) {
     const ZydisDecodedOperand& op = in.ops[k];
@@ -57,8 +59,6 @@ bool operand_address(Emitter& e, std::string* out) {
   }
   return false;
 }
-
-}  // namespace
 
 bool x87_direct(const Insn& in) {
   // Only the plain encodings: a prefix (operand size, segment, address
@@ -74,7 +74,7 @@ bool emit_x87(Emitter& e) {
   const unsigned mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
   const unsigned modrm = mod << 6 | reg << 3 | rm;
   std::string address = "0";
-  if (mod != 3 && !operand_address(e, &address)) return false;
+  if (mod != 3 && !x87_operand_address(e, &address)) return false;
   char name[32];
   std::string call;
   if (mod != 3 && has_memory_entry(opcode, reg)) {

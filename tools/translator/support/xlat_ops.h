@@ -530,6 +530,7 @@ XI void x_string16(XFlags& f, u32& eax, u32& esi, u32& edi, u32& ecx, i32 df, in
 // x87 instructions in their plain encodings call the runtime's entry of
 // their operation, decoded by the translator (fpu_direct.h).
 #include "../../../runtime/fpu/fpu_direct.h"
+#include "xlat_x87.h"
 // Other x87 encodings (prefixed ones) and MMX instructions run in the
 // runtime on the Env; the chunk stores every register first and takes EIP,
 // EAX and EFLAGS back afterwards.

@@ -1,0 +1,370 @@
+// Runs of x87 instructions whose values the chunk holds in locals.
+//
+// Each entry of the runtime's x87 reads its operands from the x87 state
+// and writes its result back there, so a value travels from one
+// instruction to the next through memory. Consecutive x87 instructions of
+// one block (moves, the four operations, square root, sign changes, the
+// constants 0 and 1) are instead written here with ExtValue locals, one
+// per register the run touches: a register is read from the state once,
+// the stack moves are resolved at translation time, and what the run
+// changed is stored back once at its end. Each instruction computes with
+// the inline routine its entry runs in its common case
+// (support/xlat_x87.h), so the results are the same bits.
+//
+// The locals hold the run only while every instruction meets its entry's
+// common case: every exception masked (checked once), operands present
+// and `Valid` where the entry asks for it, a push onto an empty register,
+// a load or store of a normal value. At the first instruction that does
+// not, the run stores what it holds as the state stood before that
+// instruction and goes on through the entries, one call per instruction
+// (emit_x87), from there to its end. So the state, the status word and
+// every exception are those of the entries.
+#include <cstdio>
+#include <utility>
+
+#include "emit.h"
+
+namespace {
+
+enum class Op { LoadMem, StoreMem, LoadReg, Exchange, StoreReg, Constant, Sign, Root, ArithReg, ArithMem, Compare };
+
+struct RunInsn {
+  Op op;
+  unsigned opcode, reg, i;  // i: ST(i) of a register form, or the D9 /4, /5 row's function
+  bool single;              // a memory operand of 32 bits (otherwise 64)
+  bool pop;
+};
+
+// The instructions a run holds: those whose entries compute without a
+// call in their common case (or call a value routine: quotient, root).
+bool classify(const Insn& in, RunInsn* r) {
+  if (!x87_direct(in)) return false;
+  const unsigned op = in.d.opcode, mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
+  *r = {Op::LoadMem, op, reg, rm, op == 0xD8 || op == 0xD9, false};
+  if (mod != 3) {
+    if ((op == 0xD8 || op == 0xDC) && reg != 2 && reg != 3) {
+      r->op = Op::ArithMem;
+      return true;
+    }
+    if (op != 0xD9 && op != 0xDD) return false;
+    if (reg == 0) return true;
+    r->op = Op::StoreMem;
+    r->pop = reg == 3;
+    return reg == 2 || reg == 3;
+  }
+  switch (op) {
+    case 0xD8:
+    case 0xDC:
+    case 0xDE:
+      if (reg == 2 || reg == 3) return false;  // compares
+      if (op == 0xDE && reg == 1 && rm == 0) return false;  // FMULP ST(0) pops its own product
+      r->op = Op::ArithReg;
+      r->pop = op == 0xDE;
+      return true;
+    case 0xD9:
+      if (reg == 0 && rm != 7) r->op = Op::LoadReg;  // FLD ST(7) pushes onto its own source
+      else if (reg == 1) r->op = Op::Exchange;
+      else if (reg == 4 && rm <= 1) r->op = Op::Sign;  // FCHS, FABS
+      else if (reg == 5 && (rm == 0 || rm == 6)) r->op = Op::Constant;  // FLD1, FLDZ
+      else if (reg == 7 && rm == 2) r->op = Op::Root;
+      else return false;
+      return true;
+    case 0xDD:
+      if (reg != 2 && reg != 3) return false;
+      r->op = Op::StoreReg;
+      r->pop = reg == 3;
+      return true;
+    case 0xDB:
+    case 0xDF:
+      // FUCOMI, FCOMI (DB /5, /6) and their pops (DF): the last of a run,
+      // since a conditional jump follows.
+      if (reg != 5 && reg != 6) return false;
+      r->op = Op::Compare;
+      r->pop = op == 0xDF;
+      return true;
+    default: return false;
+  }
+}
+
+// What the run knows of one register, numbered from the run's TOP.
+struct Slot {
+  bool local = false;    // its value is in the local x<q>
+  bool dirty = false;    // the local differs from the state
+  bool popped = false;   // emptied by the run: its tag goes back EMPTY
+  bool present = false;  // known not empty
+};
+struct Model {
+  Slot s[8];
+  unsigned loc[8] = {0, 1, 2, 3, 4, 5, 6, 7};  // the local of each register: FXCH swaps two
+  int d = 0;           // TOP relative to the run's start
+  bool c1 = false;     // C1 cleared
+  unsigned q(unsigned i) const { return static_cast<unsigned>(d + static_cast<int>(i)) & 7; }
+  std::string name(unsigned q) const { return "x" + std::to_string(loc[q]); }
+};
+
+std::string state_reg(unsigned q) { return "xs->regs[(xt + " + std::to_string(q) + "u) & 7]"; }
+
+// The stores that bring the state to what the model holds.
+std::string write_back(const Model& m) {
+  std::string s;
+  for (unsigned q = 0; q < 8; q++) {
+    const Slot& t = m.s[q];
+    if (t.local && t.dirty) {
+      if (t.popped) s += "x87_set_empty(&" + m.name(q) + ");\n";
+      s += "x87_copy(&" + state_reg(q) + ", &" + m.name(q) + ");\n";
+    } else if (t.popped) {
+      s += "x87_set_empty(&" + state_reg(q) + ");\n";
+    }
+  }
+  if (m.d) s += "xs->top = xt " + std::string(m.d < 0 ? "- " : "+ ") + std::to_string(m.d < 0 ? -m.d : m.d) + "u;\n";
+  if (m.c1) s += "xs->status &= ~SW_C1;\n";
+  return s;
+}
+
+// Writes the instructions of a run one by one, keeping the model. A
+// dry pass (its text discarded) finds how far a run goes: `ok` turns
+// false at an instruction the locals cannot hold (a register the run
+// emptied read, or a push onto one it filled).
+struct Writer {
+  Emitter& e;
+  Model m;
+  std::string bail;  // the jump to the current instruction's way out
+  bool ok = true;
+
+  // ST(i) in its local, read from the state on first use; `check`: the
+  // instruction needs it present.
+  std::string operand(unsigned i, bool check) {
+    Slot& t = m.s[m.q(i)];
+    if (t.popped) ok = false;
+    const std::string name = m.name(m.q(i));
+    if (!t.local) {
+      e.out += "x87_copy(&" + name + ", &" + state_reg(m.q(i)) + ");\n";
+      t.local = true;
+      t.dirty = false;
+    }
+    if (check && !t.present) {
+      e.out += "if (x87_empty(&" + name + ")) " + bail;
+      t.present = true;
+    }
+    return "&" + name;
+  }
+  // The register a push fills, checked empty where the run has not
+  // emptied it itself.
+  std::string push_target() {
+    const Slot& t = m.s[m.q(7)];
+    if (t.local && !t.popped) ok = false;
+    if (!t.popped) e.out += "if (!x87_empty(&" + state_reg(m.q(7)) + ")) " + bail;
+    return m.name(m.q(7));
+  }
+  void pushed() {
+    m.d--;
+    m.s[m.q(0)] = {true, true, false, true};
+  }
+  void pop() {
+    Slot& t = m.s[m.q(0)];
+    t.popped = true;
+    t.present = false;
+    m.d++;
+  }
+  void changed(unsigned i) {
+    Slot& t = m.s[m.q(i)];
+    t.dirty = t.present = true;
+  }
+
+  // Sum, differences and quotients of two `Valid` operands, in the order
+  // the entry passes them.
+  void arith(const RunInsn& r, const std::string& a, const std::string& b, const std::string& dst) {
+    e.out += "if (!x87_valid2(" + a + ", " + b + ")) " + bail;
+    switch (r.reg) {
+      case 0: e.out += "ext_add_valid(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 4: e.out += "ext_sub_valid(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 5: e.out += "ext_sub_valid(" + b + ", " + a + ", " + dst + ");\n"; break;
+      case 6: e.out += "X87_value_quotient(" + a + ", " + b + ", " + dst + ");\n"; break;
+      default: e.out += "X87_value_quotient(" + b + ", " + a + ", " + dst + ");\n"; break;
+    }
+  }
+
+  bool write(const RunInsn& r, const std::string& address) {
+    const char* width = r.single ? "float" : "double";
+    switch (r.op) {
+      case Op::LoadMem: {
+        const std::string t = push_target();
+        e.out += "if (!x87_load_" + std::string(width) + "(" + address + ", &" + t + ")) " + bail;
+        pushed();
+        break;
+      }
+      case Op::Constant: {
+        const std::string t = push_target();
+        e.out += r.i == 0 ? "ext_put(&" + t + ", 0, TAG_VALID, EXT_BIAS, 1ull << 63);\n"
+                          : "ext_put(&" + t + ", 0, TAG_ZERO, 0, 0);\n";
+        pushed();
+        m.c1 = true;
+        break;
+      }
+      case Op::LoadReg: {
+        const std::string src = operand(r.i, true);
+        const std::string t = push_target();
+        e.out += "x87_copy(&" + t + ", " + src + ");\n";
+        pushed();
+        break;
+      }
+      case Op::StoreMem: {
+        // The store's own test (a `Valid` value that stays normal) covers
+        // the empty register.
+        const std::string v = operand(0, false);
+        e.out += "if (!x87_store_" + std::string(width) + "(" + v + ", " + address + ", xs->control)) " + bail;
+        if (r.pop) pop();
+        break;
+      }
+      case Op::Exchange: {
+        operand(0, true);
+        operand(r.i, true);
+        std::swap(m.loc[m.q(0)], m.loc[m.q(r.i)]);  // the values change registers, not locals
+        changed(0);
+        changed(r.i);
+        break;
+      }
+      case Op::StoreReg: {
+        const std::string v = operand(0, false);
+        if (r.i != 0) {
+          const bool present = m.s[m.q(0)].present;
+          e.out += "x87_copy(&" + m.name(m.q(r.i)) + ", " + v + ");\n";
+          m.s[m.q(r.i)] = {true, true, false, present};
+        }
+        if (r.pop) pop();
+        break;
+      }
+      case Op::Sign: {
+        const std::string v = operand(0, true);
+        e.out += r.i == 0 ? "(" + v + ")->sign ^= 1;\n" : "(" + v + ")->sign = 0;\n";
+        changed(0);
+        m.c1 = true;
+        break;
+      }
+      case Op::Root: {
+        // Its own test (a `Valid` positive value or a zero) covers the
+        // empty register.
+        const std::string v = operand(0, false);
+        e.out += "if (!x87_root(" + v + ")) " + bail;
+        changed(0);
+        break;
+      }
+      case Op::ArithMem: {
+        const std::string s0 = operand(0, false);
+        e.out += "if (!x87_load_" + std::string(width) + "(" + address + ", &xm)) " + bail;
+        if (r.reg == 1) {
+          e.out += "if (!x87_mul(" + s0 + ", &xm, " + s0 + ")) " + bail;
+        } else {
+          // The entry's operands: the loaded value first for a sum.
+          if (r.reg == 0) arith(r, "&xm", s0, s0);
+          else arith(r, s0, "&xm", s0);
+        }
+        changed(0);
+        break;
+      }
+      case Op::Compare: {
+        // The order's own test (both `Valid` with their integer bits set,
+        // or one a zero) covers the empty registers; the flags as
+        // emit_x87_p6 sets them from the entry.
+        const std::string s0 = operand(0, false), si = operand(r.i, false);
+        e.out += "{\nconst u32 x87f = x87_compare_flags(" + s0 + ", " + si + ");\n";
+        e.out += "if (x87f == X87_ABANDONED) " + bail;
+        e.out += "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
+                 "fl.pf = 1; fl.af = 0;\n}\n";
+        e.dirty |= D_FLAGS;
+        m.c1 = true;
+        if (r.pop) pop();
+        break;
+      }
+      case Op::ArithReg: {
+        const std::string s0 = operand(0, false), si = operand(r.i, false);
+        const bool into0 = r.opcode == 0xD8;
+        const std::string dst = into0 ? s0 : si;
+        if (r.reg == 1) {
+          const std::string a = into0 ? s0 : si, b = into0 ? si : s0;
+          e.out += "if (!x87_mul(" + a + ", " + b + ", " + a + ")) " + bail;
+        } else {
+          arith(r, s0, si, dst);
+        }
+        changed(into0 ? 0 : r.i);
+        if (r.pop) pop();
+        break;
+      }
+    }
+    return ok;
+  }
+};
+
+std::string run_label(const char* kind, u32 va, size_t k) {
+  char text[48];
+  snprintf(text, sizeof text, "%s_%X_%zu", kind, va, k);
+  return text;
+}
+
+// The instruction's decoding and its operand address (of a memory form).
+bool decode(Emitter& e, const Insn& in, RunInsn* r, std::string* address) {
+  if (!classify(in, r)) return false;
+  address->clear();
+  if (in.d.raw.modrm.mod == 3) return true;
+  const Insn* saved = e.in;
+  e.in = &in;
+  const bool ok = x87_operand_address(e, address);
+  e.in = saved;
+  return ok;
+}
+
+}  // namespace
+
+size_t x87_run_length(Emitter& e, const std::vector<const Insn*>& insns, size_t i) {
+  // A dry pass of the writer: what it writes is dropped.
+  const size_t mark = e.out.size();
+  const unsigned dirty = e.dirty;
+  Writer w{e, {}, {}};
+  size_t n = 0;
+  for (size_t k = i; k < insns.size(); k++, n++) {
+    const Insn& in = *insns[k];
+    if (k > i && (in.va != insns[k - 1]->next() || e.labels->count(in.va))) break;
+    RunInsn r;
+    std::string address;
+    if (!decode(e, in, &r, &address) || !w.write(r, address)) break;
+  }
+  e.out.resize(mark);
+  e.dirty = dirty;
+  return n;
+}
+
+void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
+  const u32 id = run[0]->va;
+  e.out += "// x87 run of " + std::to_string(n) + " instructions, values in locals\n{\n";
+  e.out += "FpuState* const xs = X87S;\nconst u32 xt = xs->top;\n";
+  e.out += "ExtValue x0, x1, x2, x3, x4, x5, x6, x7, xm;\n(void)xm;\n";
+  e.out += "if ((xs->control & 0x7F) != 0x7F) goto " + run_label("xs", id, 0) + ";\n";
+  Writer w{e, {}, {}};
+  std::vector<std::string> ways_out(n);  // the write-back before each instruction
+  for (size_t k = 0; k < n; k++) {
+    const Insn& in = *run[k];
+    e.in = &in;
+    e.out += "// " + disassemble(in) + "\n";
+    ways_out[k] = write_back(w.m);
+    w.bail = "goto " + (ways_out[k].empty() ? run_label("xs", id, k) : run_label("xb", id, k)) + ";\n";
+    RunInsn r;
+    std::string address;
+    decode(e, in, &r, &address);
+    w.write(r, address);
+  }
+  e.out += write_back(w.m);
+  e.out += "goto " + run_label("xd", id, 0) + ";\n";
+  for (size_t k = 0; k < n; k++) {
+    if (ways_out[k].empty()) continue;
+    e.out += run_label("xb", id, k) + ":\n" + ways_out[k] + "goto " + run_label("xs", id, k) + ";\n";
+  }
+  // The same instructions through the entries, from the one the locals
+  // could not hold.
+  for (size_t k = 0; k < n; k++) {
+    e.in = run[k];
+    e.out += run_label("xs", id, k) + ":\n{\n";
+    if (!emit_x87_p6(e)) emit_x87(e);
+    e.out += "}\n";
+  }
+  e.out += run_label("xd", id, 0) + ":;\n}\n";
+}

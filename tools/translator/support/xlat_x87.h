@@ -1,0 +1,72 @@
+// A run of x87 instructions with its values in the chunk's own locals
+// (tools/translator/emit_x87_run.cpp): each instruction computes with the
+// same inline routines its runtime entry runs in its common case, so the
+// bits are the same, and says false where that entry would leave its
+// common case. The run then stores what it holds into the x87 state and
+// goes on through the entries from that instruction.
+#pragma once
+
+#include "../../../runtime/fpu/ext_double.h"
+#include "../../../runtime/fpu/fpu_state.h"
+
+// A whole record, as three words (gcc copies a structure of 12 bytes with
+// a string move where registers are short, a stall of its own).
+XI void x87_copy(ExtValue* d, const ExtValue* s) {
+  const u32 head = ext_head(s), lo = s->mant_lo, hi = s->mant_hi;
+  ext_put_head(d, head);
+  d->mant_lo = lo;
+  d->mant_hi = hi;
+}
+// A register's tag made `Empty` by one store of its head word, which the
+// next instruction's read of that word can take from the store.
+XI void x87_set_empty(ExtValue* v) { ext_put_head(v, (ext_head(v) & ~0xFF00u) | (u32)TAG_EMPTY << 8); }
+
+// Both `Valid`.
+XI bool x87_valid2(const ExtValue* a, const ExtValue* b) { return ext_heads_valid(ext_head(a), ext_head(b)); }
+XI bool x87_empty(const ExtValue* v) { return v->tag == TAG_EMPTY; }
+
+// Loads of a normal double or single, through the chunk's own guest
+// accesses (volatile, in program order with the rest).
+XI bool x87_load_double(u32 address, ExtValue* r) {
+  const u32 low = m32(address);
+  return ext_double_normal((u64)m32(address + 4) << 32 | low, r);
+}
+XI bool x87_load_float(u32 address, ExtValue* r) { return ext_float_normal(m32(address), r); }
+
+// Stores of a value that stays normal in the format, rounded by the
+// control word `rc`.
+XI bool x87_store_double(const ExtValue* v, u32 address, u32 rc) {
+  u64 bits;
+  if (!ext_encode_normal<1023, 52>(v, rc, &bits)) return false;
+  s32(address, (u32)bits);
+  s32(address + 4, (u32)(bits >> 32));
+  return true;
+}
+XI bool x87_store_float(const ExtValue* v, u32 address, u32 rc) {
+  u64 bits;
+  if (!ext_encode_normal<127, 23>(v, rc, &bits)) return false;
+  s32(address, (u32)bits);
+  return true;
+}
+
+// The common product (r may be a or b).
+XI bool x87_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) { return ext_mul_common(a, b, r); }
+
+// FCOMI and FUCOMI: EFLAGS' ZF (0x40) and CF (0x01) for a pair the entry
+// orders in line, or X87_ABANDONED for any other.
+XI u32 x87_compare_flags(const ExtValue* a, const ExtValue* b) {
+  switch (ext_compare_common(a, b)) {
+    case CMP_GREATER: return 0;
+    case CMP_EQUAL: return 0x40;
+    case CMP_LESS: return 0x01;
+    default: return X87_ABANDONED;
+  }
+}
+
+// FSQRT: a `Valid` positive value or a zero (which stays as it is).
+XI bool x87_root(ExtValue* v) {
+  if (v->tag == TAG_ZERO) return true;
+  if (v->tag != TAG_VALID || v->sign) return false;
+  X87_value_root(v);
+  return true;
+}
