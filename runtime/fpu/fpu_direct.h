@@ -107,10 +107,21 @@ X87_DECLARE_FLAGS(DB, 6)
 X87_DECLARE_FLAGS(DF, 5)
 X87_DECLARE_FLAGS(DF, 6)
 
-// Two routines on values, for translated code that holds a run of x87
+// Routines on values, for translated code that holds a run of x87
 // instructions' values in its own locals (tools/translator/support/
-// xlat_x87.h): the quotient a / b of FDIV, and the square root of FSQRT
-// of a `Valid` positive value in place. Neither raises anything for those
-// operands; r may be a or b.
-X87_API void X87_value_quotient(const ExtValue* a, const ExtValue* b, ExtValue* r) X87_CALL;
-X87_API void X87_value_root(ExtValue* v) X87_CALL;
+// xlat_x87.h) and computes their common cases itself: each is what the
+// instruction's entry computes on operands that are present, with every
+// exception masked (a masked exception sets its flags in the status word,
+// as there). r may be a or b.
+X87_API void X87_value_sum(const ExtValue* a, const ExtValue* b, ExtValue* r) X87_CALL;         // FADD
+X87_API void X87_value_difference(const ExtValue* a, const ExtValue* b, ExtValue* r) X87_CALL;  // a - b
+X87_API void X87_value_product(const ExtValue* a, const ExtValue* b, ExtValue* r) X87_CALL;
+X87_API void X87_value_quotient(const ExtValue* a, const ExtValue* b, ExtValue* r) X87_CALL;  // a / b
+X87_API void X87_value_root(ExtValue* v) X87_CALL;  // FSQRT, in place
+X87_API void X87_value_load_double(uint32_t address, ExtValue* r) X87_CALL;
+X87_API void X87_value_load_float(uint32_t address, ExtValue* r) X87_CALL;
+X87_API void X87_value_store_double(const ExtValue* v, uint32_t address) X87_CALL;
+X87_API void X87_value_store_float(const ExtValue* v, uint32_t address) X87_CALL;
+// FCOMI (`unordered` 0) or FUCOMI (1) of a and b, which it normalises in
+// place: ZF, PF and CF in their EFLAGS places.
+X87_API uint32_t X87_value_order(ExtValue* a, ExtValue* b, uint32_t unordered) X87_CALL;

@@ -129,6 +129,9 @@ static inline int arith_direct_memory(u32 address, FpuState* s) {
   return 0;
 }
 
+void X87_value_sum(const ExtValue* a, const ExtValue* b, ExtValue* r) { ext_add(a, b, r); }
+void X87_value_difference(const ExtValue* a, const ExtValue* b, ExtValue* r) { ext_sub(a, b, r); }
+void X87_value_product(const ExtValue* a, const ExtValue* b, ExtValue* r) { ext_mul(a, b, r); }
 void X87_value_quotient(const ExtValue* a, const ExtValue* b, ExtValue* r) { ext_div(a, b, r); }
 
 template <int Row, int Reg>
@@ -324,6 +327,15 @@ int X87_DA_5_r(u32 i, FpuState* s) { return compare_direct_register<true, 2>(i &
 // FCOMI, FUCOMI and their pops. An empty register or an unmasked
 // exception takes the compare's own cell (FCOM or FUCOM ST(i)), whose
 // condition codes give the flags and are then put back as they were.
+static inline u32 order_flags(int r) {
+  constexpr u32 ZF = 0x40, PF = 0x04, CF = 0x01;
+  return r == CMP_GREATER ? 0 : r == CMP_EQUAL ? ZF : r == CMP_LESS ? CF : ZF | PF | CF;
+}
+u32 X87_value_order(ExtValue* a, ExtValue* b, u32 unordered) {
+  const int r = ext_compare(a, b);
+  raise_compare(r, unordered != 0);
+  return order_flags(r);
+}
 template <bool Unordered, bool Pop>
 static inline u32 compare_to_flags(u32 i, FpuState* s) {
   constexpr u32 ZF = 0x40, PF = 0x04, CF = 0x01;
@@ -332,7 +344,7 @@ static inline u32 compare_to_flags(u32 i, FpuState* s) {
   u32 flags;
   if (__builtin_expect(s0->tag != TAG_EMPTY && si->tag != TAG_EMPTY && fpu_all_masked(s), 1)) {
     int r = ext_compare_hot(s0, si);
-    flags = r == CMP_GREATER ? 0 : r == CMP_EQUAL ? ZF : r == CMP_LESS ? CF : ZF | PF | CF;
+    flags = order_flags(r);
     fpu_clear_c1(s);
     raise_compare(r, Unordered);
   } else {

@@ -171,14 +171,14 @@ struct Writer {
     t.dirty = t.present = true;
   }
 
-  // Sum, differences and quotients of two `Valid` operands, in the order
-  // the entry passes them.
+  // The four operations, with the operands in the order the entry passes
+  // them.
   void arith(const RunInsn& r, const std::string& a, const std::string& b, const std::string& dst) {
-    e.out += "if (!x87_valid2(" + a + ", " + b + ")) " + bail;
     switch (r.reg) {
-      case 0: e.out += "ext_add_valid(" + a + ", " + b + ", " + dst + ");\n"; break;
-      case 4: e.out += "ext_sub_valid(" + a + ", " + b + ", " + dst + ");\n"; break;
-      case 5: e.out += "ext_sub_valid(" + b + ", " + a + ", " + dst + ");\n"; break;
+      case 0: e.out += "x87_add(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 1: e.out += "x87_mul(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 4: e.out += "x87_sub(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 5: e.out += "x87_sub(" + b + ", " + a + ", " + dst + ");\n"; break;
       case 6: e.out += "X87_value_quotient(" + a + ", " + b + ", " + dst + ");\n"; break;
       default: e.out += "X87_value_quotient(" + b + ", " + a + ", " + dst + ");\n"; break;
     }
@@ -189,7 +189,7 @@ struct Writer {
     switch (r.op) {
       case Op::LoadMem: {
         const std::string t = push_target();
-        e.out += "if (!x87_load_" + std::string(width) + "(" + address + ", &" + t + ")) " + bail;
+        e.out += "x87_load_" + std::string(width) + "(" + address + ", &" + t + ");\n";
         pushed();
         break;
       }
@@ -209,10 +209,8 @@ struct Writer {
         break;
       }
       case Op::StoreMem: {
-        // The store's own test (a `Valid` value that stays normal) covers
-        // the empty register.
-        const std::string v = operand(0, false);
-        e.out += "if (!x87_store_" + std::string(width) + "(" + v + ", " + address + ", xs->control)) " + bail;
+        const std::string v = operand(0, true);
+        e.out += "x87_store_" + std::string(width) + "(" + v + ", " + address + ", xs->control);\n";
         if (r.pop) pop();
         break;
       }
@@ -242,50 +240,39 @@ struct Writer {
         break;
       }
       case Op::Root: {
-        // Its own test (a `Valid` positive value or a zero) covers the
-        // empty register.
-        const std::string v = operand(0, false);
-        e.out += "if (!x87_root(" + v + ")) " + bail;
+        e.out += "X87_value_root(" + operand(0, true) + ");\n";
         changed(0);
         break;
       }
       case Op::ArithMem: {
-        const std::string s0 = operand(0, false);
-        e.out += "if (!x87_load_" + std::string(width) + "(" + address + ", &xm)) " + bail;
-        if (r.reg == 1) {
-          e.out += "if (!x87_mul(" + s0 + ", &xm, " + s0 + ")) " + bail;
-        } else {
-          // The entry's operands: the loaded value first for a sum.
-          if (r.reg == 0) arith(r, "&xm", s0, s0);
-          else arith(r, s0, "&xm", s0);
-        }
+        // The operand is read only with ST(0) present, as the entry reads it.
+        const std::string s0 = operand(0, true);
+        e.out += "x87_load_" + std::string(width) + "(" + address + ", &xm);\n";
+        // The entry's operands: the loaded value first for a sum.
+        if (r.reg == 0) arith(r, "&xm", s0, s0);
+        else arith(r, s0, "&xm", s0);
         changed(0);
         break;
       }
       case Op::Compare: {
-        // The order's own test (both `Valid` with their integer bits set,
-        // or one a zero) covers the empty registers; the flags as
-        // emit_x87_p6 sets them from the entry.
-        const std::string s0 = operand(0, false), si = operand(r.i, false);
-        e.out += "{\nconst u32 x87f = x87_compare_flags(" + s0 + ", " + si + ");\n";
-        e.out += "if (x87f == X87_ABANDONED) " + bail;
+        // The flags as emit_x87_p6 sets them from the entry's answer.
+        const std::string s0 = operand(0, true), si = operand(r.i, true);
+        e.out += "{\nconst u32 x87f = x87_order(" + s0 + ", " + si + ", " + std::to_string(r.reg == 5) + "u);\n";
         e.out += "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
-                 "fl.pf = 1; fl.af = 0;\n}\n";
+                 "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
         e.dirty |= D_FLAGS;
+        changed(0);  // normalised in place where it was not ordered in line
+        changed(r.i);
         m.c1 = true;
         if (r.pop) pop();
         break;
       }
       case Op::ArithReg: {
-        const std::string s0 = operand(0, false), si = operand(r.i, false);
+        const std::string s0 = operand(0, true), si = operand(r.i, true);
         const bool into0 = r.opcode == 0xD8;
-        const std::string dst = into0 ? s0 : si;
-        if (r.reg == 1) {
-          const std::string a = into0 ? s0 : si, b = into0 ? si : s0;
-          e.out += "if (!x87_mul(" + a + ", " + b + ", " + a + ")) " + bail;
-        } else {
-          arith(r, s0, si, dst);
-        }
+        // A product passes the destination first.
+        if (r.reg == 1 && !into0) arith(r, si, s0, si);
+        else arith(r, s0, si, into0 ? s0 : si);
         changed(into0 ? 0 : r.i);
         if (r.pop) pop();
         break;

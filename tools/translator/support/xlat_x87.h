@@ -20,53 +20,49 @@ XI void x87_copy(ExtValue* d, const ExtValue* s) {
 // A register's tag made `Empty` by one store of its head word, which the
 // next instruction's read of that word can take from the store.
 XI void x87_set_empty(ExtValue* v) { ext_put_head(v, (ext_head(v) & ~0xFF00u) | (u32)TAG_EMPTY << 8); }
-
-// Both `Valid`.
-XI bool x87_valid2(const ExtValue* a, const ExtValue* b) { return ext_heads_valid(ext_head(a), ext_head(b)); }
 XI bool x87_empty(const ExtValue* v) { return v->tag == TAG_EMPTY; }
 
-// Loads of a normal double or single, through the chunk's own guest
-// accesses (volatile, in program order with the rest).
-XI bool x87_load_double(u32 address, ExtValue* r) {
+// Loads and stores of doubles and singles; the bits go through the
+// chunk's own guest accesses (volatile, in program order with the rest).
+XI void x87_load_double(u32 address, ExtValue* r) {
   const u32 low = m32(address);
-  return ext_double_normal((u64)m32(address + 4) << 32 | low, r);
+  if (!ext_double_normal((u64)m32(address + 4) << 32 | low, r)) X87_value_load_double(address, r);
 }
-XI bool x87_load_float(u32 address, ExtValue* r) { return ext_float_normal(m32(address), r); }
-
-// Stores of a value that stays normal in the format, rounded by the
-// control word `rc`.
-XI bool x87_store_double(const ExtValue* v, u32 address, u32 rc) {
+XI void x87_load_float(u32 address, ExtValue* r) {
+  if (!ext_float_normal(m32(address), r)) X87_value_load_float(address, r);
+}
+XI void x87_store_double(const ExtValue* v, u32 address, u32 rc) {
   u64 bits;
-  if (!ext_encode_normal<1023, 52>(v, rc, &bits)) return false;
+  if (!ext_encode_normal<1023, 52>(v, rc, &bits)) return X87_value_store_double(v, address);
   s32(address, (u32)bits);
   s32(address + 4, (u32)(bits >> 32));
-  return true;
 }
-XI bool x87_store_float(const ExtValue* v, u32 address, u32 rc) {
+XI void x87_store_float(const ExtValue* v, u32 address, u32 rc) {
   u64 bits;
-  if (!ext_encode_normal<127, 23>(v, rc, &bits)) return false;
+  if (!ext_encode_normal<127, 23>(v, rc, &bits)) return X87_value_store_float(v, address);
   s32(address, (u32)bits);
-  return true;
 }
 
-// The common product (r may be a or b).
-XI bool x87_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) { return ext_mul_common(a, b, r); }
+// The operations (r may be a or b).
+XI void x87_add(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  if (ext_heads_valid(ext_head(a), ext_head(b))) ext_add_valid(a, b, r);
+  else X87_value_sum(a, b, r);
+}
+XI void x87_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  if (ext_heads_valid(ext_head(a), ext_head(b))) ext_sub_valid(a, b, r);
+  else X87_value_difference(a, b, r);
+}
+XI void x87_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  if (!ext_mul_common(a, b, r)) X87_value_product(a, b, r);
+}
 
-// FCOMI and FUCOMI: EFLAGS' ZF (0x40) and CF (0x01) for a pair the entry
-// orders in line, or X87_ABANDONED for any other.
-XI u32 x87_compare_flags(const ExtValue* a, const ExtValue* b) {
+// FCOMI and FUCOMI: ZF (0x40), PF (0x04) and CF (0x01) in their EFLAGS
+// places; a pair the entry does not order in line is normalised in place.
+XI u32 x87_order(ExtValue* a, ExtValue* b, u32 unordered) {
   switch (ext_compare_common(a, b)) {
     case CMP_GREATER: return 0;
     case CMP_EQUAL: return 0x40;
     case CMP_LESS: return 0x01;
-    default: return X87_ABANDONED;
+    default: return X87_value_order(a, b, unordered);
   }
-}
-
-// FSQRT: a `Valid` positive value or a zero (which stays as it is).
-XI bool x87_root(ExtValue* v) {
-  if (v->tag == TAG_ZERO) return true;
-  if (v->tag != TAG_VALID || v->sign) return false;
-  X87_value_root(v);
-  return true;
 }
