@@ -67,6 +67,7 @@ _x87_body:
     fdivrp st1, st0
     fstp qword [ecx + 152]
     fstp dword [ecx + 160]
+    fnstenv [ecx + 400]        ; the tags the pops above left
     ; compares and status words
     fld qword [ecx + 0]
     fld qword [ecx + 8]
