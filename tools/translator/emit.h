@@ -84,6 +84,7 @@ struct Emitter {
   const std::map<u32, std::vector<u32>>* returns_of;
   const std::vector<u32>* pointed_here;
   std::string out;
+  std::string helpers;  // functions of the chunk's file written before it
   unsigned dirty;
   u32 block_va;  // label of the block being written (its EIP is in the frame), or 0
   int temp;

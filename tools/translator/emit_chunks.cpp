@@ -318,5 +318,6 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
     }
   }
   e.out += "return kChunkLeft;  // not reached: every block ends in a transfer\n}\n\n";
+  out += e.helpers;
   out += e.out;
 }

@@ -20,6 +20,7 @@
 // (emit_x87), from there to its end. So the state, the status word and
 // every exception are those of the entries.
 #include <cstdio>
+#include <set>
 #include <utility>
 
 #include "emit.h"
@@ -126,11 +127,17 @@ std::string write_back(const Model& m) {
 // false at an instruction the locals cannot hold (a register the run
 // emptied read, or a push onto one it filled).
 struct Writer {
-  Emitter& e;
+  std::string out;
   Model m;
-  std::string bail;  // the jump to the current instruction's way out
+  std::string bail;  // the current instruction's way out
+  bool left = false;  // the current instruction has one
   bool ok = true;
+  bool compared = false;  // a compare set the flags
 
+  std::string leave() {
+    left = true;
+    return bail;
+  }
   // ST(i) in its local, read from the state on first use; `check`: the
   // instruction needs it present.
   std::string operand(unsigned i, bool check) {
@@ -138,12 +145,12 @@ struct Writer {
     if (t.popped) ok = false;
     const std::string name = m.name(m.q(i));
     if (!t.local) {
-      e.out += "x87_copy(&" + name + ", &" + state_reg(m.q(i)) + ");\n";
+      out += "x87_copy(&" + name + ", &" + state_reg(m.q(i)) + ");\n";
       t.local = true;
       t.dirty = false;
     }
     if (check && !t.present) {
-      e.out += "if (x87_empty(&" + name + ")) " + bail;
+      out += "if (x87_empty(&" + name + ")) " + leave();
       t.present = true;
     }
     return "&" + name;
@@ -153,7 +160,7 @@ struct Writer {
   std::string push_target() {
     const Slot& t = m.s[m.q(7)];
     if (t.local && !t.popped) ok = false;
-    if (!t.popped) e.out += "if (!x87_empty(&" + state_reg(m.q(7)) + ")) " + bail;
+    if (!t.popped) out += "if (!x87_empty(&" + state_reg(m.q(7)) + ")) " + leave();
     return m.name(m.q(7));
   }
   void pushed() {
@@ -175,12 +182,12 @@ struct Writer {
   // them.
   void arith(const RunInsn& r, const std::string& a, const std::string& b, const std::string& dst) {
     switch (r.reg) {
-      case 0: e.out += "x87_add(" + a + ", " + b + ", " + dst + ");\n"; break;
-      case 1: e.out += "x87_mul(" + a + ", " + b + ", " + dst + ");\n"; break;
-      case 4: e.out += "x87_sub(" + a + ", " + b + ", " + dst + ");\n"; break;
-      case 5: e.out += "x87_sub(" + b + ", " + a + ", " + dst + ");\n"; break;
-      case 6: e.out += "X87_value_quotient(" + a + ", " + b + ", " + dst + ");\n"; break;
-      default: e.out += "X87_value_quotient(" + b + ", " + a + ", " + dst + ");\n"; break;
+      case 0: out += "x87_add(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 1: out += "x87_mul(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 4: out += "x87_sub(" + a + ", " + b + ", " + dst + ");\n"; break;
+      case 5: out += "x87_sub(" + b + ", " + a + ", " + dst + ");\n"; break;
+      case 6: out += "X87_value_quotient(" + a + ", " + b + ", " + dst + ");\n"; break;
+      default: out += "X87_value_quotient(" + b + ", " + a + ", " + dst + ");\n"; break;
     }
   }
 
@@ -189,13 +196,13 @@ struct Writer {
     switch (r.op) {
       case Op::LoadMem: {
         const std::string t = push_target();
-        e.out += "x87_load_" + std::string(width) + "(" + address + ", &" + t + ");\n";
+        out += "x87_load_" + std::string(width) + "(" + address + ", &" + t + ");\n";
         pushed();
         break;
       }
       case Op::Constant: {
         const std::string t = push_target();
-        e.out += r.i == 0 ? "ext_put(&" + t + ", 0, TAG_VALID, EXT_BIAS, 1ull << 63);\n"
+        out += r.i == 0 ? "ext_put(&" + t + ", 0, TAG_VALID, EXT_BIAS, 1ull << 63);\n"
                           : "ext_put(&" + t + ", 0, TAG_ZERO, 0, 0);\n";
         pushed();
         m.c1 = true;
@@ -204,13 +211,13 @@ struct Writer {
       case Op::LoadReg: {
         const std::string src = operand(r.i, true);
         const std::string t = push_target();
-        e.out += "x87_copy(&" + t + ", " + src + ");\n";
+        out += "x87_copy(&" + t + ", " + src + ");\n";
         pushed();
         break;
       }
       case Op::StoreMem: {
         const std::string v = operand(0, true);
-        e.out += "x87_store_" + std::string(width) + "(" + v + ", " + address + ", xs->control);\n";
+        out += "x87_store_" + std::string(width) + "(" + v + ", " + address + ", xs->control);\n";
         if (r.pop) pop();
         break;
       }
@@ -226,7 +233,7 @@ struct Writer {
         const std::string v = operand(0, false);
         if (r.i != 0) {
           const bool present = m.s[m.q(0)].present;
-          e.out += "x87_copy(&" + m.name(m.q(r.i)) + ", " + v + ");\n";
+          out += "x87_copy(&" + m.name(m.q(r.i)) + ", " + v + ");\n";
           m.s[m.q(r.i)] = {true, true, false, present};
         }
         if (r.pop) pop();
@@ -234,20 +241,20 @@ struct Writer {
       }
       case Op::Sign: {
         const std::string v = operand(0, true);
-        e.out += r.i == 0 ? "(" + v + ")->sign ^= 1;\n" : "(" + v + ")->sign = 0;\n";
+        out += r.i == 0 ? "(" + v + ")->sign ^= 1;\n" : "(" + v + ")->sign = 0;\n";
         changed(0);
         m.c1 = true;
         break;
       }
       case Op::Root: {
-        e.out += "X87_value_root(" + operand(0, true) + ");\n";
+        out += "X87_value_root(" + operand(0, true) + ");\n";
         changed(0);
         break;
       }
       case Op::ArithMem: {
         // The operand is read only with ST(0) present, as the entry reads it.
         const std::string s0 = operand(0, true);
-        e.out += "x87_load_" + std::string(width) + "(" + address + ", &xm);\n";
+        out += "x87_load_" + std::string(width) + "(" + address + ", &xm);\n";
         // The entry's operands: the loaded value first for a sum.
         if (r.reg == 0) arith(r, "&xm", s0, s0);
         else arith(r, s0, "&xm", s0);
@@ -255,12 +262,10 @@ struct Writer {
         break;
       }
       case Op::Compare: {
-        // The flags as emit_x87_p6 sets them from the entry's answer.
+        // The flags go to the chunk, which sets them as emit_x87_p6 does.
         const std::string s0 = operand(0, true), si = operand(r.i, true);
-        e.out += "{\nconst u32 x87f = x87_order(" + s0 + ", " + si + ", " + std::to_string(r.reg == 5) + "u);\n";
-        e.out += "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
-                 "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
-        e.dirty |= D_FLAGS;
+        out += "xf = x87_order(" + s0 + ", " + si + ", " + std::to_string(r.reg == 5) + "u) << 8;\n";
+        compared = true;
         changed(0);  // normalised in place where it was not ordered in line
         changed(r.i);
         m.c1 = true;
@@ -303,48 +308,86 @@ bool decode(Emitter& e, const Insn& in, RunInsn* r, std::string* address) {
 }  // namespace
 
 size_t x87_run_length(Emitter& e, const std::vector<const Insn*>& insns, size_t i) {
-  // A dry pass of the writer: what it writes is dropped.
-  const size_t mark = e.out.size();
-  const unsigned dirty = e.dirty;
-  Writer w{e, {}, {}};
+  Writer w;  // a dry pass: its text is dropped
   size_t n = 0;
-  for (size_t k = i; k < insns.size(); k++, n++) {
+  // At most 255 instructions: the function's answer has 8 bits for the place.
+  for (size_t k = i; k < insns.size() && n < 255; k++, n++) {
     const Insn& in = *insns[k];
     if (k > i && (in.va != insns[k - 1]->next() || e.labels->count(in.va))) break;
     RunInsn r;
     std::string address;
     if (!decode(e, in, &r, &address) || !w.write(r, address)) break;
   }
-  e.out.resize(mark);
-  e.dirty = dirty;
   return n;
 }
 
+// The run's locals live in a function of their own, so that they do not
+// weigh on the register allocation of the chunk (a large function in
+// which other guest code runs hot too). It takes the guest registers its
+// addresses use and Fixup, and returns the instruction at which the
+// entries take over, after storing into the state what it holds, or n
+// once it has run to the end, with the flags of its last compare above
+// (as FCOMI's entry answers them, shifted left by 8).
 void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
   const u32 id = run[0]->va;
-  e.out += "// x87 run of " + std::to_string(n) + " instructions, values in locals\n{\n";
-  e.out += "FpuState* const xs = X87S;\nconst u32 xt = xs->top;\n";
-  e.out += "ExtValue x0, x1, x2, x3, x4, x5, x6, x7, xm;\n(void)xm;\n";
-  e.out += "if ((xs->control & 0x7F) != 0x7F) goto " + run_label("xs", id, 0) + ";\n";
-  Writer w{e, {}, {}};
-  std::vector<std::string> ways_out(n);  // the write-back before each instruction
+  char name[32];
+  snprintf(name, sizeof name, "x87_run_%X", id);
+  // The guest registers the operand addresses use.
+  std::set<std::string> used;
+  for (size_t k = 0; k < n; k++)
+    for (int j = 0; j < run[k]->d.operand_count; j++) {
+      const ZydisDecodedOperand& op = run[k]->ops[j];
+      if (op.type != ZYDIS_OPERAND_TYPE_MEMORY) continue;
+      for (ZydisRegister r : {op.mem.base, op.mem.index})
+        if (const char* local = reg_local32(r)) used.insert(local);
+    }
+  std::string params, args;
+  for (const std::string& r : used) {
+    params += "u32 " + r + ", ";
+    args += r + ", ";
+  }
+
+  Writer w;
+  std::vector<std::string> ways_out(n);  // the stores into the state before each instruction
+  std::vector<bool> leaves(n);            // whether the entries can take over there
+  w.out += "static __attribute__((noinline)) u32 " + std::string(name) + "(" + params + "u32 fx) {\n";
+  w.out += "(void)fx;\nu32 xf = 0;\n(void)xf;\nFpuState* const xs = X87S;\n";
+  w.out += "if ((xs->control & 0x7F) != 0x7F) return 0;\n";
+  w.out += "const u32 xt = xs->top;\nExtValue x0, x1, x2, x3, x4, x5, x6, x7, xm;\n(void)xm;\n";
+  leaves[0] = true;
+  size_t first_compare = n;
   for (size_t k = 0; k < n; k++) {
     const Insn& in = *run[k];
-    e.in = &in;
-    e.out += "// " + disassemble(in) + "\n";
+    w.out += "// " + disassemble(in) + "\n";
     ways_out[k] = write_back(w.m);
-    w.bail = "goto " + (ways_out[k].empty() ? run_label("xs", id, k) : run_label("xb", id, k)) + ";\n";
+    w.bail = "{\n" + ways_out[k] + "return xf | " + std::to_string(k) + ";\n}\n";
+    w.left = false;
     RunInsn r;
     std::string address;
     decode(e, in, &r, &address);
     w.write(r, address);
+    if (w.left) leaves[k] = true;
+    if (w.compared && first_compare == n) first_compare = k;
   }
-  e.out += write_back(w.m);
-  e.out += "goto " + run_label("xd", id, 0) + ";\n";
-  for (size_t k = 0; k < n; k++) {
-    if (ways_out[k].empty()) continue;
-    e.out += run_label("xb", id, k) + ":\n" + ways_out[k] + "goto " + run_label("xs", id, k) + ";\n";
+  w.out += write_back(w.m) + "return xf | " + std::to_string(n) + ";\n}\n\n";
+  e.helpers += w.out;
+
+  e.out += "// x87 run of " + std::to_string(n) + " instructions, values in locals (" + name + ")\n{\n";
+  e.out += "const u32 x87r = " + std::string(name) + "(" + args + "fx);\nconst u32 x87k = x87r & 0xFF, x87f = x87r >> 8;\n";
+  if (first_compare < n) {
+    // The flags as emit_x87_p6 sets them from the entry's answer.
+    e.out += "if (x87k > " + std::to_string(first_compare) + ") {\n"
+             "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
+             "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
+    e.dirty |= D_FLAGS;
+  } else {
+    e.out += "(void)x87f;\n";
   }
+  // The entries' path is the rare one.
+  e.out += "if (__builtin_expect(x87k != " + std::to_string(n) + ", 0)) {\nswitch (x87k) {\n";
+  for (size_t k = 0; k < n; k++)
+    if (leaves[k]) e.out += "case " + std::to_string(k) + ": goto " + run_label("xs", id, k) + ";\n";
+  e.out += "default: break;\n}\n}\ngoto " + run_label("xd", id, 0) + ";\n";
   // The same instructions through the entries, from the one the locals
   // could not hold.
   for (size_t k = 0; k < n; k++) {
