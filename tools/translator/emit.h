@@ -188,6 +188,10 @@ bool emit_x87(Emitter& e);     // from emit_misc: the 387 instructions, decoded 
 // neither reads nor sets a flag (its only way out is an abandoned
 // instruction, which leaves the chunk).
 bool x87_direct(const Insn& in);
+// The call of the runtime's own entry of an x87 instruction in its plain
+// encoding (nonzero when the instruction was abandoned), with the operand
+// address of a memory form; empty for one that has none.
+std::string x87_entry_call(const Insn& in, const std::string& address);
 // The operand address of an x87 memory form (e.in), as the runtime's
 // decoder would compute it; false for a form the translator cannot write.
 bool x87_operand_address(Emitter& e, std::string* out);

@@ -60,6 +60,18 @@ bool x87_operand_address(Emitter& e, std::string* out) {
   return false;
 }
 
+std::string x87_entry_call(const Insn& in, const std::string& address) {
+  const unsigned opcode = in.d.opcode, mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
+  char name[40];
+  if (mod != 3 && has_memory_entry(opcode, reg))
+    snprintf(name, sizeof name, "X87_%02X_%u_m(", opcode, reg);
+  else if (mod == 3 && has_register_entry(opcode, reg, rm))
+    snprintf(name, sizeof name, "X87_%02X_%u_r(%u, X87S)", opcode, reg, rm);
+  else
+    return "";
+  return mod != 3 ? name + address + ", X87S)" : name;
+}
+
 bool x87_direct(const Insn& in) {
   // Only the plain encodings: a prefix (operand size, segment, address
   // size) keeps the runtime's own decoding of the bytes.
@@ -76,13 +88,8 @@ bool emit_x87(Emitter& e) {
   std::string address = "0";
   if (mod != 3 && !x87_operand_address(e, &address)) return false;
   char name[32];
-  std::string call;
-  if (mod != 3 && has_memory_entry(opcode, reg)) {
-    snprintf(name, sizeof name, "X87_%02X_%u_m(", opcode, reg);
-    call = name + address + ", X87S)";
-  } else if (mod == 3 && has_register_entry(opcode, reg, rm)) {
-    snprintf(name, sizeof name, "X87_%02X_%u_r(%u, X87S)", opcode, reg, rm);
-    call = name;
+  std::string call = x87_entry_call(in, address);
+  if (!call.empty()) {
   } else if (opcode == 0xDF && modrm == 0xE0) {
     // FNSTSW AX: the status word into AX; it cannot fail.
     e.out += "eax = (eax & 0xFFFF0000u) | X87_status_word(X87S);\n";

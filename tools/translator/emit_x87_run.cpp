@@ -129,15 +129,10 @@ std::string write_back(const Model& m) {
 struct Writer {
   std::string out;
   Model m;
-  std::string bail;  // the current instruction's way out
-  bool left = false;  // the current instruction has one
+  std::string bail;  // the current instruction's way out to the entries
   bool ok = true;
   bool compared = false;  // a compare set the flags
 
-  std::string leave() {
-    left = true;
-    return bail;
-  }
   // ST(i) in its local, read from the state on first use; `check`: the
   // instruction needs it present.
   std::string operand(unsigned i, bool check) {
@@ -150,7 +145,7 @@ struct Writer {
       t.dirty = false;
     }
     if (check && !t.present) {
-      out += "if (x87_empty(&" + name + ")) " + leave();
+      out += "if (x87_empty(&" + name + ")) " + bail;
       t.present = true;
     }
     return "&" + name;
@@ -160,7 +155,7 @@ struct Writer {
   std::string push_target() {
     const Slot& t = m.s[m.q(7)];
     if (t.local && !t.popped) ok = false;
-    if (!t.popped) out += "if (!x87_empty(&" + state_reg(m.q(7)) + ")) " + leave();
+    if (!t.popped) out += "if (!x87_empty(&" + state_reg(m.q(7)) + ")) " + bail;
     return m.name(m.q(7));
   }
   void pushed() {
@@ -287,11 +282,6 @@ struct Writer {
   }
 };
 
-std::string run_label(const char* kind, u32 va, size_t k) {
-  char text[48];
-  snprintf(text, sizeof text, "%s_%X_%zu", kind, va, k);
-  return text;
-}
 
 // The instruction's decoding and its operand address (of a memory form).
 bool decode(Emitter& e, const Insn& in, RunInsn* r, std::string* address) {
@@ -321,13 +311,15 @@ size_t x87_run_length(Emitter& e, const std::vector<const Insn*>& insns, size_t 
   return n;
 }
 
-// The run's locals live in a function of their own, so that they do not
-// weigh on the register allocation of the chunk (a large function in
-// which other guest code runs hot too). It takes the guest registers its
-// addresses use and Fixup, and returns the instruction at which the
-// entries take over, after storing into the state what it holds, or n
-// once it has run to the end, with the flags of its last compare above
-// (as FCOMI's entry answers them, shifted left by 8).
+// The run lives in a function of its own, so that its locals do not weigh
+// on the register allocation of the chunk (a large function in which
+// other guest code runs hot too). It takes the guest registers its
+// addresses use and Fixup. Where the locals cannot hold an instruction,
+// it stores what they hold into the state and goes on through the
+// entries itself. It answers n once it has run to the end, or the place
+// of an instruction the runtime abandoned with bit 31 set, and above the
+// place (bits 8 on) the flags of its last compare as FCOMI's entry
+// answers them.
 void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
   const u32 id = run[0]->va;
   char name[32];
@@ -348,53 +340,61 @@ void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
   }
 
   Writer w;
-  std::vector<std::string> ways_out(n);  // the stores into the state before each instruction
-  std::vector<bool> leaves(n);            // whether the entries can take over there
   w.out += "static __attribute__((noinline)) u32 " + std::string(name) + "(" + params + "u32 fx) {\n";
-  w.out += "(void)fx;\nu32 xf = 0;\n(void)xf;\nFpuState* const xs = X87S;\n";
-  w.out += "if ((xs->control & 0x7F) != 0x7F) return 0;\n";
-  w.out += "const u32 xt = xs->top;\nExtValue x0, x1, x2, x3, x4, x5, x6, x7, xm;\n(void)xm;\n";
-  leaves[0] = true;
+  w.out += "(void)fx;\nu32 xf = 0, xk = 0, xt;\nFpuState* const xs = X87S;\nExtValue x0, x1, x2, x3, x4, x5, x6, x7, xm;\n"
+           "(void)xm;\nif ((xs->control & 0x7F) != 0x7F) goto entries;\nxt = xs->top;\n";
   size_t first_compare = n;
   for (size_t k = 0; k < n; k++) {
     const Insn& in = *run[k];
     w.out += "// " + disassemble(in) + "\n";
-    ways_out[k] = write_back(w.m);
-    w.bail = "{\n" + ways_out[k] + "return xf | " + std::to_string(k) + ";\n}\n";
-    w.left = false;
+    w.bail = "{\n" + write_back(w.m) + "xk = " + std::to_string(k) + ";\ngoto entries;\n}\n";
     RunInsn r;
     std::string address;
     decode(e, in, &r, &address);
     w.write(r, address);
-    if (w.left) leaves[k] = true;
     if (w.compared && first_compare == n) first_compare = k;
   }
-  w.out += write_back(w.m) + "return xf | " + std::to_string(n) + ";\n}\n\n";
+  w.out += write_back(w.m) + "return xf | " + std::to_string(n) + ";\n";
+  // From the instruction the locals could not hold on, through the
+  // entries; an abandoned instruction is answered with bit 31.
+  w.out += "entries:\nswitch (xk) {\n";
+  for (size_t k = 0; k < n; k++) {
+    const Insn& in = *run[k];
+    RunInsn r;
+    std::string address;
+    decode(e, in, &r, &address);
+    const std::string at = std::to_string(k);
+    w.out += "case " + at + ":\n";
+    if (r.op == Op::Compare) {
+      char call[40];
+      snprintf(call, sizeof call, "X87_%02X_%u_r(%u, X87S)", r.opcode, r.reg, r.i);
+      w.out += "{\nconst u32 f = " + std::string(call) + ";\nif (f & X87_ABANDONED) return 0x80000000u | xf | " + at +
+               ";\nxf = f << 8;\n}\n";
+    } else {
+      w.out += "if (" + x87_entry_call(in, address) + ") return 0x80000000u | xf | " + at + ";\n";
+    }
+    w.out += "[[fallthrough]];\n";
+  }
+  w.out += "default: break;\n}\nreturn xf | " + std::to_string(n) + ";\n}\n\n";
   e.helpers += w.out;
 
   e.out += "// x87 run of " + std::to_string(n) + " instructions, values in locals (" + name + ")\n{\n";
-  e.out += "const u32 x87r = " + std::string(name) + "(" + args + "fx);\nconst u32 x87k = x87r & 0xFF, x87f = x87r >> 8;\n";
+  e.out += "const u32 x87r = " + std::string(name) + "(" + args + "fx);\n";
   if (first_compare < n) {
-    // The flags as emit_x87_p6 sets them from the entry's answer.
-    e.out += "if (x87k > " + std::to_string(first_compare) + ") {\n"
+    // The flags as emit_x87_p6 sets them from the entry's answer, once
+    // the compare has run.
+    e.out += "if ((x87r & 0xFF) > " + std::to_string(first_compare) + ") {\nconst u32 x87f = x87r >> 8;\n"
              "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
              "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
     e.dirty |= D_FLAGS;
-  } else {
-    e.out += "(void)x87f;\n";
   }
-  // The entries' path is the rare one.
-  e.out += "if (__builtin_expect(x87k != " + std::to_string(n) + ", 0)) {\nswitch (x87k) {\n";
-  for (size_t k = 0; k < n; k++)
-    if (leaves[k]) e.out += "case " + std::to_string(k) + ": goto " + run_label("xs", id, k) + ";\n";
-  e.out += "default: break;\n}\n}\ngoto " + run_label("xd", id, 0) + ";\n";
-  // The same instructions through the entries, from the one the locals
-  // could not hold.
+  // An abandoned instruction leaves the chunk at it, as emit_x87 does.
+  e.out += "if (__builtin_expect(x87r >> 31, 0)) {\nswitch (x87r & 0xFF) {\n";
   for (size_t k = 0; k < n; k++) {
     e.in = run[k];
-    e.out += run_label("xs", id, k) + ":\n{\n";
-    if (!emit_x87_p6(e)) emit_x87(e);
+    e.out += "case " + std::to_string(k) + ": {\n";
+    emit_exit(e, hex(run[k]->va), "kChunkMissed");
     e.out += "}\n";
   }
-  e.out += run_label("xd", id, 0) + ":;\n}\n";
+  e.out += "default: break;\n}\n}\n}\n";
 }
