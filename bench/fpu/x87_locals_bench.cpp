@@ -117,20 +117,6 @@ __attribute__((noinline)) void run_entries(int steps) {
   X87_DD_3_r(0, s);
 }
 
-// FSQRT of a `Valid` or zero ST(0), as the entry computes it.
-inline void root(ExtValue* v) {
-  if (v->tag == TAG_ZERO) return;
-  int e = v->exponent;
-  u64 m = ext_mant(v);
-  if (e & 1) {
-    m >>= 1;
-    e++;
-  }
-  ext_set_mant(v, ext_sqrt_mant(m));
-  v->exponent = (int16_t)((e - 0x4000) / 2 + EXT_BIAS);
-  v->tag = TAG_VALID;
-  ext_normalise(v);
-}
 inline bool above(ExtValue* a, ExtValue* b) { return ext_compare_hot(a, b) == CMP_GREATER; }
 
 __attribute__((noinline)) void run_locals(int steps) {
@@ -146,7 +132,7 @@ __attribute__((noinline)) void run_locals(int steps) {
       ext_load_double(at(&p->vy), &b);
       ext_mul_hot(&b, &b, &b);
       ext_add_hot(&b, &a, &a);
-      root(&a);
+      X87_value_root(&a);  // FSQRT as the entry computes it
       ext_mul_hot(&a, &drag, &k);
       ext_load_double(at(&p->mass), &m);
       ext_div(&k, &m, &k);
