@@ -4,21 +4,21 @@
 // and writes its result back there, so a value travels from one
 // instruction to the next through memory. Consecutive x87 instructions of
 // one block (moves, the four operations, square root, sign changes, the
-// constants 0 and 1) are instead written here with ExtValue locals, one
-// per register the run touches: a register is read from the state once,
-// the stack moves are resolved at translation time, and what the run
-// changed is stored back once at its end. Each instruction computes with
-// the inline routine its entry runs in its common case
-// (support/xlat_x87.h), so the results are the same bits.
+// constants 0 and 1, FCOMI and FUCOMI) are instead written here with
+// ExtValue locals, one per register the run touches: a register is read
+// from the state once, the stack moves are resolved at translation time,
+// and what the run changed is stored back once at its end. Each
+// instruction computes what its entry computes: the common case with the
+// same inline routine, every other case with the runtime's routine on
+// values that the entry runs there (support/xlat_x87.h), so the results,
+// and the flags of masked exceptions, are the same.
 //
-// The locals hold the run only while every instruction meets its entry's
-// common case: every exception masked (checked once), operands present
-// and `Valid` where the entry asks for it, a push onto an empty register,
-// a load or store of a normal value. At the first instruction that does
-// not, the run stores what it holds as the state stood before that
-// instruction and goes on through the entries, one call per instruction
-// (emit_x87), from there to its end. So the state, the status word and
-// every exception are those of the entries.
+// The locals hold the run only while no instruction can raise a stack
+// fault or be abandoned: every exception masked (checked once), each
+// register read present, each push onto an empty register. At the first
+// instruction where that does not hold, the run stores what it holds as
+// the state stood before that instruction and goes on through the
+// entries, one call per instruction, to its end.
 #include <cstdio>
 #include <set>
 #include <utility>
@@ -36,8 +36,8 @@ struct RunInsn {
   bool pop;
 };
 
-// The instructions a run holds: those whose entries compute without a
-// call in their common case (or call a value routine: quotient, root).
+// The instructions a run holds: those with entries of their own whose
+// common case the run can compute itself.
 bool classify(const Insn& in, RunInsn* r) {
   if (!x87_direct(in)) return false;
   const unsigned op = in.d.opcode, mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
@@ -77,8 +77,8 @@ bool classify(const Insn& in, RunInsn* r) {
       return true;
     case 0xDB:
     case 0xDF:
-      // FUCOMI, FCOMI (DB /5, /6) and their pops (DF): the last of a run,
-      // since a conditional jump follows.
+      // FUCOMI, FCOMI (DB /5, /6) and their pops (DF); a conditional jump
+      // usually follows and ends the run.
       if (reg != 5 && reg != 6) return false;
       r->op = Op::Compare;
       r->pop = op == 0xDF;
@@ -89,7 +89,7 @@ bool classify(const Insn& in, RunInsn* r) {
 
 // What the run knows of one register, numbered from the run's TOP.
 struct Slot {
-  bool local = false;    // its value is in the local x<q>
+  bool local = false;    // its value is in its local (Model::loc)
   bool dirty = false;    // the local differs from the state
   bool popped = false;   // emptied by the run: its tag goes back EMPTY
   bool present = false;  // known not empty
@@ -281,7 +281,6 @@ struct Writer {
     return ok;
   }
 };
-
 
 // The instruction's decoding and its operand address (of a memory form).
 bool decode(Emitter& e, const Insn& in, RunInsn* r, std::string* address) {
