@@ -324,9 +324,7 @@ int X87_DD_5_r(u32 i, FpuState* s) { return compare_direct_register<true, 1>(i &
 int X87_DE_3_r(u32 i, FpuState* s) { return compare_direct_register<false, 2>(i & 7, s, 0xD8 | (i & 7), ROW_DE); }
 int X87_DA_5_r(u32 i, FpuState* s) { return compare_direct_register<true, 2>(i & 7, s, 0xE8 | (i & 7), ROW_DA); }
 
-// FCOMI, FUCOMI and their pops. An empty register or an unmasked
-// exception takes the compare's own cell (FCOM or FUCOM ST(i)), whose
-// condition codes give the flags and are then put back as they were.
+// A compare's result as FCOMI sets EFLAGS: ZF, PF and CF.
 static inline u32 order_flags(int r) {
   constexpr u32 ZF = 0x40, PF = 0x04, CF = 0x01;
   return r == CMP_GREATER ? 0 : r == CMP_EQUAL ? ZF : r == CMP_LESS ? CF : ZF | PF | CF;
@@ -336,6 +334,10 @@ u32 X87_value_order(ExtValue* a, ExtValue* b, u32 unordered) {
   raise_compare(r, unordered != 0);
   return order_flags(r);
 }
+
+// FCOMI, FUCOMI and their pops. An empty register or an unmasked
+// exception takes the compare's own cell (FCOM or FUCOM ST(i)), whose
+// condition codes give the flags and are then put back as they were.
 template <bool Unordered, bool Pop>
 static inline u32 compare_to_flags(u32 i, FpuState* s) {
   constexpr u32 ZF = 0x40, PF = 0x04, CF = 0x01;

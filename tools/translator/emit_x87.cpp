@@ -87,15 +87,15 @@ bool emit_x87(Emitter& e) {
   const unsigned modrm = mod << 6 | reg << 3 | rm;
   std::string address = "0";
   if (mod != 3 && !x87_operand_address(e, &address)) return false;
-  char name[32];
   std::string call = x87_entry_call(in, address);
-  if (!call.empty()) {
-  } else if (opcode == 0xDF && modrm == 0xE0) {
+  if (call.empty() && opcode == 0xDF && modrm == 0xE0) {
     // FNSTSW AX: the status word into AX; it cannot fail.
     e.out += "eax = (eax & 0xFFFF0000u) | X87_status_word(X87S);\n";
     e.dirty |= 1u << R_EAX;
     return true;
-  } else {
+  }
+  if (call.empty()) {
+    char name[32];
     snprintf(name, sizeof name, "0x%04X", opcode << 8 | modrm);
     call = "X87Exec(fx + " + hex(in.va) + ", " + name + ", " + address + ", F->env)";
   }
