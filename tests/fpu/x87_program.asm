@@ -16,9 +16,9 @@ export x87_run
 global _x87_run
 _x87_run:
     mov ecx, [esp + 4]
-export x87_body
-global _x87_body
-_x87_body:
+export x87_run_body
+global _x87_run_body
+_x87_run_body:
     fninit
     fldcw [ecx + 58]
     ; arithmetic, memory forms
