@@ -183,6 +183,9 @@ bool emit_alu(Emitter& e);
 bool emit_flow(Emitter& e);
 bool emit_misc(Emitter& e);
 bool emit_x87_p6(Emitter& e);  // before emit_misc: FCOMI, FUCOMI, FCMOVcc
+// The flag locals set from an FCOMI entry's answer (ZF, PF, CF in their
+// EFLAGS places), held in the C++ variable `answer`.
+std::string x87_flags_from(const std::string& answer);
 bool emit_x87(Emitter& e);     // from emit_misc: the 387 instructions, decoded here
 // Whether emit_x87 writes `in` as a call of the runtime's x87, which
 // neither reads nor sets a flag (its only way out is an abandoned

@@ -23,12 +23,16 @@ void compare(Emitter& e, const char* entry) {
   const unsigned i = e.in->d.raw.modrm.rm;
   e.out += "{\nconst u32 x87f = " + std::string(entry) + "(" + std::to_string(i) + ", X87S);\n";
   call_or_leave(e, "x87f & X87_ABANDONED");
-  e.out += "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
-           "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
+  e.out += x87_flags_from("x87f") + "}\n";
   e.dirty |= D_FLAGS;
 }
 
 }  // namespace
+
+std::string x87_flags_from(const std::string& answer) {
+  return "fl.cf = " + answer + " & 1; fl.of = 0; fl.sf = 0; fl.zf = (" + answer + " & 0x40u) ? 0 : 1;\n"
+         "fl.pf = (" + answer + " & 0x04u) ? 0 : 1; fl.af = 0;\n";
+}
 
 bool emit_x87_p6(Emitter& e) {
   const Insn& in = *e.in;

@@ -21,6 +21,7 @@
 // entries, one call per instruction, to its end.
 #include <cstdio>
 #include <set>
+#include <vector>
 #include <utility>
 
 #include "emit.h"
@@ -342,15 +343,14 @@ void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
   w.out += "static __attribute__((noinline)) u32 " + std::string(name) + "(" + params + "u32 fx) {\n";
   w.out += "(void)fx;\nu32 xf = 0, xk = 0, xt;\nFpuState* const xs = X87S;\nExtValue x0, x1, x2, x3, x4, x5, x6, x7, xm;\n"
            "(void)xm;\nif ((xs->control & 0x7F) != 0x7F) goto entries;\nxt = xs->top;\n";
+  std::vector<RunInsn> insns(n);
+  std::vector<std::string> addresses(n);
   size_t first_compare = n;
   for (size_t k = 0; k < n; k++) {
-    const Insn& in = *run[k];
-    w.out += "// " + disassemble(in) + "\n";
+    w.out += "// " + disassemble(*run[k]) + "\n";
     w.bail = "{\n" + write_back(w.m) + "xk = " + std::to_string(k) + ";\ngoto entries;\n}\n";
-    RunInsn r;
-    std::string address;
-    decode(e, in, &r, &address);
-    w.write(r, address);
+    decode(e, *run[k], &insns[k], &addresses[k]);
+    w.write(insns[k], addresses[k]);
     if (w.compared && first_compare == n) first_compare = k;
   }
   w.out += write_back(w.m) + "return xf | " + std::to_string(n) + ";\n";
@@ -358,10 +358,7 @@ void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
   // entries; an abandoned instruction is answered with bit 31.
   w.out += "entries:\nswitch (xk) {\n";
   for (size_t k = 0; k < n; k++) {
-    const Insn& in = *run[k];
-    RunInsn r;
-    std::string address;
-    decode(e, in, &r, &address);
+    const RunInsn& r = insns[k];
     const std::string at = std::to_string(k);
     w.out += "case " + at + ":\n";
     if (r.op == Op::Compare) {
@@ -370,7 +367,7 @@ void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
       w.out += "{\nconst u32 f = " + std::string(call) + ";\nif (f & X87_ABANDONED) return 0x80000000u | xf | " + at +
                ";\nxf = f << 8;\n}\n";
     } else {
-      w.out += "if (" + x87_entry_call(in, address) + ") return 0x80000000u | xf | " + at + ";\n";
+      w.out += "if (" + x87_entry_call(*run[k], addresses[k]) + ") return 0x80000000u | xf | " + at + ";\n";
     }
     w.out += "[[fallthrough]];\n";
   }
@@ -382,9 +379,8 @@ void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
   if (first_compare < n) {
     // The flags as emit_x87_p6 sets them from the entry's answer, once
     // the compare has run.
-    e.out += "if ((x87r & 0xFF) > " + std::to_string(first_compare) + ") {\nconst u32 x87f = x87r >> 8;\n"
-             "fl.cf = x87f & 1; fl.of = 0; fl.sf = 0; fl.zf = (x87f & 0x40u) ? 0 : 1;\n"
-             "fl.pf = (x87f & 0x04u) ? 0 : 1; fl.af = 0;\n}\n";
+    e.out += "if ((x87r & 0xFF) > " + std::to_string(first_compare) + ") {\nconst u32 x87f = x87r >> 8;\n" +
+             x87_flags_from("x87f") + "}\n";
     e.dirty |= D_FLAGS;
   }
   // An abandoned instruction leaves the chunk at it, as emit_x87 does.
