@@ -13,6 +13,7 @@ include(ExternalProject)
 set(GUEST_CC i686-w64-mingw32-gcc)
 set(GUEST_AR i686-w64-mingw32-ar)
 set(GUEST_DLLTOOL i686-w64-mingw32-dlltool)
+set(GUEST_OBJCOPY i686-w64-mingw32-objcopy)
 set(GUEST_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(GUEST_LIBC ${CMAKE_BINARY_DIR}/guest/libguestc.a)
 set(XLAT_SUPPORT_DIR ${CMAKE_SOURCE_DIR}/tools/translator/support)
@@ -56,7 +57,7 @@ function(guest_compile out_var dir)
 endfunction()
 
 function(guest_module target)
-  cmake_parse_arguments(G "NO_LIBC" "KIND;STEM;NAME;DEF;BASE;FILES;CHUNK_LIMIT" "SOURCES;DLLS;LIBS;CFLAGS" ${ARGN})
+  cmake_parse_arguments(G "NO_LIBC;FIXED" "KIND;STEM;NAME;DEF;BASE;FILES;CHUNK_LIMIT" "SOURCES;DLLS;LIBS;CFLAGS" ${ARGN})
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target})
   file(MAKE_DIRECTORY ${dir})
   if(NOT G_FILES)
@@ -107,8 +108,16 @@ function(guest_module target)
   foreach(lib ${G_LIBS})
     list(APPEND libs -l${lib})
   endforeach()
+  # FIXED: an EXE without base relocations, as linkers wrote EXEs before
+  # address-space randomisation; it always runs at its preferred base. This
+  # ld writes the table whatever it is told, so it is removed afterwards.
+  set(strip_relocs)
+  if(G_FIXED)
+    set(strip_relocs COMMAND ${GUEST_OBJCOPY} -R .reloc ${pe})
+  endif()
   add_custom_command(OUTPUT ${pe}
     COMMAND ${GUEST_CC} ${link_flags} ${objs} ${libs} -lgcc -o ${pe}
+    ${strip_relocs}
     DEPENDS ${deps} VERBATIM)
 
   set(gen ${dir}/gen/${G_STEM}_module.cpp ${dir}/gen/${G_STEM}_data.cpp)

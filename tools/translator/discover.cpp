@@ -57,7 +57,7 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
     JumpTable jt{table, {}, guard_width};
     for (u32 k = 0; k < bound; k++) {
       const u32 rva = table - base + 4 * k;
-      if (!std::binary_search(pe.relocs.begin(), pe.relocs.end(), rva)) break;
+      if (!pe_fixed(pe) && !std::binary_search(pe.relocs.begin(), pe.relocs.end(), rva)) break;
       const u32 target = pe_word(pe, rva);
       if (!map.insns.count(target)) break;
       jt.targets.push_back(target);
@@ -77,6 +77,31 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
   for (const auto& [va, jt] : map.jump_tables) reached.insert(jt.targets.begin(), jt.targets.end());
   for (auto& [va, jt] : map.jump_tables)
     if (reached.count(va) || map.entries.count(va)) jt.guard_width = 0;
+}
+
+// The words of an image without base relocations that may be absolute
+// addresses, as its relocations would have listed them: the address fields
+// of the instructions found so far, and every aligned word outside them
+// (data tables, switch tables in code sections).
+std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map) {
+  const u32 base = pe.image_base;
+  std::vector<u32> words;
+  for (const auto& [va, in] : map.insns) {
+    if (in.reloc_disp) words.push_back(va - base + in.d.raw.disp.offset);
+    if (in.reloc_imm) words.push_back(va - base + in.d.raw.imm[0].offset);
+  }
+  for (const PeSection& s : pe.sections) {
+    const u32 end = s.rva + std::min(s.virtual_size, static_cast<u32>(pe.image.size()) - s.rva);
+    for (u32 rva = s.rva; rva + 4 <= end; rva += 4) {
+      if (pe_word(pe, rva) - base >= pe.image_size) continue;
+      auto after = map.insns.upper_bound(base + rva);
+      if (s.code && after != map.insns.begin() && std::prev(after)->second.next() > base + rva) continue;
+      words.push_back(rva);
+    }
+  }
+  std::sort(words.begin(), words.end());
+  words.erase(std::unique(words.begin(), words.end()), words.end());
+  return words;
 }
 
 // An instruction is uncrossed when no jump inside a function passes over
@@ -224,10 +249,12 @@ CodeMap discover_code(const PeImage& pe) {
           break;
         }
         // An absolute guest address in the instruction is marked by a base
-        // relocation at the offset of its immediate or displacement.
+        // relocation at the offset of its immediate or displacement; in an
+        // image without them, by a value inside the image.
         auto relocated = [&](u32 offset, u32 size) {
           if (!offset || size != 32) return false;
           u32 at = rva + offset;
+          if (pe_fixed(pe)) return pe_word(pe, at) - base < pe.image_size;
           auto it = std::lower_bound(pe.relocs.begin(), pe.relocs.end(), at);
           return it != pe.relocs.end() && *it == at && covers(rva, in.d.length, at, at + 4);
         };
@@ -260,28 +287,29 @@ CodeMap discover_code(const PeImage& pe) {
   // Words inside decoded instructions are judged first, by their use; a
   // word is judged as a table word only when no new code came from the
   // others, so that code found later can still show it to be an operand.
-  std::vector<bool> judged(pe.relocs.size(), false);
+  std::set<u32> judged;  // RVAs
   while (true) {
     bool added = false;
     for (int tables = 0; tables < 2 && !added; tables++) {
       assign_owners(map);
-      for (size_t i = 0; i < pe.relocs.size(); i++) {
-        if (judged[i]) continue;
-        const u32 v = pe_word(pe, pe.relocs[i]);
+      const std::vector<u32> words = pe_fixed(pe) ? unrelocated_words(pe, map) : pe.relocs;
+      for (const u32 rva : words) {
+        if (judged.count(rva)) continue;
+        const u32 v = pe_word(pe, rva);
         if (v - base >= pe.image_size || !pe_is_code(pe, v - base)) {
-          judged[i] = true;
+          judged.insert(rva);
           continue;
         }
-        const WordUse use = relocated_word_use(map, base + pe.relocs[i]);
+        const WordUse use = relocated_word_use(map, base + rva);
         if (use == WordUse::kTable && !tables) continue;
         if (use == WordUse::kDataAccess) {
-          judged[i] = true;
+          judged.insert(rva);
           continue;
         }
         // A rejected word is judged again after new code is found: the
         // address may have become an instruction start since.
         if (!plausible_code(pe, map, v)) continue;
-        judged[i] = true;
+        judged.insert(rva);
         if (map.pointed.count(v)) continue;
         map.pointed.insert(v);
         map.functions.insert(v);

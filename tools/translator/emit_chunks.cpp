@@ -230,7 +230,10 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
       "u32 eax, ebx, ecx, edx, esi, edi, esp, ebp, eip;\n"
       "XFlags fl;\n"
       "i32 df;\n"
-      "const u32 fx = F->fixup;\n"
+      // A module without relocations is never moved: the loader keeps it
+      // at its preferred base even when that range was taken. Its absolute
+      // addresses are then constants, and no host register holds the fixup.
+      + std::string(pe_fixed(pe) ? "const u32 fx = 0;\n" : "const u32 fx = F->fixup;\n") +
       "u32 ca = 0, cb = 0;\n"
       "(void)ca; (void)cb;\n"
       "int stop = 0;\n"

@@ -64,3 +64,6 @@ const PeSection* pe_section_at(const PeImage& pe, u32 rva);
 bool pe_is_code(const PeImage& pe, u32 rva);
 // The little-endian word at `rva`; 0 outside the image.
 u32 pe_word(const PeImage& pe, u32 rva);
+// An image without base relocations: the loader never moves it, and its
+// absolute addresses are found by their values alone.
+inline bool pe_fixed(const PeImage& pe) { return pe.relocs.empty(); }
