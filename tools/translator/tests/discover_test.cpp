@@ -54,6 +54,41 @@ TEST(Discovery, ConstructorListsAndPaddingAreDataWhileCodePointersAreEntries) {
   EXPECT_EQ(map.pointed.size(), 3u);
 }
 
+// An EXE linked without base relocations: a callback pushed as an
+// immediate, a pointer in a data table and a switch table's cases are
+// still found, by their values.
+TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
+  std::vector<uint8_t> text(0x200, 0);
+  const uint8_t code[] = {
+      0x68, 0x20, 0x10, 0x40, 0x00,              // push offset callback
+      0x8B, 0x15, 0x00, 0x20, 0x40, 0x00,        // mov edx, [table]
+      0xFF, 0xD2,                                // call edx
+      0x83, 0xF8, 0x01,                          // cmp eax, 1
+      0x77, 0x07,                                // ja done
+      0xFF, 0x24, 0x85, 0x10, 0x20, 0x40, 0x00,  // jmp [eax*4 + cases]
+      0x58, 0xC3,                                // done: pop eax; ret
+  };
+  std::memcpy(&text[0], code, sizeof code);
+  const uint8_t callback[] = {0xB8, 0x01, 0x00, 0x00, 0x00, 0xC3};  // mov eax, 1; ret
+  std::memcpy(&text[0x20], callback, sizeof callback);
+  std::memcpy(&text[0x30], callback, sizeof callback);
+  text[0x40] = 0x58, text[0x41] = 0xC3;  // the cases
+  text[0x48] = 0x58, text[0x49] = 0xC3;
+  std::vector<uint8_t> rdata(0x200, 0);
+  put32(rdata, 0, kHandBase + 0x1030);
+  put32(rdata, 0x10, kHandBase + 0x1040);
+  put32(rdata, 0x14, kHandBase + 0x1048);
+  const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text}, {".rdata", 0x2000, 0x40000040, rdata}}, {}));
+  ASSERT_TRUE(pe.relocs.empty());
+
+  const CodeMap map = discover_code(pe);
+  EXPECT_TRUE(map.pointed.count(0x401020));
+  EXPECT_TRUE(map.pointed.count(0x401030));
+  ASSERT_TRUE(map.jump_tables.count(0x401012));
+  EXPECT_EQ(map.jump_tables.at(0x401012).targets, (std::vector<u32>{0x401040, 0x401048}));
+  EXPECT_TRUE(map.bad.empty());
+}
+
 // Two functions that call each other stay in one chunk, even with a limit
 // that would otherwise end a chunk at every function; a function outside
 // the cycle still starts a chunk of its own.
