@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "code_map.h"
+#include "translate.h"
 
 namespace {
 
@@ -82,7 +83,8 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
 // The words of an image without base relocations that may be absolute
 // addresses, as its relocations would have listed them: the address fields
 // of the instructions found so far, and every aligned word outside them
-// (data tables, switch tables in code sections).
+// (data tables, switch tables in code sections) in the sections the
+// program sees at run time (not the debug information).
 std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map) {
   const u32 base = pe.image_base;
   std::vector<u32> words;
@@ -91,6 +93,7 @@ std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map) {
     if (in.reloc_imm) words.push_back(va - base + in.d.raw.imm[0].offset);
   }
   for (const PeSection& s : pe.sections) {
+    if (!section_at_run_time(pe, s)) continue;
     const u32 end = s.rva + std::min(s.virtual_size, static_cast<u32>(pe.image.size()) - s.rva);
     for (u32 rva = s.rva; rva + 4 <= end; rva += 4) {
       if (pe_word(pe, rva) - base >= pe.image_size) continue;

@@ -56,7 +56,8 @@ TEST(Discovery, ConstructorListsAndPaddingAreDataWhileCodePointersAreEntries) {
 
 // An EXE linked without base relocations: a callback pushed as an
 // immediate, a pointer in a data table and a switch table's cases are
-// still found, by their values.
+// still found, by their values; a value in the debug information is not
+// taken for a pointer.
 TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
   std::vector<uint8_t> text(0x200, 0);
   const uint8_t code[] = {
@@ -74,11 +75,17 @@ TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
   std::memcpy(&text[0x30], callback, sizeof callback);
   text[0x40] = 0x58, text[0x41] = 0xC3;  // the cases
   text[0x48] = 0x58, text[0x49] = 0xC3;
+  std::memcpy(&text[0x50], callback, sizeof callback);  // named only by the debug information
   std::vector<uint8_t> rdata(0x200, 0);
   put32(rdata, 0, kHandBase + 0x1030);
   put32(rdata, 0x10, kHandBase + 0x1040);
   put32(rdata, 0x14, kHandBase + 0x1048);
-  const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text}, {".rdata", 0x2000, 0x40000040, rdata}}, {}));
+  std::vector<uint8_t> debug(0x200, 0);
+  put32(debug, 8, kHandBase + 0x1050);
+  const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text},
+                                      {".rdata", 0x2000, 0x40000040, rdata},
+                                      {".debug_info", 0x3000, 0x42000040, debug}},
+                                     {}));
   ASSERT_TRUE(pe.relocs.empty());
 
   const CodeMap map = discover_code(pe);
@@ -86,6 +93,7 @@ TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
   EXPECT_TRUE(map.pointed.count(0x401030));
   ASSERT_TRUE(map.jump_tables.count(0x401012));
   EXPECT_EQ(map.jump_tables.at(0x401012).targets, (std::vector<u32>{0x401040, 0x401048}));
+  EXPECT_FALSE(map.insns.count(0x401050));
   EXPECT_TRUE(map.bad.empty());
 }
 
