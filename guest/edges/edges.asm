@@ -212,6 +212,23 @@ _edge_loop_pass:
     inc ecx
     jmp _edge_loop_pass
 
+; (p, v): adds v to every byte from p + 1 upwards until a write faults,
+; counting them in EDX. The block at edge_byte_loop_pass leaves ESI out of
+; the frame on its jump back; a fault there tells ESI by its address.
+export edge_byte_loop_fault
+global _edge_byte_loop_fault
+_edge_byte_loop_fault:
+    mov esi, [esp + 4]
+    mov ecx, [esp + 8]
+    xor edx, edx
+export edge_byte_loop_pass
+global _edge_byte_loop_pass
+_edge_byte_loop_pass:
+    add [esi + 1], cl
+    inc esi
+    inc edx
+    jmp _edge_byte_loop_pass
+
 ; (a, b) -> a / b, signed.
 export edge_divide
 global _edge_divide

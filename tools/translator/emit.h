@@ -65,12 +65,26 @@ struct ExitFlags {
 };
 unsigned exit_flags_at(const CodeMap& map, const ExitFlags& x, const Insn& in);
 
+// A one-block loop whose only instruction that can fault reads or writes
+// one byte at [base + disp]: its jump back to itself leaves the base
+// register out of the frame, and a fault there takes it from the faulting
+// address instead (the module's g_fault_bases, fault_sites.cpp).
+struct FaultSite {
+  Reg base;
+  u32 disp;
+  bool relocated;  // disp is an absolute guest address (add the fixup)
+};
+std::map<u32, FaultSite> fault_sites(const ChunkPlan& chunk, const std::set<u32>& labels);
+bool cannot_fault(const Insn& in);
+bool ends_block(const Insn& in);
+
 struct Emitter {
   const PeImage* pe;
   const CodeMap* map;
   const ChunkPlan* chunk;
   const std::set<u32>* labels;  // addresses with a label in this chunk
   const std::set<u32>* eip_free;  // labels of blocks that cannot fault
+  const std::map<u32, FaultSite>* fault_sites;  // by block label
   // Flag groups live at each address: those a block edge stores into the
   // frame (read by the chunk's own instructions), and those the locals
   // carry (read by them or by a way out of the chunk, which stores them).
@@ -132,6 +146,9 @@ void emit_sync(Emitter& e);                 // store what the block changed
 // not store (see ExitFlags).
 void drop_unread_exit_flags(Emitter& e);
 void emit_goto(Emitter& e, u32 target);     // sync, then branch or leave
+// The register bit a jump back to the start of the block being written
+// leaves out of the frame (FaultSite), or 0.
+unsigned self_edge_unstored(const Emitter& e);
 void emit_conditional(Emitter& e, const std::string& cond);  // branch on C++ text to the target or the next
 void emit_lookup(Emitter& e);               // sync, then the decision tree on `eip`
 void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at `guest`

@@ -8,24 +8,6 @@
 
 #include "translate.h"
 
-namespace {
-
-bool ends_block(const Insn& in) {
-  switch (in.d.mnemonic) {
-    case ZYDIS_MNEMONIC_JMP:
-    case ZYDIS_MNEMONIC_RET:
-    case ZYDIS_MNEMONIC_CALL:
-    case ZYDIS_MNEMONIC_HLT:
-    case ZYDIS_MNEMONIC_INT3:
-    case ZYDIS_MNEMONIC_UD2:
-      return true;
-    default:
-      return in.d.meta.category == ZYDIS_CATEGORY_COND_BR;
-  }
-}
-
-std::string label(u32 va) { return "L_" + std::to_string(va); }
-
 // Whether an instruction can neither fault nor reach anything that reports
 // the frame's EIP while it runs: register arithmetic, moves, compares and
 // relative jumps, with no memory operand other than an address computation.
@@ -56,6 +38,25 @@ bool cannot_fault(const Insn& in) {
       return false;
   }
 }
+
+bool ends_block(const Insn& in) {
+  switch (in.d.mnemonic) {
+    case ZYDIS_MNEMONIC_JMP:
+    case ZYDIS_MNEMONIC_RET:
+    case ZYDIS_MNEMONIC_CALL:
+    case ZYDIS_MNEMONIC_HLT:
+    case ZYDIS_MNEMONIC_INT3:
+    case ZYDIS_MNEMONIC_UD2:
+      return true;
+    default:
+      return in.d.meta.category == ZYDIS_CATEGORY_COND_BR;
+  }
+}
+
+namespace {
+
+std::string label(u32 va) { return "L_" + std::to_string(va); }
+
 
 // The jump to the label of v[slot]: one indirect jump through a table of
 // the labels' offsets from the first (assemble-time constants, so the
@@ -142,7 +143,8 @@ EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks) {
 }
 
 void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ExitFlags& exits,
-                const ChunkPlan& chunk, std::string& out, std::map<std::string, int>& untranslated) {
+                const ChunkPlan& chunk, std::string& out, std::map<std::string, int>& untranslated,
+                std::string& fault_rows) {
   // Labels: block leaders, and fall-through targets that are not written
   // straight after their predecessor.
   std::set<u32> labels;
@@ -204,7 +206,12 @@ void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, co
   }
 
   const std::map<u32, unsigned> flags_carried = flag_liveness(map, chunk, exits);
+  const std::map<u32, FaultSite> sites = fault_sites(chunk, labels);
+  for (const auto& [va, site] : sites)
+    fault_rows += "    {" + hex(va) + ", " + hex(site.disp) + ", " + std::to_string(site.base) + ", " +
+                  (site.relocated ? "1" : "0") + "},\n";
   Emitter e{};
+  e.fault_sites = &sites;
   e.flags_live = &flags_live;
   e.flags_carried = &flags_carried;
   e.entry_refs = &refs;

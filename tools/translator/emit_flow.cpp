@@ -77,13 +77,15 @@ void emit_conditional(Emitter& e, const std::string& cond) {
   const u32 taken = branch_target(*e.in), fall = e.in->next();
   const unsigned flags = e.dirty & D_FLAGS;
   const std::string pending = e.pending_flags;
-  e.dirty &= ~D_FLAGS;
+  // A one-block loop's base register is stored on the way out only.
+  const unsigned base = e.dirty & self_edge_unstored(e) & (taken == e.block_va || fall == e.block_va ? ~0u : 0u);
+  e.dirty &= ~(D_FLAGS | base);
   emit_sync(e);
   e.out += "if (" + cond + ") {\n";
-  e.dirty = flags;
+  e.dirty = flags | (taken == e.block_va ? 0 : base);
   emit_goto(e, taken);
   e.out += "}\n";
-  e.dirty = flags;
+  e.dirty = flags | (fall == e.block_va ? 0 : base);
   e.pending_flags = pending;
   emit_goto(e, fall);
 }

@@ -1,5 +1,6 @@
 // Writing the module: descriptor, routing table, section bytes and the
 // code files.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -181,14 +182,20 @@ unsigned write_module(const PeImage& pe, const CodeMap& map, const std::vector<C
   const size_t share = total / opt.files + 1;
   size_t next = 0;
   const ExitFlags exits = module_exit_flags(pe, map, chunks, refs);
+  std::string fault_rows;
   for (u32 f = 0; f < opt.files; f++) {
     std::string out = kBanner;
     out += "#include \"xlat_ops.h\"\n#include \"xlat_atomic.h\"\n\n" + chunk_prototypes(chunks) + "\n";
     size_t taken = 0;
     while (next < chunks.size() && (taken < share || f + 1 == opt.files)) {
-      emit_chunk(pe, map, refs, exits, chunks[next], out, untranslated);
+      emit_chunk(pe, map, refs, exits, chunks[next], out, untranslated, fault_rows);
       taken += chunks[next].insns.size();
       next++;
+    }
+    if (f + 1 == opt.files) {
+      // Ascending, as the chunks are.
+      out += "const FaultBase g_fault_bases[] = {\n" + fault_rows + "    {0, 0, 0, 0},\n};\n";
+      out += "const u32 g_fault_base_count = " + std::to_string(std::count(fault_rows.begin(), fault_rows.end(), '\n')) + ";\n";
     }
     write_file(prefix + "_code" + std::to_string(f) + ".cpp", out);
   }

@@ -273,10 +273,17 @@ void emit_leave_at(Emitter& e, u32 guest) {
   e.dirty = 0;
 }
 
+unsigned self_edge_unstored(const Emitter& e) {
+  if (!e.block_va) return 0;
+  auto site = e.fault_sites->find(e.block_va);
+  return site == e.fault_sites->end() ? 0 : 1u << site->second.base;
+}
+
 void emit_goto(Emitter& e, u32 target) {
   if (e.labels->count(target)) {
     // Flag values the target sets before reading need not be stored.
     edge_flags(e, target);
+    if (target == e.block_va) e.dirty &= ~self_edge_unstored(e);
     emit_sync(e);
     // Every way into a label stores its address as EIP, and nothing inside
     // a block changes the stored EIP: a jump back to the block's own start

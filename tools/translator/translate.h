@@ -37,7 +37,8 @@ bool jump_table_keeps_flags(const CodeMap& map, const Insn& in);
 // Every entry address of the module: its chunk and slot.
 EntryRefs entry_refs(const CodeMap& map, const std::vector<ChunkPlan>& chunks);
 void emit_chunk(const PeImage& pe, const CodeMap& map, const EntryRefs& refs, const ExitFlags& exits,
-                const ChunkPlan& chunk, std::string& out, std::map<std::string, int>& untranslated);
+                const ChunkPlan& chunk, std::string& out, std::map<std::string, int>& untranslated,
+                std::string& fault_rows);
 
 // Whether the bytes of section `s` are copied into the module (debug
 // information and relocations are not; emit_module.cpp says why).

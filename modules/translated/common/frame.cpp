@@ -123,6 +123,28 @@ void chunk_call_foreign(ChunkFrame* F) {
   frame_load(F, env);
 }
 
+// A fault in a one-block loop that keeps its pointer out of the frame:
+// the faulting address gives that register its value at the block's start.
+static void restore_fault_base(ChunkFrame* F, const EXCEPTION_RECORD* r) {
+  if (&g_fault_base_count == nullptr || r->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || r->NumberParameters < 2)
+    return;
+  const FaultBase* lo = g_fault_bases;
+  const FaultBase* hi = g_fault_bases + g_fault_base_count;
+  while (lo < hi) {
+    const FaultBase* mid = lo + (hi - lo) / 2;
+    if (mid->eip_rel < F->eip_rel)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  if (lo == g_fault_bases + g_fault_base_count || lo->eip_rel != F->eip_rel) return;
+  static u32 ChunkFrame::*const kSlot[] = {&ChunkFrame::eax, &ChunkFrame::ebx, &ChunkFrame::ecx,
+                                           &ChunkFrame::edx, &ChunkFrame::esi, &ChunkFrame::edi};
+  if (lo->reg >= sizeof kSlot / sizeof kSlot[0]) return;
+  const u32 address = static_cast<u32>(r->ExceptionInformation[1]);
+  F->*kSlot[lo->reg] = address - lo->disp - (lo->relocated ? F->fixup : 0);
+}
+
 int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
   ChunkFrame F;
   F.fixup = mi->Fixup;  // before the load: EIP is kept relative to it
@@ -142,6 +164,7 @@ int RunChunk(Env* env, ModuleInfo* mi, ChunkBody body, bool* missed) {
   }
   *missed = false;
   if (F.pass_on) seh_raise(&guard.record);
+  restore_fault_base(&F, &guard.record);
   frame_store(&F, env);
   HandleException(env, &guard.pointers);
   // No guest handler took the fault. Running the block again would only

@@ -88,6 +88,21 @@ extern const u32 g_chunk_route_count;
 extern const char g_module_stem[];
 extern const ChunkEntry g_chunk_entries[];
 extern const u32 g_chunk_entry_shift;
+
+// A one-block loop that keeps its walking pointer out of the frame: the
+// only access of the block that can fault reads or writes the byte at
+// base + disp (+ the fixup when `relocated`), so an access violation there
+// tells the base register. Ascending by eip_rel; modules the translator
+// did not write may have none.
+struct FaultBase {
+  u32 eip_rel;  // the block's start, module numbering
+  u32 disp;
+  uint8_t reg;  // frame slot: eax, ebx, ecx, edx, esi, edi
+  uint8_t relocated;
+};
+static_assert(sizeof(FaultBase) == 12, "generated tables are written for this layout");
+extern const FaultBase g_fault_bases[] __attribute__((weak));
+extern const u32 g_fault_base_count __attribute__((weak));
 // Entry b is 1 when byte b has an even number of set bits.
 extern const uint8_t kParity[256];
 

@@ -116,6 +116,24 @@ TEST(ChunkConventions, HostFaultInALoopReportsTheLastPass) {
   munmap(block, 2 * page);
 }
 
+TEST(ChunkConventions, HostFaultInAByteLoopReportsItsPointer) {
+  // The loop's pointer is not stored on its jump back: the fault's address
+  // gives it, one below the faulting byte (the access is [esi + 1]).
+  ModuleInfo* mi = edges();
+  const u32 page = 4096;
+  uint8_t* block = static_cast<uint8_t*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(block, MAP_FAILED);
+  ASSERT_EQ(mprotect(block + page, page, PROT_NONE), 0);
+  Env env;
+  EXPECT_EQ(faulting_call(mi, "edge_byte_loop_fault", {addr(block), 3}, &env), 0xC0000005u);
+  EXPECT_EQ(env.ESI, addr(block + page - 1));
+  EXPECT_EQ(env.EDX, page - 1);
+  EXPECT_EQ(env.EIP, export_address(mi, "edge_byte_loop_pass"));
+  EXPECT_EQ(block[0], 0);
+  EXPECT_EQ(block[page - 1], 3);
+  munmap(block, 2 * page);
+}
+
 TEST(ChunkConventions, BlockRunAgainAfterAFaultFindsTheFlagsItsSuccessorsRead) {
   // The read faults on a page mapped without access; once readable, the
   // faulting block runs again from the frame the fault left.

@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
       const EntryRefs refs = entry_refs(map, chunks);
       const ExitFlags exits = module_exit_flags(pe, map, chunks, refs);
       for (const ChunkPlan& c : chunks) {
-        std::string out;
-        emit_chunk(pe, map, refs, exits, c, out, untranslated);
+        std::string out, fault_rows;
+        emit_chunk(pe, map, refs, exits, c, out, untranslated, fault_rows);
       }
     } catch (const PeError&) {
       rejected++;

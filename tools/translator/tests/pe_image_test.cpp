@@ -36,8 +36,8 @@ void translate_in_memory(const std::vector<uint8_t>& b) {
   const EntryRefs refs = entry_refs(map, chunks);
   const ExitFlags exits = module_exit_flags(pe, map, chunks, refs);
   for (const ChunkPlan& c : chunks) {
-    std::string out;
-    emit_chunk(pe, map, refs, exits, c, out, untranslated);
+    std::string out, fault_rows;
+    emit_chunk(pe, map, refs, exits, c, out, untranslated, fault_rows);
   }
 }
 
