@@ -31,6 +31,16 @@ u32 faulting_call(ModuleInfo* mi, const char* name, std::initializer_list<u32> a
   return guard.record.ExceptionCode;
 }
 
+// A readable, writable page with an inaccessible one after it (both are
+// unmapped with munmap(p, 2 * page)), or null.
+uint8_t* page_before_a_hole(u32 page) {
+  void* p = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  uint8_t* block = static_cast<uint8_t*>(p);
+  if (mprotect(block + page, page, PROT_NONE) != 0) return nullptr;
+  return block;
+}
+
 }  // namespace
 
 TEST(ChunkConventions, FlagsSurviveARunThatSetsNone) {
@@ -100,9 +110,8 @@ TEST(ChunkConventions, HostFaultInALoopReportsTheLastPass) {
   // of the 1025th word faults at the start of a pass of the loop.
   ModuleInfo* mi = edges();
   const u32 page = 4096;
-  uint8_t* block = static_cast<uint8_t*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-  ASSERT_NE(block, MAP_FAILED);
-  ASSERT_EQ(mprotect(block + page, page, PROT_NONE), 0);
+  uint8_t* block = page_before_a_hole(page);
+  ASSERT_NE(block, nullptr);
   for (u32 i = 0; i < page / 4; i++) {
     const u32 word = i + 1;
     memcpy(block + 4 * i, &word, 4);
@@ -121,9 +130,8 @@ TEST(ChunkConventions, HostFaultInAByteLoopReportsItsPointer) {
   // gives it, one below the faulting byte (the access is [esi + 1]).
   ModuleInfo* mi = edges();
   const u32 page = 4096;
-  uint8_t* block = static_cast<uint8_t*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-  ASSERT_NE(block, MAP_FAILED);
-  ASSERT_EQ(mprotect(block + page, page, PROT_NONE), 0);
+  uint8_t* block = page_before_a_hole(page);
+  ASSERT_NE(block, nullptr);
   Env env;
   EXPECT_EQ(faulting_call(mi, "edge_byte_loop_fault", {addr(block), 3}, &env), 0xC0000005u);
   EXPECT_EQ(env.ESI, addr(block + page - 1));
