@@ -85,20 +85,23 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
 // of the instructions found so far, and every aligned word outside them
 // (data tables, switch tables in code sections) in the sections the
 // program sees at run time (not the debug information).
-std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map) {
+// `code`: those of the code sections, which depend on the instructions
+// found so far; otherwise those of the other sections, found once.
+std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map, bool code) {
   const u32 base = pe.image_base;
   std::vector<u32> words;
   for (const auto& [va, in] : map.insns) {
+    if (!code) break;
     if (in.reloc_disp) words.push_back(va - base + in.d.raw.disp.offset);
     if (in.reloc_imm) words.push_back(va - base + in.d.raw.imm[0].offset);
   }
   for (const PeSection& s : pe.sections) {
-    if (!section_at_run_time(pe, s)) continue;
+    if (s.code != code || !section_at_run_time(pe, s) || s.rva >= pe.image.size()) continue;
     const u32 end = s.rva + std::min(s.virtual_size, static_cast<u32>(pe.image.size()) - s.rva);
     for (u32 rva = s.rva; rva + 4 <= end; rva += 4) {
       if (pe_word(pe, rva) - base >= pe.image_size) continue;
       auto after = map.insns.upper_bound(base + rva);
-      if (s.code && after != map.insns.begin() && std::prev(after)->second.next() > base + rva) continue;
+      if (code && after != map.insns.begin() && std::prev(after)->second.next() > base + rva) continue;
       words.push_back(rva);
     }
   }
@@ -291,11 +294,16 @@ CodeMap discover_code(const PeImage& pe) {
   // word is judged as a table word only when no new code came from the
   // others, so that code found later can still show it to be an operand.
   std::set<u32> judged;  // RVAs
+  const std::vector<u32> data_words = pe_fixed(pe) ? unrelocated_words(pe, map, false) : std::vector<u32>{};
   while (true) {
     bool added = false;
     for (int tables = 0; tables < 2 && !added; tables++) {
       assign_owners(map);
-      const std::vector<u32> words = pe_fixed(pe) ? unrelocated_words(pe, map) : pe.relocs;
+      std::vector<u32> words = pe.relocs;
+      if (pe_fixed(pe)) {
+        words = unrelocated_words(pe, map, true);
+        words.insert(words.end(), data_words.begin(), data_words.end());
+      }
       for (const u32 rva : words) {
         if (judged.count(rva)) continue;
         const u32 v = pe_word(pe, rva);
