@@ -94,6 +94,16 @@ std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map, bool c
     if (!code) break;
     if (in.reloc_disp) words.push_back(va - base + in.d.raw.disp.offset);
     if (in.reloc_imm) words.push_back(va - base + in.d.raw.imm[0].offset);
+    // A switch table need not be aligned: its words are read from where
+    // `jmp [table + index*4]` names it, as long as they point into code.
+    const ZydisDecodedOperand& op = in.ops[0];
+    if (in.d.mnemonic == ZYDIS_MNEMONIC_JMP && in.reloc_disp && op.type == ZYDIS_OPERAND_TYPE_MEMORY &&
+        op.mem.base == ZYDIS_REGISTER_NONE && op.mem.scale == 4)
+      for (u32 rva = static_cast<u32>(op.mem.disp.value) - base, k = 0; k < 1024; k++, rva += 4) {
+        const u32 v = pe_word(pe, rva) - base;
+        if (v >= pe.image_size || !pe_is_code(pe, v)) break;
+        words.push_back(rva);
+      }
   }
   for (const PeSection& s : pe.sections) {
     if (s.code != code || !section_at_run_time(pe, s) || s.rva >= pe.image.size()) continue;

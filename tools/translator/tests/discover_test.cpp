@@ -55,9 +55,9 @@ TEST(Discovery, ConstructorListsAndPaddingAreDataWhileCodePointersAreEntries) {
 }
 
 // An EXE linked without base relocations: a callback pushed as an
-// immediate, a pointer in a data table and a switch table's cases are
-// still found, by their values; a value in the debug information is not
-// taken for a pointer.
+// immediate, a pointer in a data table and the cases of a switch table
+// (unaligned, in .text) are still found, by their values; a value in the
+// debug information is not taken for a pointer.
 TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
   std::vector<uint8_t> text(0x200, 0);
   const uint8_t code[] = {
@@ -66,7 +66,7 @@ TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
       0xFF, 0xD2,                                // call edx
       0x83, 0xF8, 0x01,                          // cmp eax, 1
       0x77, 0x07,                                // ja done
-      0xFF, 0x24, 0x85, 0x10, 0x20, 0x40, 0x00,  // jmp [eax*4 + cases]
+      0xFF, 0x24, 0x85, 0x61, 0x10, 0x40, 0x00,  // jmp [eax*4 + cases]
       0x58, 0xC3,                                // done: pop eax; ret
   };
   std::memcpy(&text[0], code, sizeof code);
@@ -78,8 +78,8 @@ TEST(Discovery, ImageWithoutRelocationsFindsCodePointersByValue) {
   std::memcpy(&text[0x50], callback, sizeof callback);  // named only by the debug information
   std::vector<uint8_t> rdata(0x200, 0);
   put32(rdata, 0, kHandBase + 0x1030);
-  put32(rdata, 0x10, kHandBase + 0x1040);
-  put32(rdata, 0x14, kHandBase + 0x1048);
+  put32(text, 0x61, kHandBase + 0x1040);  // the cases, unaligned in .text
+  put32(text, 0x65, kHandBase + 0x1048);
   std::vector<uint8_t> debug(0x200, 0);
   put32(debug, 8, kHandBase + 0x1050);
   const PeImage pe = pe_read(hand_pe({{".text", 0x1000, 0x60000020, text},
