@@ -57,7 +57,6 @@ namespace {
 
 std::string label(u32 va) { return "L_" + std::to_string(va); }
 
-
 // The jump to the label of v[slot]: one indirect jump through a table of
 // the labels' offsets from the first (assemble-time constants, so the
 // table is read-only data and needs no relocation).

@@ -103,6 +103,7 @@ struct FaultBase {
 static_assert(sizeof(FaultBase) == 12, "generated tables are written for this layout");
 extern const FaultBase g_fault_bases[] __attribute__((weak));
 extern const u32 g_fault_base_count __attribute__((weak));
+
 // Entry b is 1 when byte b has an even number of set bits.
 extern const uint8_t kParity[256];
 
