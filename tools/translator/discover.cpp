@@ -24,18 +24,25 @@ bool ends_flow(const Insn& in) {
 
 bool covers(u32 start, u32 len, u32 word_rva, u32 word_end) { return word_rva >= start && word_end <= start + len; }
 
+// `jmp [table + index*4]` with an absolute table address: the table of
+// the cases of a switch.
+bool is_table_jump(const Insn& in) {
+  const ZydisDecodedOperand& op = in.ops[0];
+  return in.d.mnemonic == ZYDIS_MNEMONIC_JMP && op.type == ZYDIS_OPERAND_TYPE_MEMORY && in.reloc_disp &&
+         op.mem.base == ZYDIS_REGISTER_NONE && op.mem.index != ZYDIS_REGISTER_NONE && op.mem.scale == 4 &&
+         op.mem.segment != ZYDIS_REGISTER_FS && op.mem.segment != ZYDIS_REGISTER_GS;
+}
+
 // The cases of a `jmp [table + index*4]`: as many as the bound check before
 // it allows (`cmp index, n` and `ja`/`jae` to the default), or, without
-// one, the relocated words from the table on that point into code.
+// one, the words from the table on that point into code (relocated ones,
+// where the image has relocations).
 void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& named) {
   const u32 base = pe.image_base;
   for (auto it = map.insns.begin(); it != map.insns.end(); ++it) {
     const Insn& in = it->second;
     const ZydisDecodedOperand& op = in.ops[0];
-    if (in.d.mnemonic != ZYDIS_MNEMONIC_JMP || op.type != ZYDIS_OPERAND_TYPE_MEMORY || !in.reloc_disp ||
-        op.mem.base != ZYDIS_REGISTER_NONE || op.mem.index == ZYDIS_REGISTER_NONE || op.mem.scale != 4 ||
-        op.mem.segment == ZYDIS_REGISTER_FS || op.mem.segment == ZYDIS_REGISTER_GS)
-      continue;
+    if (!is_table_jump(in)) continue;
     const u32 table = static_cast<u32>(op.mem.disp.value);
     u32 bound = 1024;
     int guard_width = 0;
@@ -81,30 +88,26 @@ void find_jump_tables(const PeImage& pe, CodeMap& map, const std::set<u32>& name
 }
 
 // The words of an image without base relocations that may be absolute
-// addresses, as its relocations would have listed them: the address fields
-// of the instructions found so far, and every aligned word outside them
-// (data tables, switch tables in code sections) in the sections the
-// program sees at run time (not the debug information).
-// `code`: those of the code sections, which depend on the instructions
-// found so far; otherwise those of the other sections, found once.
+// addresses, as its relocations would have listed them, in the sections
+// the program sees at run time (not the debug information). With `code`,
+// those that depend on the instructions found so far: their address
+// fields, the words of each switch table from where its jump names it
+// (aligned or not), and every aligned word of a code section outside them;
+// otherwise every aligned word of the other sections, found once.
 std::vector<u32> unrelocated_words(const PeImage& pe, const CodeMap& map, bool code) {
   const u32 base = pe.image_base;
   std::vector<u32> words;
-  for (const auto& [va, in] : map.insns) {
-    if (!code) break;
-    if (in.reloc_disp) words.push_back(va - base + in.d.raw.disp.offset);
-    if (in.reloc_imm) words.push_back(va - base + in.d.raw.imm[0].offset);
-    // A switch table need not be aligned: its words are read from where
-    // `jmp [table + index*4]` names it, as long as they point into code.
-    const ZydisDecodedOperand& op = in.ops[0];
-    if (in.d.mnemonic == ZYDIS_MNEMONIC_JMP && in.reloc_disp && op.type == ZYDIS_OPERAND_TYPE_MEMORY &&
-        op.mem.base == ZYDIS_REGISTER_NONE && op.mem.scale == 4)
-      for (u32 rva = static_cast<u32>(op.mem.disp.value) - base, k = 0; k < 1024; k++, rva += 4) {
+  if (code)
+    for (const auto& [va, in] : map.insns) {
+      if (in.reloc_disp) words.push_back(va - base + in.d.raw.disp.offset);
+      if (in.reloc_imm) words.push_back(va - base + in.d.raw.imm[0].offset);
+      if (!is_table_jump(in)) continue;
+      for (u32 rva = static_cast<u32>(in.ops[0].mem.disp.value) - base, k = 0; k < 1024; k++, rva += 4) {
         const u32 v = pe_word(pe, rva) - base;
         if (v >= pe.image_size || !pe_is_code(pe, v)) break;
         words.push_back(rva);
       }
-  }
+    }
   for (const PeSection& s : pe.sections) {
     if (s.code != code || !section_at_run_time(pe, s) || s.rva >= pe.image.size()) continue;
     const u32 end = s.rva + std::min(s.virtual_size, static_cast<u32>(pe.image.size()) - s.rva);
@@ -309,12 +312,12 @@ CodeMap discover_code(const PeImage& pe) {
     bool added = false;
     for (int tables = 0; tables < 2 && !added; tables++) {
       assign_owners(map);
-      std::vector<u32> words = pe.relocs;
+      std::vector<u32> found;
       if (pe_fixed(pe)) {
-        words = unrelocated_words(pe, map, true);
-        words.insert(words.end(), data_words.begin(), data_words.end());
+        found = unrelocated_words(pe, map, true);
+        found.insert(found.end(), data_words.begin(), data_words.end());
       }
-      for (const u32 rva : words) {
+      for (const u32 rva : pe_fixed(pe) ? found : pe.relocs) {
         if (judged.count(rva)) continue;
         const u32 v = pe_word(pe, rva);
         if (v - base >= pe.image_size || !pe_is_code(pe, v - base)) {

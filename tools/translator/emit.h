@@ -120,6 +120,9 @@ std::string op_read(Emitter& e, const Loc& l);
 void op_write(Emitter& e, const Loc& l, const std::string& value);
 std::string reg_read(Reg r, int part);
 // The local holding a 32-bit general register, or null for any other.
+// The frame slot of a general register and its part (0: 32 bits, 1: low
+// 16, 2: low 8, 3: bits 8-15); false for any other register.
+bool map_register(ZydisRegister r, Reg* reg, int* part);
 const char* reg_local32(ZydisRegister r);
 void reg_write(Emitter& e, Reg r, int part, const std::string& value);
 std::string effective_address(Emitter& e, const ZydisDecodedOperand& op, bool with_segment);

@@ -78,7 +78,8 @@ void emit_conditional(Emitter& e, const std::string& cond) {
   const unsigned flags = e.dirty & D_FLAGS;
   const std::string pending = e.pending_flags;
   // A one-block loop's base register is stored on the way out only.
-  const unsigned base = e.dirty & self_edge_unstored(e) & (taken == e.block_va || fall == e.block_va ? ~0u : 0u);
+  const bool loops = taken == e.block_va || fall == e.block_va;
+  const unsigned base = loops ? e.dirty & self_edge_unstored(e) : 0;
   e.dirty &= ~(D_FLAGS | base);
   emit_sync(e);
   e.out += "if (" + cond + ") {\n";

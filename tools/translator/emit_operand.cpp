@@ -16,8 +16,6 @@ std::string mask_text(int width) { return width == 8 ? "0xFFu" : width == 16 ? "
 
 std::string new_temp(Emitter& e) { return "t" + std::to_string(e.temp++); }
 
-namespace {
-
 bool map_register(ZydisRegister r, Reg* reg, int* part) {
   switch (r) {
     case ZYDIS_REGISTER_EAX: *reg = R_EAX; *part = 0; return true;
@@ -47,8 +45,6 @@ bool map_register(ZydisRegister r, Reg* reg, int* part) {
     default: return false;
   }
 }
-
-}  // namespace
 
 const char* reg_local32(ZydisRegister r) {
   Reg reg;

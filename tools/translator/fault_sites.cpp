@@ -14,18 +14,6 @@
 
 namespace {
 
-// The frame slot of a 32-bit general register other than ESP.
-bool base_slot(ZydisRegister r, Reg* out) {
-  static const ZydisRegister kOrder[] = {ZYDIS_REGISTER_EAX, ZYDIS_REGISTER_EBX, ZYDIS_REGISTER_ECX,
-                                         ZYDIS_REGISTER_EDX, ZYDIS_REGISTER_ESI, ZYDIS_REGISTER_EDI};
-  for (int i = 0; i < 6; i++)
-    if (kOrder[i] == r) {
-      *out = static_cast<Reg>(i);
-      return true;
-    }
-  return false;
-}
-
 // Instructions whose one explicit memory operand is their only access.
 bool plain_access(const Insn& in) {
   if (in.d.attributes & (ZYDIS_ATTRIB_HAS_LOCK | ZYDIS_ATTRIB_HAS_REP | ZYDIS_ATTRIB_HAS_REPE |
@@ -86,7 +74,9 @@ bool site_of(const std::vector<const Insn*>& insns, size_t first, size_t last, F
   if (!mem || mem->size != 8 || mem->mem.index != ZYDIS_REGISTER_NONE ||
       (mem->mem.segment != ZYDIS_REGISTER_DS && mem->mem.segment != ZYDIS_REGISTER_SS))
     return false;
-  if (!base_slot(mem->mem.base, &site->base)) return false;
+  // The runtime restores EAX to EDI (the stack registers have duties of their own).
+  int part;
+  if (!map_register(mem->mem.base, &site->base, &part) || part != 0 || site->base >= R_ESP) return false;
   for (size_t k = first; insns[k] != access; k++)
     if (writes(*insns[k], mem->mem.base)) return false;
   site->disp = static_cast<u32>(mem->mem.disp.value);
