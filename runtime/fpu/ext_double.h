@@ -75,24 +75,48 @@ EXT_INLINE bool ext_round_decision(u32 rc, int sign, u64 rest, u64 half) {
 // A `Valid` value with its integer bit set that stays normal as a single
 // (Bias 127, FracBits 23) or a double (1023, 52), encoded with rounding
 // control `rc` as the general encoding encodes it; false for any other.
+// Adding half a unit changes a kept bit only when the dropped bits' first
+// one is set, so the decision is made on that bit alone: to nearest with
+// some lower dropped bit set as well (an exact half stays), up and down by
+// the sign. The words are worked on as 32-bit halves: a 64-bit sum of a
+// 32-bit target keeps both halves in registers only when written so.
 template <int Bias, int FracBits>
 EXT_INLINE bool ext_encode_normal(const ExtValue* v, u32 rc, u64* out) {
-  constexpr int kDrop = 63 - FracBits, kSignAt = FracBits + (Bias == 127 ? 8 : 11);
+  constexpr int kDrop = 63 - FracBits;
+  constexpr bool kInLow = kDrop < 32;  // the dropped bits' first one is in the low word
+  constexpr u32 kHalf = kInLow ? 1u << (kDrop - 1) : 1u << (kDrop - 33);
   const u32 head = ext_head(v);
+  u32 lo = v->mant_lo, hi = v->mant_hi;
   int e = ext_head_exponent(head) - EXT_BIAS;
-  u64 m = ext_mant(v);
-  if ((head & 0xFF00) != (TAG_VALID << 8) || !(m >> 63) || e < 1 - Bias || e > Bias) return false;
-  const u64 dropped = m & ((1ull << kDrop) - 1);
-  if (dropped && ext_round_decision(rc, head & 1, dropped, 1ull << (kDrop - 1))) {
-    const u64 sum = m + (1ull << (kDrop - 1));
-    if (sum < m) {  // carried out of the significand: the next binade
-      m = sum >> 1 | 0x8000000000000000ull;
-      if (++e > Bias) return false;
-    } else {
-      m = sum;
+  if ((head & 0xFF00) != (TAG_VALID << 8) || !(hi >> 31) || (u32)(e + Bias - 1) >= 2u * Bias) return false;
+  const u32 word = kInLow ? lo : hi;
+  if (word & kHalf) {
+    bool up;
+    switch (rc & RC_MASK) {
+      case RC_NEAREST: up = (word & (kHalf - 1)) || (!kInLow && lo); break;
+      case RC_UP: up = !(head & 1); break;
+      case RC_DOWN: up = head & 1; break;
+      default: up = false; break;
+    }
+    if (up) {
+      if constexpr (kInLow) {
+        lo += kHalf;
+        hi += lo < kHalf;
+      } else {
+        hi += kHalf;
+      }
+      if (!(hi >> 31)) {  // carried out of the significand: 1.0 of the next binade
+        hi = 0x80000000u;
+        lo = 0;
+        if (++e > Bias) return false;
+      }
     }
   }
-  *out = (u64)(head & 1) << kSignAt | (u64)(e + Bias) << FracBits | ((m >> kDrop) & ((1ull << FracBits) - 1));
+  const u32 sign_exp = (head & 1) << 31 | (u32)(e + Bias) << (FracBits - (kInLow ? 32 : 0));
+  if constexpr (kInLow)
+    *out = (u64)(sign_exp | (hi & 0x7FFFFFFFu) >> kDrop) << 32 | (lo >> kDrop | hi << (32 - kDrop));
+  else
+    *out = sign_exp | (hi & 0x7FFFFFFFu) >> (kDrop - 32);
   return true;
 }
 

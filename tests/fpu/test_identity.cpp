@@ -134,9 +134,10 @@ TEST_F(Identity, ArithmeticInstructionsMatchTheReference) {
   }
 }
 
-// FLD, FST and FSTP with a double operand convert inline in their common
-// cases: through Emu87 in every rounding mode, against the reference store
-// and the general load, with a full stack and an empty ST(0) as well.
+// FLD, FST and FSTP with a double operand, and FST and FSTP with a single
+// one, convert inline in their common cases: through Emu87 in every
+// rounding mode, against the reference store and the general load, with a
+// full stack and an empty ST(0) as well.
 TEST_F(Identity, DoubleLoadsAndStoresThroughTheInstructions) {
   const u32 modes[4] = {RC_NEAREST, RC_DOWN, RC_UP, RC_CHOP};
   Rng rng(12);
@@ -144,19 +145,27 @@ TEST_F(Identity, DoubleLoadsAndStoresThroughTheInstructions) {
   Env env = {};
   env.ESI = guest_addr(memory);
   for (int i = 0; i < 8000; i++) {
-    int center = i % 3 == 0 ? 16383 - 1022 : i % 3 == 1 ? 16383 + 1023 : 16383;
-    ExtValue v = random_ext(rng, i % 5 == 0 ? -1 : center);
+    const int centers[6] = {16383 - 1022, 16383 + 1023, 16383, 16383 - 126, 16383 + 127, 16383};
+    ExtValue v = random_ext(rng, i % 5 == 0 ? -1 : centers[i % 6]);
     if (i % 2) ext_set_mant(&v, ext_mant(&v) & ~0x7FFull);  // exact in a double
+    if (i % 7 == 3) ext_set_mant(&v, ext_mant(&v) | 0xFFFFFF0000000000ull);  // carries into the next binade
+    if (i % 7 == 5) ext_set_mant(&v, ext_mant(&v) | 0xFFFFFFFFFFFFF800ull);
+    if (i % 8 == 4) ext_set_mant(&v, (ext_mant(&v) & ~0xFF00000000ull) | 0x8000000000ull);  // a single's half or more
     u32 rc = modes[i % 4];
-    for (u8 modrm : {0x16, 0x1E}) {  // FST, FSTP qword [ESI]
-      fpu_reset();
-      fpu_state.control = FPU_CONTROL_DEFAULT | rc;
-      fpu_state.top = 7;
-      fpu_state.regs[7] = v;
-      Outcome o = run_bytes({0xDD, modrm}, env);
-      ASSERT_EQ(2u, o.advanced);
-      ASSERT_EQ(mem_read64(guest_addr(memory)), ref_store_real8(&v, rc)) << show(v) << " mode " << rc;
-      ASSERT_EQ(modrm == 0x1E ? 0u : 7u, fpu_state.top & 7);
+    for (u8 modrm : {0x16, 0x1E}) {  // FST, FSTP qword [ESI], and dword [ESI]
+      for (u8 opcode : {0xDD, 0xD9}) {
+        fpu_reset();
+        fpu_state.control = FPU_CONTROL_DEFAULT | rc;
+        fpu_state.top = 7;
+        fpu_state.regs[7] = v;
+        Outcome o = run_bytes({opcode, modrm}, env);
+        ASSERT_EQ(2u, o.advanced);
+        if (opcode == 0xDD)
+          ASSERT_EQ(mem_read64(guest_addr(memory)), ref_store_real8(&v, rc)) << show(v) << " mode " << rc;
+        else
+          ASSERT_EQ(guest_read32(guest_addr(memory)), ref_store_real4(&v, rc)) << show(v) << " mode " << rc;
+        ASSERT_EQ(modrm == 0x1E ? 0u : 7u, fpu_state.top & 7);
+      }
     }
     u64 bits = rng.next();
     if (i % 4 == 0) bits &= 0x800FFFFFFFFFFFFFull;  // zeros and denormals
