@@ -17,10 +17,147 @@ EXT_INLINE void ext_normalise_left(u64* m, int* e) {
   *e = (int16_t)(*e - n);
 }
 
+#if FPU_I386_ASM
+// The common sums in i386 assembly (GCC keeps the 64-bit words of the
+// portable form in stack slots): two significands with their integer bits
+// set whose exponents differ by less than 32, and for a difference, a
+// result that is not zero and normalises without reaching exponent 0.
+// They write the same record as the general code below, or nothing and
+// return false. Operands in memory: every register but EBP is used.
+EXT_INLINE bool ext_magnitude_add_common(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+  asm goto("movl %[a], %%esi\n\t"
+           "movl %[b], %%edi\n\t"
+           "movl (%%esi), %%eax\n\t"
+           "movl (%%edi), %%edx\n\t"
+           "sarl $16, %%eax\n\t"
+           "sarl $16, %%edx\n\t"
+           "movl %%edx, %%ecx\n\t"
+           "subl %%eax, %%ecx\n\t"      // eb - ea
+           "jns 1f\n\t"
+           "negl %%ecx\n\t"
+           "xchgl %%esi, %%edi\n\t"
+           "movl %%eax, %%edx\n"        // EDX the larger exponent, ESI the smaller's record
+           "1:\n\t"
+           "cmpl $31, %%ecx\n\t"
+           "ja %l[general]\n\t"
+           "movl 8(%%esi), %%ebx\n\t"
+           "movl %%ebx, %%eax\n\t"
+           "andl 8(%%edi), %%eax\n\t"
+           "jns %l[general]\n\t"        // an integer bit clear
+           "movl 4(%%esi), %%eax\n\t"
+           "shrdl %%cl, %%ebx, %%eax\n\t"
+           "shrl %%cl, %%ebx\n\t"
+           "addl 4(%%edi), %%eax\n\t"
+           "adcl 8(%%edi), %%ebx\n\t"
+           "jnc 2f\n\t"
+           "rcrl $1, %%ebx\n\t"         // the carry becomes the integer bit
+           "rcrl $1, %%eax\n\t"
+           "incl %%edx\n\t"
+           "cmpl %[max], %%edx\n\t"
+           "jg %l[general]\n"           // an infinity: the general code
+           "2:\n\t"
+           "shll $16, %%edx\n\t"
+           "orl %[sign], %%edx\n\t"
+           "movl %[r], %%ecx\n\t"
+           "movl %%edx, (%%ecx)\n\t"
+           "movl %%eax, 4(%%ecx)\n\t"
+           "movl %%ebx, 8(%%ecx)"
+           :
+           : [a] "m"(a), [b] "m"(b), [r] "m"(r), [sign] "mi"((u32)sign), [max] "i"(EXT_EXP_MAX)
+           : "eax", "ebx", "ecx", "edx", "esi", "edi", "cc", "memory"
+           : general);
+  return true;
+general:
+  return false;
+}
+EXT_INLINE bool ext_magnitude_difference_common(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+  asm goto("movl %[a], %%esi\n\t"
+           "movl %[b], %%edi\n\t"
+           "movl (%%esi), %%eax\n\t"
+           "movl (%%edi), %%edx\n\t"
+           "sarl $16, %%eax\n\t"
+           "sarl $16, %%edx\n\t"
+           "movl %%eax, %%ecx\n\t"
+           "subl %%edx, %%ecx\n\t"      // ea - eb
+           "jg 2f\n\t"
+           "jl 1f\n\t"
+           "movl 8(%%esi), %%ebx\n\t"   // equal exponents: by significand
+           "cmpl 8(%%edi), %%ebx\n\t"
+           "ja 2f\n\t"
+           "jb 1f\n\t"
+           "movl 4(%%esi), %%ebx\n\t"
+           "cmpl 4(%%edi), %%ebx\n\t"
+           "ja 2f\n\t"
+           "je %l[general]\n"           // equal magnitudes: a zero
+           "1:\n\t"
+           "negl %%ecx\n\t"
+           "xchgl %%esi, %%edi\n\t"
+           "movl %%edx, %%eax\n\t"
+           "movl $1, %%edx\n\t"         // swapped: the other sign
+           "jmp 3f\n"
+           "2:\n\t"
+           "xorl %%edx, %%edx\n"
+           "3:\n\t"                     // ESI the larger, EAX its exponent, ECX the gap
+           "cmpl $31, %%ecx\n\t"
+           "ja %l[general]\n\t"
+           "movl 8(%%esi), %%ebx\n\t"
+           "andl 8(%%edi), %%ebx\n\t"
+           "jns %l[general]\n\t"        // an integer bit clear
+           "movl 8(%%edi), %%ebx\n\t"
+           "movl 4(%%edi), %%edi\n\t"
+           "shrdl %%cl, %%ebx, %%edi\n\t"
+           "shrl %%cl, %%ebx\n\t"
+           "movl 4(%%esi), %%ecx\n\t"
+           "subl %%edi, %%ecx\n\t"
+           "movl 8(%%esi), %%edi\n\t"
+           "sbbl %%ebx, %%edi\n\t"
+           "movl %%ecx, %%esi\n\t"      // the difference in EDI:ESI, not zero
+           "testl %%edi, %%edi\n\t"
+           "js 5f\n\t"
+           "jz 4f\n\t"
+           "bsrl %%edi, %%ecx\n\t"
+           "xorl $31, %%ecx\n\t"        // leading zeros, 1..31
+           "cmpl %%eax, %%ecx\n\t"
+           "jge %l[general]\n\t"        // down to exponent 0: the general code
+           "shldl %%cl, %%esi, %%edi\n\t"
+           "shll %%cl, %%esi\n\t"
+           "subl %%ecx, %%eax\n\t"
+           "jmp 5f\n"
+           "4:\n\t"
+           "bsrl %%esi, %%ecx\n\t"
+           "xorl $31, %%ecx\n\t"
+           "addl $32, %%ecx\n\t"        // leading zeros, 32..63
+           "cmpl %%eax, %%ecx\n\t"
+           "jge %l[general]\n\t"
+           "subl %%ecx, %%eax\n\t"
+           "shll %%cl, %%esi\n\t"       // by the count less 32
+           "movl %%esi, %%edi\n\t"
+           "xorl %%esi, %%esi\n"
+           "5:\n\t"
+           "shll $16, %%eax\n\t"
+           "xorl %[sign], %%edx\n\t"
+           "orl %%edx, %%eax\n\t"
+           "movl %[r], %%ecx\n\t"
+           "movl %%eax, (%%ecx)\n\t"
+           "movl %%esi, 4(%%ecx)\n\t"
+           "movl %%edi, 8(%%ecx)"
+           :
+           : [a] "m"(a), [b] "m"(b), [r] "m"(r), [sign] "mi"((u32)sign)
+           : "eax", "ebx", "ecx", "edx", "esi", "edi", "cc", "memory"
+           : general);
+  return true;
+general:
+  return false;
+}
+#endif
+
 // |a| + |b| with the given sign, for two `Valid` operands: the larger
 // significand's (by exponent, then significand) stays, the other is
 // shifted to it, losing its low bits.
 EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+#if FPU_I386_ASM
+  if (ext_magnitude_add_common(a, b, sign, r)) return;
+#endif
   // The operands are swapped by address, so that only the exponents are
   // live while they are ordered (equal operands add alike either way).
   int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
@@ -52,6 +189,9 @@ EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign
 // sign otherwise (so an exact zero takes the other sign). The smaller
 // operand loses its low bits while it is aligned.
 EXT_INLINE void ext_magnitude_difference(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+#if FPU_I386_ASM
+  if (ext_magnitude_difference_common(a, b, sign, r)) return;
+#endif
   // Swapped by address, as above.
   int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
   if (!(ea > eb || (ea == eb && ext_mant(a) > ext_mant(b)))) {

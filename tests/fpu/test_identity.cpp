@@ -36,6 +36,28 @@ TEST_F(Identity, AdditionAndSubtraction) {
   check_binary("sub", ext_sub, ref_sub, 40000, 2);
 }
 
+// Operands that nearly cancel (equal exponents or one apart, significands
+// sharing their leading bits), near exponent 0, where the normalisation
+// stops, and at the top of the range, where a sum becomes an infinity.
+TEST_F(Identity, SumsOfCloseOperands) {
+  Rng rng(21);
+  for (int i = 0; i < 40000; i++) {
+    const int e = i % 4 == 0 ? 1 + (int)rng.below(70) : i % 4 == 1 ? 0x7FFE - (int)rng.below(2) : 0x3FFF;
+    const u64 m = rng.next() | 1ull << 63, near = (m ^ rng.next() >> (1 + rng.below(63))) | 1ull << 63;
+    const ExtValue a = ext((int)(rng.next() & 1), e, m), b = ext((int)(rng.next() & 1), e - (int)rng.below(2), near);
+    for (const ExtValue* x : {&a, &b}) {
+      const ExtValue* y = x == &a ? &b : &a;
+      ExtValue rf, rr;
+      ext_add(x, y, &rf);
+      ref_add(x, y, &rr);
+      ASSERT_TRUE(same_bits(rf, rr)) << show(*x) << " + " << show(*y) << "\n fast " << show(rf) << "\n  ref " << show(rr);
+      ext_sub(x, y, &rf);
+      ref_sub(x, y, &rr);
+      ASSERT_TRUE(same_bits(rf, rr)) << show(*x) << " - " << show(*y) << "\n fast " << show(rf) << "\n  ref " << show(rr);
+    }
+  }
+}
+
 TEST_F(Identity, MultiplicationAndDivision) {
   check_binary("mul", ext_mul, ref_mul, 40000, 3);
   check_binary("div", ext_div, ref_div, 40000, 4);
