@@ -4,8 +4,8 @@
 #include "fpu_direct.h"
 #include "fpu_dispatch.h"
 
-// The square root of a present ST(0).
-static void square_root(ExtValue* v) {
+// The square root of a present ST(0): every case.
+static __attribute__((noinline)) void square_root_general(ExtValue* v) {
   if (v->tag == TAG_ZERO) return;
   if (v->tag == TAG_SPECIAL && (ext_nan_kind(v) || !v->sign)) return;
   if (v->sign) {
@@ -23,6 +23,23 @@ static void square_root(ExtValue* v) {
   v->exponent = (int16_t)((e - 0x4000) / 2 + EXT_BIAS);
   v->tag = TAG_VALID;
   ext_normalise(v);
+}
+
+// The same for a positive `Valid` value inline: its record written with
+// one head store (the next instruction reads the head whole), and nothing
+// that needs the GOT base.
+static inline void square_root(ExtValue* v) {
+  const u32 head = ext_head(v);
+  if (__builtin_expect((head & 0xFFFF) != 0, 0)) return square_root_general(v);
+  int e = ext_head_exponent(head);
+  u64 m = ext_mant(v);
+  if (e & 1) {
+    m >>= 1;
+    e++;
+  }
+  const u64 root = ext_sqrt_mant(m);
+  ext_put(v, 0, TAG_VALID, ((e - 0x4000) >> 1) + EXT_BIAS, root);  // e - 0x4000 is even
+  if (!(root >> 63)) ext_normalise(v);
 }
 
 void op_fsqrt(FpuCall*) {
