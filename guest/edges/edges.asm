@@ -712,6 +712,60 @@ fcmov_two: dq 2.0
 fcmov_out: dq 0.0
 section .text
 
+; (kind): an x87 instruction that raises an unmasked exception, with EBX
+; and ESI set before it: 0 FDIVP by zero at the end of a run of x87
+; instructions, 1 the same alone between integer instructions (EDI set
+; in its block), 2 a ninth push (a stack check), 3 FNINIT alone (the
+; state as loaded again, for the next test).
+export edge_x87_raise
+global _edge_x87_raise
+_edge_x87_raise:
+    mov ecx, [esp + 4]
+    fninit
+    cmp ecx, 3
+    je x87_raise_done
+    push ebx
+    push esi
+    push 0x0372                     ; invalid operation and divide by zero unmasked
+    fldcw [esp]
+    add esp, 4
+    mov ebx, 0x1234
+    mov esi, 0x5678
+    cmp ecx, 1
+    je x87_raise_alone
+    cmp ecx, 2
+    je x87_raise_full
+    fld1
+    fldz
+export edge_x87_raise_run
+global _edge_x87_raise_run
+_edge_x87_raise_run:
+    fdivp st1, st0
+    jmp x87_raise_back
+x87_raise_alone:
+    fld1
+    fldz
+    mov edi, 0x9ABC
+export edge_x87_raise_alone
+global _edge_x87_raise_alone
+_edge_x87_raise_alone:
+    fdivp st1, st0
+    jmp x87_raise_back
+x87_raise_full:
+%rep 8
+    fld1
+%endrep
+export edge_x87_raise_full
+global _edge_x87_raise_full
+_edge_x87_raise_full:
+    fld1
+x87_raise_back:
+    pop esi
+    pop ebx
+    fninit
+x87_raise_done:
+    ret
+
 ; (): walks a constructor list in .text as gcc's start-up code does
 ; (0xFFFFFFFF, pointers, 0), calling each, then a callback whose address
 ; was pushed; returns the sum of what they returned (1 + 2 + 4). The

@@ -207,6 +207,10 @@ bool emit_x87_p6(Emitter& e);  // before emit_misc: FCOMI, FUCOMI, FCMOVcc
 // EFLAGS places), held in the C++ variable `answer`.
 std::string x87_flags_from(const std::string& answer);
 bool emit_x87(Emitter& e);     // from emit_misc: the 387 instructions, decoded here
+// The way out after the runtime abandoned the x87 instruction at `va`:
+// its unmasked exception raised at it with the frame up to date, or, with
+// none pending, the chunk left at it.
+void emit_x87_abandoned(Emitter& e, u32 va);
 // Whether emit_x87 writes `in` as a call of the runtime's x87, which
 // neither reads nor sets a flag (its only way out is an abandoned
 // instruction, which leaves the chunk).

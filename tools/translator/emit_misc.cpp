@@ -90,8 +90,9 @@ bool string_op(Emitter& e) {
 }
 
 // Runs the instruction in the runtime on the Env, then goes on after it,
-// or through the look-up when the runtime moved EIP elsewhere; an
-// instruction the runtime abandoned leaves the chunk as untranslated.
+// or through the look-up when the runtime moved EIP elsewhere; an x87
+// instruction the runtime abandoned raises its exception (emit_x87), an
+// MMX one leaves the chunk as untranslated.
 void runtime_instruction(Emitter& e, bool mmx) {
   const Insn& in = *e.in;
   e.out += "const XFpuOut o = x_fpu(F->env, eax, ebx, ecx, edx, esi, edi, esp, ebp, fx + " + hex(in.va) +
@@ -100,7 +101,10 @@ void runtime_instruction(Emitter& e, bool mmx) {
   e.dirty |= (1u << R_EAX) | D_FLAGS | D_DF;
   e.out += "if (eip != fx + " + hex(in.next()) + ") {\n";
   e.out += "if (eip == fx + " + hex(in.va) + ") {\n";
-  emit_exit(e, hex(in.va), "kChunkMissed");
+  if (mmx)
+    emit_exit(e, hex(in.va), "kChunkMissed");
+  else
+    emit_x87_abandoned(e, in.va);
   e.out += "}\n";
   unsigned keep = e.dirty;
   emit_lookup(e);

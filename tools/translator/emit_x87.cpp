@@ -5,8 +5,7 @@
 // entry with its opcode and ModRM bytes. The chunk's registers stay in
 // place: only FNSTSW AX changes one (AX, from the status word, inline),
 // and no x87 instruction moves EIP elsewhere. An instruction the runtime
-// abandoned (an unmasked exception) leaves the chunk at it, as
-// untranslated, as before.
+// abandoned raises its unmasked exception at it (emit_x87_abandoned).
 #include <cstdio>
 
 #include "emit.h"
@@ -100,7 +99,17 @@ bool emit_x87(Emitter& e) {
     call = "X87Exec(fx + " + hex(in.va) + ", " + name + ", " + address + ", F->env)";
   }
   e.out += "if (" + call + ") {\n";
-  emit_exit(e, hex(in.va), "kChunkMissed");
+  emit_x87_abandoned(e, in.va);
   e.out += "}\n";
   return true;
+}
+
+void emit_x87_abandoned(Emitter& e, u32 va) {
+  // As a trap: the frame stored and EIP on the instruction before the
+  // raise; the code after it still has the block's changes to store.
+  const unsigned keep = e.dirty;
+  emit_sync(e);
+  e.dirty = keep;
+  e.out += "F->eip_rel = " + hex(va) + ";\nx_x87_raise(fx + " + hex(va) + ");\n";
+  emit_exit(e, hex(va), "kChunkMissed");
 }

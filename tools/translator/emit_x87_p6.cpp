@@ -9,11 +9,10 @@
 
 namespace {
 
-// An x87 call that returns nonzero when the instruction was abandoned: the
-// chunk then leaves at the original instruction, as untranslated.
+// An x87 call that returns nonzero when the instruction was abandoned.
 void call_or_leave(Emitter& e, const std::string& call) {
   e.out += "if (" + call + ") {\n";
-  emit_exit(e, hex(e.in->va), "kChunkMissed");
+  emit_x87_abandoned(e, e.in->va);
   e.out += "}\n";
 }
 

@@ -383,12 +383,12 @@ void emit_x87_run(Emitter& e, const Insn* const* run, size_t n) {
              x87_flags_from("x87f") + "}\n";
     e.dirty |= D_FLAGS;
   }
-  // An abandoned instruction leaves the chunk at it, as emit_x87 does.
+  // An abandoned instruction raises its exception, as in emit_x87.
   e.out += "if (__builtin_expect(x87r >> 31, 0)) {\nswitch (x87r & 0xFF) {\n";
   for (size_t k = 0; k < n; k++) {
     e.in = run[k];
     e.out += "case " + std::to_string(k) + ": {\n";
-    emit_exit(e, hex(run[k]->va), "kChunkMissed");
+    emit_x87_abandoned(e, run[k]->va);
     e.out += "}\n";
   }
   e.out += "default: break;\n}\n}\n}\n";

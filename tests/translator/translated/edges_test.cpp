@@ -293,6 +293,29 @@ TEST(SystemInstructions, TrapsRaiseTheirExceptionsWithAnExactContext) {
   EXPECT_EQ(call_guest(mi, export_address(mi, "edge_trap"), {5}), 7u);
 }
 
+TEST(SystemInstructions, UnmaskedX87ExceptionsRaiseAtTheInstruction) {
+  // The exception of an x87 instruction the runtime abandoned, raised at
+  // it with the registers set before it: at the end of a run of x87
+  // instructions, alone, and a push onto a full stack.
+  ModuleInfo* mi = edges();
+  ASSERT_NE(mi, nullptr);
+  struct {
+    u32 kind, code;
+    const char* at;
+  } cases[] = {{0, 0xC000008Eu, "edge_x87_raise_run"},
+               {1, 0xC000008Eu, "edge_x87_raise_alone"},
+               {2, 0xC0000092u, "edge_x87_raise_full"}};
+  for (const auto& c : cases) {
+    Env env;
+    EXPECT_EQ(faulting_call(mi, "edge_x87_raise", {c.kind}, &env), c.code) << c.at;
+    EXPECT_EQ(env.EIP, export_address(mi, c.at)) << c.at;
+    EXPECT_EQ(env.EBX, 0x1234u) << c.at;
+    EXPECT_EQ(env.ESI, 0x5678u) << c.at;
+    if (c.kind == 1) EXPECT_EQ(env.EDI, 0x9ABCu);
+    call_guest(mi, export_address(mi, "edge_x87_raise"), {3});  // FNINIT: the state as loaded
+  }
+}
+
 TEST(SystemInstructions, ProcessorIdentificationAndTimeStampCounter) {
   ModuleInfo* mi = edges();
   u32 out[8] = {};

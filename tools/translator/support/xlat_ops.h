@@ -307,6 +307,11 @@ XI uint64_t x_mul_wide(XFlags& f, u32 a, u32 b, bool is_signed) {
 // The exception of a trap instruction (INT3, UD2, HLT, INT n ...), raised
 // the same way.
 [[noreturn]] void x_guest_trap(u32 guest_eip, u32 code);
+// After the runtime abandoned the x87 instruction at guest_eip: the
+// floating-point exception of the x87's unmasked pending one, raised the
+// same way; returns when none is pending (a register operand where the
+// operation asks for an address).
+void x_x87_raise(u32 guest_eip);
 
 // CPUID: the processor the guest sees (a P6-class x87 machine without
 // MMX or SSE), and RDTSC: a counter of nanoseconds since some fixed point.

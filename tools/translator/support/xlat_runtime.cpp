@@ -22,6 +22,21 @@ void x_guest_trap(u32 guest_eip, u32 code) {
   seh_raise(&record);
 }
 
+void x_x87_raise(u32 guest_eip) {
+  // The status word's exception bits the control word does not mask, by
+  // the x87's priority; an invalid operation with the stack-fault bit is a
+  // stack check.
+  const u32 status = X87S->status, pending = status & ~X87S->control & 0x3F;
+  if (!pending) return;
+  u32 code = 0xC000008F;                                   // precision
+  if (pending & 0x01) code = status & 0x40 ? 0xC0000092 : 0xC0000090;  // stack check, invalid
+  else if (pending & 0x02) code = 0xC000008D;              // denormal operand
+  else if (pending & 0x04) code = 0xC000008E;              // divide by zero
+  else if (pending & 0x08) code = 0xC0000091;              // overflow
+  else if (pending & 0x10) code = 0xC0000093;              // underflow
+  x_guest_trap(guest_eip, code);
+}
+
 void x_divide_error(u32 guest_eip, bool zero_divisor) {
   x_guest_trap(guest_eip, zero_divisor ? kIntegerDivideByZero : kIntegerOverflow);
 }
