@@ -158,8 +158,9 @@ void emit_leave_at(Emitter& e, u32 guest);  // sync, leave for the dispatcher at
 // Returns `stop` (a ChunkStop) with the frame holding the guest state at
 // EIP `eip_rel` (text, in the module's own numbering): what the block
 // changed is stored; the block's own record of it stays, for the code that
-// follows on other paths.
-void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop);
+// follows on other paths. `before` is written between the stores and the
+// return (code that reads the stored frame).
+void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop, const std::string& before = "");
 void emit_untranslated(Emitter& e);         // leave at the current instruction, unreported
 // A guest call of `target` (text), whose return address was pushed: a host
 // call of the target's chunk, then on at the return address.

@@ -252,7 +252,7 @@ void emit_sync(Emitter& e) {
 
 void drop_unread_exit_flags(Emitter& e) { e.dirty &= ~(D_FLAGS & ~exit_flags_at(*e.map, *e.exits, *e.in)); }
 
-void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop) {
+void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop, const std::string& before) {
   // The frame holds what the block has not changed: a flag the block did
   // not set is dead here, was stored on the way into the block, or counts
   // as changed from the block's start (label_dirty). Of those, the way out
@@ -261,7 +261,7 @@ void emit_exit(Emitter& e, const std::string& eip_rel, const char* stop) {
   drop_unread_exit_flags(e);
   store_dirty(e);
   e.dirty = keep;
-  e.out += "F->eip_rel = " + eip_rel + "; return " + stop + ";\n";
+  e.out += "F->eip_rel = " + eip_rel + ";\n" + before + "return " + stop + ";\n";
 }
 
 void emit_leave_at(Emitter& e, u32 guest) {

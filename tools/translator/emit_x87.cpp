@@ -105,11 +105,6 @@ bool emit_x87(Emitter& e) {
 }
 
 void emit_x87_abandoned(Emitter& e, u32 va) {
-  // As a trap: the frame stored and EIP on the instruction before the
-  // raise; the code after it still has the block's changes to store.
-  const unsigned keep = e.dirty;
-  emit_sync(e);
-  e.dirty = keep;
-  e.out += "F->eip_rel = " + hex(va) + ";\nx_x87_raise(fx + " + hex(va) + ");\n";
-  emit_exit(e, hex(va), "kChunkMissed");
+  // The frame stored with EIP on the instruction, then the raise.
+  emit_exit(e, hex(va), "kChunkMissed", "x_x87_raise(fx + " + hex(va) + ");\n");
 }
