@@ -32,8 +32,21 @@ EXT_INLINE bool ext_float_normal(u32 w, ExtValue* r) {
   return true;
 }
 EXT_INLINE void ext_load_float(u32 address, ExtValue* r) {
-  if (__builtin_expect(!ext_float_normal(guest_read32(address), r), 0)) load_real4(address, r);
+  if (__builtin_expect(!ext_float_normal(mem_read32(address), r), 0)) load_real4(address, r);
 }
+
+// A 32-bit integer as a value, its head written whole (FILD m32 and m16:
+// the next instruction reads the head as one word).
+EXT_INLINE void ext_from_int32(i32 v, ExtValue* r) {
+  if (v == 0) return ext_put(r, 0, TAG_ZERO, 0, 0);
+  const u32 magnitude = v < 0 ? 0u - (u32)v : (u32)v;
+  const int n = __builtin_clz(magnitude);
+  ext_put_head(r, (u32)(v < 0) | (u32)(EXT_BIAS + 31 - n) << 16);  // tag `Valid`
+  r->mant_lo = 0;
+  r->mant_hi = magnitude << n;
+}
+EXT_INLINE void ext_load_int32(u32 address, ExtValue* r) { ext_from_int32((i32)mem_read32(address), r); }
+EXT_INLINE void ext_load_int16(u32 address, ExtValue* r) { ext_from_int32((int16_t)mem_read16(address), r); }
 
 // FIST/FISTP m32 of a `Valid` value from 1 up to 2^31 with its integer
 // bit set, rounded by `rc` as ext_round_int_mode rounds (the dropped bits'
@@ -124,7 +137,7 @@ EXT_INLINE bool ext_encode_normal(const ExtValue* v, u32 rc, u64* out) {
 // above inline, every other through store_real4 and store_real8.
 EXT_INLINE void ext_store_float(const ExtValue* v, u32 address, u32 rc) {
   u64 bits;
-  if (__builtin_expect(ext_encode_normal<127, 23>(v, rc, &bits), 1)) guest_write32(address, (u32)bits);
+  if (__builtin_expect(ext_encode_normal<127, 23>(v, rc, &bits), 1)) mem_write32(address, (u32)bits);
   else store_real4(v, address);
 }
 EXT_INLINE void ext_store_double(const ExtValue* v, u32 address, u32 rc) {

@@ -1,28 +1,13 @@
 // Conversions from the memory operand formats to ExtValue.
-#include "ext_value.h"
-#include "fpu_memory.h"
+#include "ext_double.h"
 
 void ext_from_magnitude(u64 magnitude, int sign, ExtValue* r) {
-  if (magnitude == 0) {
-    *r = ext_zero;
-    r->sign = (int8_t)sign;
-    return;
-  }
+  if (magnitude == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
   int n = ext_clz64(magnitude);
-  r->sign = (int8_t)sign;
-  r->tag = TAG_VALID;
-  r->exponent = (int16_t)(EXT_BIAS + 63 - n);
-  ext_set_mant(r, magnitude << n);
+  ext_put(r, sign, TAG_VALID, EXT_BIAS + 63 - n, magnitude << n);
 }
 
-void ext_from_i32(i32 v, ExtValue* r) {
-  if (v == 0) {
-    *r = ext_zero;
-    return;
-  }
-  u32 mag = v < 0 ? 0u - (u32)v : (u32)v;
-  ext_from_magnitude(mag, v < 0, r);
-}
+void ext_from_i32(i32 v, ExtValue* r) { ext_from_int32(v, r); }
 
 void ext_from_i64(i64 v, ExtValue* r) {
   if (v == 0) {
@@ -33,14 +18,14 @@ void ext_from_i64(i64 v, ExtValue* r) {
   ext_from_magnitude(mag, v < 0, r);
 }
 
-void load_int16(u32 address, ExtValue* r) { ext_from_i32((int16_t)mem_read16(address), r); }
-void load_int32(u32 address, ExtValue* r) { ext_from_i32((i32)guest_read32(address), r); }
+void load_int16(u32 address, ExtValue* r) { ext_load_int16(address, r); }
+void load_int32(u32 address, ExtValue* r) { ext_load_int32(address, r); }
 void load_int64(u32 address, ExtValue* r) { ext_from_i64((i64)mem_read64(address), r); }
 
 // Single and double reals. A biased exponent of 0 is a denormal: its
 // fraction has no integer bit and the exponent of the smallest normal.
 void load_real4(u32 address, ExtValue* r) {
-  u32 w = guest_read32(address);
+  u32 w = mem_read32(address);
   int sign = w >> 31;
   if ((w & 0x7FFFFFFFu) == 0) {
     *r = ext_zero;

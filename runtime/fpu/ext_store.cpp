@@ -41,7 +41,7 @@ static void store_int_bits(const ExtValue* v, u32 address, int bits) {
     }
   }
   if (bits == 16) mem_write16(address, (u16)out);
-  else if (bits == 32) guest_write32(address, (u32)out);
+  else if (bits == 32) mem_write32(address, (u32)out);
   else mem_write64(address, out);
 }
 
@@ -142,7 +142,7 @@ static u64 encode_real(const ExtValue* v, const RealFormat* f) {
 void store_real4(const ExtValue* v, u32 address) {
   u64 bits;
   if (!ext_encode_normal<127, 23>(v, fpu_rounding(), &bits)) bits = encode_real(v, &real4_format);
-  guest_write32(address, (u32)bits);
+  mem_write32(address, (u32)bits);
 }
 
 void store_real8(const ExtValue* v, u32 address) {

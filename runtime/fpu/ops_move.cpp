@@ -279,7 +279,7 @@ static inline int fist32_direct(u32 address, FpuState* s) {
   ExtValue* s0 = &s->regs[s->top & 7];
   if (__builtin_expect(s0->tag == TAG_EMPTY || !fpu_all_masked(s), 0)) return fpu_run_decoded(ROW_DB, Reg << 3, address);
   u32 value;
-  if (ext_int32_common(s0, s->control, &value)) guest_write32(address, value);
+  if (ext_int32_common(s0, s->control, &value)) mem_write32(address, value);
   else store_int32(s0, address);
   if (Reg == 3) fpu_pop(s);
   return 0;
@@ -301,10 +301,10 @@ MOVE_ENTRY(D9, 3, ext_load_float, ext_store_float)
 MOVE_ENTRY(DD, 0, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 2, ext_load_double, ext_store_double)
 MOVE_ENTRY(DD, 3, ext_load_double, ext_store_double)
-MOVE_ENTRY(DB, 0, load_int32, store_integer<store_int32>)
-MOVE_ENTRY(DF, 0, load_int16, store_integer<store_int16>)
-MOVE_ENTRY(DF, 2, load_int16, store_integer<store_int16>)
-MOVE_ENTRY(DF, 3, load_int16, store_integer<store_int16>)
+MOVE_ENTRY(DB, 0, ext_load_int32, store_integer<store_int32>)
+MOVE_ENTRY(DF, 0, ext_load_int16, store_integer<store_int16>)
+MOVE_ENTRY(DF, 2, ext_load_int16, store_integer<store_int16>)
+MOVE_ENTRY(DF, 3, ext_load_int16, store_integer<store_int16>)
 
 template int double_entry<2>(u32, FpuState*, Env*);
 template int double_entry<3>(u32, FpuState*, Env*);

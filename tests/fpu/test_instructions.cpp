@@ -190,7 +190,9 @@ TEST_F(Insn, SaveAndRestoreTheWholeState) {
   EXPECT_EQ(saved.top & 7, fpu_state.top);
   for (int r = 0; r < 8; r++) {
     EXPECT_EQ(saved.regs[r].tag, fpu_state.regs[r].tag) << r;
-    if (saved.regs[r].tag != TAG_EMPTY) EXPECT_EXT(saved.regs[r], fpu_state.regs[r]);
+    if (saved.regs[r].tag != TAG_EMPTY) {
+      EXPECT_EXT(saved.regs[r], fpu_state.regs[r]);
+    }
   }
   EXPECT_EQ(0x0F7Fu, mem_read16(guest_addr(image)));
 }
