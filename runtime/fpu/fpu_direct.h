@@ -122,6 +122,8 @@ X87_API void X87_value_load_double(uint32_t address, ExtValue* r) X87_CALL;
 X87_API void X87_value_load_float(uint32_t address, ExtValue* r) X87_CALL;
 X87_API void X87_value_store_double(const ExtValue* v, uint32_t address) X87_CALL;
 X87_API void X87_value_store_float(const ExtValue* v, uint32_t address) X87_CALL;
+X87_API void X87_value_store_int32(const ExtValue* v, uint32_t address) X87_CALL;  // FIST m32
+X87_API void X87_value_store_int16(const ExtValue* v, uint32_t address) X87_CALL;  // FIST m16
 // FCOMI (`unordered` 0) or FUCOMI (1) of a and b, which it normalises in
 // place: ZF, PF and CF in their EFLAGS places.
 X87_API uint32_t X87_value_order(ExtValue* a, ExtValue* b, uint32_t unordered) X87_CALL;

@@ -220,6 +220,8 @@ void X87_value_load_double(u32 address, ExtValue* r) { load_real8(address, r); }
 void X87_value_load_float(u32 address, ExtValue* r) { load_real4(address, r); }
 void X87_value_store_double(const ExtValue* v, u32 address) { store_real8(v, address); }
 void X87_value_store_float(const ExtValue* v, u32 address) { store_real4(v, address); }
+void X87_value_store_int32(const ExtValue* v, u32 address) { store_int32(v, address); }
+void X87_value_store_int16(const ExtValue* v, u32 address) { store_int16(v, address); }
 
 int X87_D9_0_r(u32 i, FpuState* s) {
   i &= 7;

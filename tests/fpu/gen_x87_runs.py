@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes random straight x87 code for the translated-code tests: long runs
 of the instructions the translator holds in locals (loads, stores and moves,
-FXCH, the four operations in every form, FSQRT, FCHS, FABS, FLD1, FLDZ),
+integer loads and stores, FXCH, the four operations in every form, FSQRT,
+FCHS, FABS, FLD1, FLDZ),
 split now and then by an FNSTSW that records the status word. The stack
 depth mostly stays within the eight registers; a few pushes onto a full
 stack and pops of an empty one are made on purpose.
@@ -18,6 +19,7 @@ import sys
 
 DOUBLES = [0, 8, 24, 40, 48]
 SINGLES = [16, 20]
+INTEGERS = [0, 4, 12, 16, 20, 28, 44]  # any four bytes are an integer
 ARITH = ["fadd", "fmul", "fsub", "fsubr", "fdiv", "fdivr"]
 
 
@@ -40,8 +42,10 @@ def body(rng, count):
             choice = rng.random()
             if choice < 0.5:
                 lines.append("fld qword [ecx + %d]" % rng.choice(DOUBLES))
-            elif choice < 0.65:
+            elif choice < 0.6:
                 lines.append("fld dword [ecx + %d]" % rng.choice(SINGLES))
+            elif choice < 0.65:
+                lines.append(rng.choice(["fild dword [ecx + %d]", "fild word [ecx + %d]"]) % rng.choice(INTEGERS))
             elif choice < 0.85 and depth > 0:
                 lines.append("fld st%d" % rng.randrange(max(depth, 1)))
             else:
@@ -51,8 +55,11 @@ def body(rng, count):
             choice = rng.random()
             if choice < 0.4:
                 lines.append("fstp qword [ecx + %d]" % out(0, 8, 16))
-            elif choice < 0.55:
+            elif choice < 0.5:
                 lines.append("fstp dword [ecx + %d]" % out(1, 4, 16))
+            elif choice < 0.55:
+                lines.append(rng.choice(["fistp dword [ecx + %d]" % out(1, 4, 16),
+                                         "fistp word [ecx + %d]" % out(2, 2, 16)]))
             elif choice < 0.75:
                 lines.append("fstp st%d" % rng.randrange(max(depth, 1)))
             else:
@@ -75,8 +82,11 @@ def body(rng, count):
                 lines.append("fxch st%d" % i)
             elif choice < 0.8:
                 lines.append("fst qword [ecx + %d]" % out(0, 8, 16))
-            elif choice < 0.84:
+            elif choice < 0.82:
                 lines.append("fst st%d" % i)
+            elif choice < 0.84:
+                lines.append(rng.choice(["fist dword [ecx + %d]" % out(1, 4, 16),
+                                         "fist word [ecx + %d]" % out(2, 2, 16)]))
             else:
                 lines.append(rng.choice(["fsqrt", "fchs", "fabs"]))
         else:

@@ -3,8 +3,9 @@
 // Each entry of the runtime's x87 reads its operands from the x87 state
 // and writes its result back there, so a value travels from one
 // instruction to the next through memory. Consecutive x87 instructions of
-// one block (moves, the four operations, square root, sign changes, the
-// constants 0 and 1, FCOMI and FUCOMI) are instead written here with
+// one block (moves, integer loads and stores, the four operations, square
+// root, sign changes, the constants 0 and 1, FCOMI and FUCOMI) are instead
+// written here with
 // ExtValue locals, one per register the run touches: a register is read
 // from the state once, the stack moves are resolved at translation time,
 // and what the run changed is stored back once at its end. Each
@@ -33,7 +34,7 @@ enum class Op { LoadMem, StoreMem, LoadReg, Exchange, StoreReg, Constant, Sign, 
 struct RunInsn {
   Op op;
   unsigned opcode, reg, i;  // i: ST(i) of a register form, or the D9 /4, /5 row's function
-  bool single;              // a memory operand of 32 bits (otherwise 64)
+  const char* width;        // of a memory operand: double, float, int32 or int16
   bool pop;
 };
 
@@ -42,13 +43,14 @@ struct RunInsn {
 bool classify(const Insn& in, RunInsn* r) {
   if (!x87_direct(in)) return false;
   const unsigned op = in.d.opcode, mod = in.d.raw.modrm.mod, reg = in.d.raw.modrm.reg, rm = in.d.raw.modrm.rm;
-  *r = {Op::LoadMem, op, reg, rm, op == 0xD8 || op == 0xD9, false};
+  const char* width = op == 0xD8 || op == 0xD9 ? "float" : op == 0xDB ? "int32" : op == 0xDF ? "int16" : "double";
+  *r = {Op::LoadMem, op, reg, rm, width, false};
   if (mod != 3) {
     if ((op == 0xD8 || op == 0xDC) && reg != 2 && reg != 3) {
       r->op = Op::ArithMem;
       return true;
     }
-    if (op != 0xD9 && op != 0xDD) return false;
+    if (op != 0xD9 && op != 0xDD && op != 0xDB && op != 0xDF) return false;
     if (reg == 0) return true;
     r->op = Op::StoreMem;
     r->pop = reg == 3;
@@ -188,11 +190,11 @@ struct Writer {
   }
 
   bool write(const RunInsn& r, const std::string& address) {
-    const char* width = r.single ? "float" : "double";
+    const std::string width = r.width;
     switch (r.op) {
       case Op::LoadMem: {
         const std::string t = push_target();
-        out += "x87_load_" + std::string(width) + "(" + address + ", &" + t + ");\n";
+        out += "x87_load_" + width + "(" + address + ", &" + t + ");\n";
         pushed();
         break;
       }
@@ -213,7 +215,7 @@ struct Writer {
       }
       case Op::StoreMem: {
         const std::string v = operand(0, true);
-        out += "x87_store_" + std::string(width) + "(" + v + ", " + address + ", xs->control);\n";
+        out += "x87_store_" + width + "(" + v + ", " + address + ", xs->control);\n";
         if (r.pop) pop();
         break;
       }
@@ -250,7 +252,7 @@ struct Writer {
       case Op::ArithMem: {
         // The operand is read only with ST(0) present, as the entry reads it.
         const std::string s0 = operand(0, true);
-        out += "x87_load_" + std::string(width) + "(" + address + ", &xm);\n";
+        out += "x87_load_" + width + "(" + address + ", &xm);\n";
         // The entry's operands: the loaded value first for a sum.
         if (r.reg == 0) arith(r, "&xm", s0, s0);
         else arith(r, s0, "&xm", s0);

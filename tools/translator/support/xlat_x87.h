@@ -37,6 +37,8 @@ XI void x87_load_double(u32 address, ExtValue* r) {
 XI void x87_load_float(u32 address, ExtValue* r) {
   if (!ext_float_normal(m32(address), r)) X87_value_load_float(address, r);
 }
+XI void x87_load_int32(u32 address, ExtValue* r) { ext_from_int32((i32)m32(address), r); }
+XI void x87_load_int16(u32 address, ExtValue* r) { ext_from_int32((int16_t)m16(address), r); }
 X87_ONCE void x87_store_double(const ExtValue* v, u32 address, u32 rc) {
   u64 bits;
   if (!ext_encode_normal<1023, 52>(v, rc, &bits)) return X87_value_store_double(v, address);
@@ -48,6 +50,16 @@ X87_ONCE void x87_store_float(const ExtValue* v, u32 address, u32 rc) {
   if (!ext_encode_normal<127, 23>(v, rc, &bits)) return X87_value_store_float(v, address);
   s32(address, (u32)bits);
 }
+
+// FIST and FISTP: the values the entry stores inline, every other one
+// through the runtime's store (which sets the masked invalid operation of
+// a value out of range).
+X87_ONCE void x87_store_int32(const ExtValue* v, u32 address, u32 rc) {
+  u32 out;
+  if (!ext_int32_common(v, rc, &out)) return X87_value_store_int32(v, address);
+  s32(address, out);
+}
+X87_ONCE void x87_store_int16(const ExtValue* v, u32 address, u32) { X87_value_store_int16(v, address); }
 
 // The operations (r may be a or b).
 X87_ONCE void x87_add(const ExtValue* a, const ExtValue* b, ExtValue* r) {
