@@ -227,19 +227,23 @@ static u32 quotient_steps_32_47(u64* r, u32 d32) {
 // (d >> first) below 2^32: their quotient bits, in the low 64 - first bits
 // of the result. Each step is a subtraction kept or dropped by a
 // conditional move, so the chain through r is two instructions long.
+#if FPU_I386_ASM
+// One step in i386 assembly: the subtraction's borrow, complemented, is
+// the step's bit; six instructions (GCC's form of the loop takes ten).
+#define DIVIDE_STEP             \
+  "movl %[r], %[t]\n\t"         \
+  "subl %[d], %[t]\n\t"         \
+  "cmovael %[t], %[r]\n\t"      \
+  "cmc\n\t"                     \
+  "adcl %[bits], %[bits]\n\t"   \
+  "shrl %[d]\n\t"
+#endif
 static inline u32 divide_steps32(u32 r, u32 d, int first) {
 #if FPU_I386_ASM
-  // The subtraction's borrow, complemented, is the step's bit: six
-  // instructions a step (GCC's form takes ten).
   u32 bits = 0, count = (u32)(64 - first), t;
   if (__builtin_constant_p(first) && first == 48) {  // the last 16 steps of every quotient: unrolled
     asm(".rept 16\n\t"
-        "movl %[r], %[t]\n\t"
-        "subl %[d], %[t]\n\t"
-        "cmovael %[t], %[r]\n\t"
-        "cmc\n\t"
-        "adcl %[bits], %[bits]\n\t"
-        "shrl %[d]\n\t"
+        DIVIDE_STEP
         ".endr"
         : [r] "+r"(r), [d] "+r"(d), [bits] "+r"(bits), [t] "=&r"(t)
         :
@@ -248,12 +252,7 @@ static inline u32 divide_steps32(u32 r, u32 d, int first) {
   }
   if (!count) return 0;
   asm("1:\n\t"
-      "movl %[r], %[t]\n\t"
-      "subl %[d], %[t]\n\t"
-      "cmovael %[t], %[r]\n\t"
-      "cmc\n\t"
-      "adcl %[bits], %[bits]\n\t"
-      "shrl %[d]\n\t"
+      DIVIDE_STEP
       "decl %[count]\n\t"
       "jnz 1b"
       : [r] "+r"(r), [d] "+r"(d), [bits] "+r"(bits), [count] "+r"(count), [t] "=&r"(t)

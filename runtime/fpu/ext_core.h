@@ -24,13 +24,17 @@ EXT_INLINE void ext_normalise_left(u64* m, int* e) {
 // result that is not zero and normalises without reaching exponent 0.
 // They write the same record as the general code below, or nothing and
 // return false. Operands in memory: every register but EBP is used.
+// Both records' addresses into ESI (a) and EDI (b), their exponents into
+// EAX and EDX.
+#define EXT_ASM_EXPONENTS   \
+  "movl %[a], %%esi\n\t"   \
+  "movl %[b], %%edi\n\t"   \
+  "movl (%%esi), %%eax\n\t" \
+  "movl (%%edi), %%edx\n\t" \
+  "sarl $16, %%eax\n\t"    \
+  "sarl $16, %%edx\n\t"
 EXT_INLINE bool ext_magnitude_add_common(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-  asm goto("movl %[a], %%esi\n\t"
-           "movl %[b], %%edi\n\t"
-           "movl (%%esi), %%eax\n\t"
-           "movl (%%edi), %%edx\n\t"
-           "sarl $16, %%eax\n\t"
-           "sarl $16, %%edx\n\t"
+  asm goto(EXT_ASM_EXPONENTS
            "movl %%edx, %%ecx\n\t"
            "subl %%eax, %%ecx\n\t"      // eb - ea
            "jns 1f\n\t"
@@ -71,12 +75,7 @@ general:
   return false;
 }
 EXT_INLINE bool ext_magnitude_difference_common(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-  asm goto("movl %[a], %%esi\n\t"
-           "movl %[b], %%edi\n\t"
-           "movl (%%esi), %%eax\n\t"
-           "movl (%%edi), %%edx\n\t"
-           "sarl $16, %%eax\n\t"
-           "sarl $16, %%edx\n\t"
+  asm goto(EXT_ASM_EXPONENTS
            "movl %%eax, %%ecx\n\t"
            "subl %%edx, %%ecx\n\t"      // ea - eb
            "jg 2f\n\t"
