@@ -7,6 +7,13 @@ namespace {
 constexpr u32 kIntegerDivideByZero = 0xC0000094;
 constexpr u32 kIntegerOverflow = 0xC0000095;
 constexpr u32 kAccessViolation = 0xC0000005;
+constexpr u32 kFloatDenormalOperand = 0xC000008D;
+constexpr u32 kFloatDivideByZero = 0xC000008E;
+constexpr u32 kFloatInexactResult = 0xC000008F;
+constexpr u32 kFloatInvalidOperation = 0xC0000090;
+constexpr u32 kFloatOverflow = 0xC0000091;
+constexpr u32 kFloatStackCheck = 0xC0000092;
+constexpr u32 kFloatUnderflow = 0xC0000093;
 }  // namespace
 
 void x_guest_trap(u32 guest_eip, u32 code) {
@@ -28,12 +35,12 @@ void x_x87_raise(u32 guest_eip) {
   // stack check.
   const u32 status = X87S->status, pending = status & ~X87S->control & 0x3F;
   if (!pending) return;
-  u32 code = 0xC000008F;                                   // precision
-  if (pending & 0x01) code = status & 0x40 ? 0xC0000092 : 0xC0000090;  // stack check, invalid
-  else if (pending & 0x02) code = 0xC000008D;              // denormal operand
-  else if (pending & 0x04) code = 0xC000008E;              // divide by zero
-  else if (pending & 0x08) code = 0xC0000091;              // overflow
-  else if (pending & 0x10) code = 0xC0000093;              // underflow
+  u32 code = kFloatInexactResult;
+  if (pending & 0x01) code = status & 0x40 ? kFloatStackCheck : kFloatInvalidOperation;
+  else if (pending & 0x02) code = kFloatDenormalOperand;
+  else if (pending & 0x04) code = kFloatDivideByZero;
+  else if (pending & 0x08) code = kFloatOverflow;
+  else if (pending & 0x10) code = kFloatUnderflow;
   x_guest_trap(guest_eip, code);
 }
 
