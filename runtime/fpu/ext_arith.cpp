@@ -512,21 +512,30 @@ static u32 sqrt_rem32(u32 y, u32* rem) {
   return s;
 }
 
-// floor(sqrt(x)) and its remainder (up to 33 bits) for x >= 2^62 (a
-// 32-bit root): x = c3 c2 c1 c0 in 16-bit limbs.
-static u32 sqrt_rem64(u64 x, u64* rem) {
+// floor(sqrt(x)) and its remainder (up to 2s: 33 bits, as halves) for
+// x = xh:xl >= 2^62 (a 32-bit root): x = c3 c2 c1 c0 in 16-bit limbs. The
+// 64-bit values are kept as 32-bit halves: i386 GCC moves a 64-bit
+// temporary through stack slots.
+static u32 sqrt_rem64(u32 xh, u32 xl, u32* rem_hi, u32* rem_lo) {
   u32 r1;
-  u32 s1 = sqrt_rem32((u32)(x >> 32), &r1);  // root of c3 c2: 16 bits
-  u64 n = (u64)r1 << 16 | (u32)(x >> 16 & 0xFFFF);
+  const u32 s1 = sqrt_rem32(xh, &r1);  // root of c3 c2: 16 bits; r1 up to 2 s1
   u32 u;
-  u32 q = divide_narrow(n, 2 * s1, &u);  // q <= 2^16
+  const u32 q = divide_narrow((u64)(r1 >> 16) << 32 | (r1 << 16 | xl >> 16), 2 * s1, &u);  // q <= 2^16
   u32 s = (s1 << 16) + q;
-  i64 r = ((i64)u << 16 | (u32)(x & 0xFFFF)) - (i64)q * q;
-  if (r < 0) {
-    r += 2 * (i64)s - 1;
+  // r = u * 2^16 + c0 - q^2, from -2^32 to 2^33.
+  const u64 q2 = (u64)q * q;
+  const u32 a_lo = u << 16 | (xl & 0xFFFF);
+  u32 lo = a_lo - (u32)q2;
+  u32 hi = (u >> 16) - (u32)(q2 >> 32) - (a_lo < (u32)q2);
+  if ((i32)hi < 0) {  // r += 2s - 1
+    const u64 t = 2 * (u64)s - 1;
+    const u32 sum = lo + (u32)t;
+    hi += (u32)(t >> 32) + (sum < lo);
+    lo = sum;
     s--;
   }
-  *rem = (u64)r;
+  *rem_hi = hi;
+  *rem_lo = lo;
   return s;
 }
 
@@ -536,28 +545,33 @@ u64 ext_sqrt_mant(u64 m) {
   // carries k extra bits, which are cut again at the end.
   int k = ext_clz64(m) / 2;
   m <<= 2 * k;
-  u64 r1;
-  u32 s1 = sqrt_rem64(m, &r1);  // root of the upper half: the root's upper word
+  u32 r_hi, r_lo;
+  const u32 s1 = sqrt_rem64((u32)(m >> 32), (u32)m, &r_hi, &r_lo);  // the root's upper word
   // The lower word: (r1 * 2^32) / (2 * s1), computed as (r1 * 2^31) / s1
-  // (r1 < 2^33); it may reach 2^32.
-  u64 n = r1 << 31, q, u;
-  if ((n >> 32) < s1) {
+  // (r1 < 2^33); it may reach 2^32. u is twice the division's remainder.
+  const u32 n_hi = r_hi << 31 | r_lo >> 1, n_lo = r_lo << 31;
+  u64 q;
+  u32 u_hi, u_lo;
+  if (n_hi < s1) {
     u32 rest;
-    q = divide_narrow(n, s1, &rest);
-    u = 2 * (u64)rest;
+    q = divide_narrow((u64)n_hi << 32 | n_lo, s1, &rest);
+    u_hi = rest >> 31;
+    u_lo = rest << 1;
   } else {
+    const u64 n = (u64)n_hi << 32 | n_lo, u = 2 * (n % s1);
     q = n / s1;
-    u = 2 * (n % s1);
+    u_hi = (u32)(u >> 32);
+    u_lo = (u32)u;
   }
-  u64 s = ((u64)s1 << 32) + q;
   // The remainder u * 2^32 - q^2 is negative: one less.
   bool negative;
   if (q >> 32) {
-    negative = u < (1ull << 32);
+    negative = u_hi == 0;
   } else {
-    u64 q2 = q * q;
-    negative = u < (q2 >> 32) || (u == (q2 >> 32) && (u32)q2 != 0);
+    const u64 q2 = (u64)(u32)q * (u32)q;
+    const u32 q2_hi = (u32)(q2 >> 32);
+    negative = u_hi == 0 && (u_lo < q2_hi || (u_lo == q2_hi && (u32)q2 != 0));
   }
-  s -= negative;
+  const u64 s = ((u64)s1 << 32) + q - negative;
   return s >> k;
 }
