@@ -5,14 +5,13 @@
 // instruction to the next through memory. Consecutive x87 instructions of
 // one block (moves, integer loads and stores, the four operations, square
 // root, sign changes, the constants 0 and 1, FCOMI and FUCOMI) are instead
-// written here with
-// ExtValue locals, one per register the run touches: a register is read
-// from the state once, the stack moves are resolved at translation time,
-// and what the run changed is stored back once at its end. Each
-// instruction computes what its entry computes: the common case with the
-// same inline routine, every other case with the runtime's routine on
-// values that the entry runs there (support/xlat_x87.h), so the results,
-// and the flags of masked exceptions, are the same.
+// written here with ExtValue locals, one per register the run touches: a
+// register is read from the state once, the stack moves are resolved at
+// translation time, and what the run changed is stored back once at its
+// end. Each instruction computes what its entry computes: the common case
+// with the same inline routine, every other case with the runtime's
+// routine on values that the entry runs there (support/xlat_x87.h), so the
+// results, and the flags of masked exceptions, are the same.
 //
 // The locals hold the run only while no instruction can raise a stack
 // fault or be abandoned: every exception masked (checked once), each
