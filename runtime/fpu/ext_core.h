@@ -23,18 +23,16 @@ EXT_INLINE void ext_normalise_left(u64* m, int* e) {
 // set whose exponents differ by less than 32, and for a difference, a
 // result that is not zero and normalises without reaching exponent 0.
 // They write the same record as the general code below, or nothing and
-// return false. Operands in memory: every register but EBP is used.
-// Both records' addresses into ESI (a) and EDI (b), their exponents into
-// EAX and EDX.
+// return false. The records' addresses come in ESI (a) and EDI (b) (the
+// functions' own copies: the assembly swaps and reuses them), the rest in
+// memory: every register but EBP is used. The exponents into EAX and EDX.
 #define EXT_ASM_EXPONENTS   \
-  "movl %[a], %%esi\n\t"   \
-  "movl %[b], %%edi\n\t"   \
   "movl (%%esi), %%eax\n\t" \
   "movl (%%edi), %%edx\n\t" \
   "sarl $16, %%eax\n\t"    \
   "sarl $16, %%edx\n\t"
 EXT_INLINE bool ext_magnitude_add_common(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-  asm goto(EXT_ASM_EXPONENTS
+  asm volatile goto(EXT_ASM_EXPONENTS
            "movl %%edx, %%ecx\n\t"
            "subl %%eax, %%ecx\n\t"      // eb - ea
            "jns 1f\n\t"
@@ -66,16 +64,16 @@ EXT_INLINE bool ext_magnitude_add_common(const ExtValue* a, const ExtValue* b, i
            "movl %%edx, (%%ecx)\n\t"
            "movl %%eax, 4(%%ecx)\n\t"
            "movl %%ebx, 8(%%ecx)"
-           :
-           : [a] "m"(a), [b] "m"(b), [r] "m"(r), [sign] "mi"((u32)sign), [max] "i"(EXT_EXP_MAX)
-           : "eax", "ebx", "ecx", "edx", "esi", "edi", "cc", "memory"
+           : "+S"(a), "+D"(b)
+           : [r] "m"(r), [sign] "mi"((u32)sign), [max] "i"(EXT_EXP_MAX)
+           : "eax", "ebx", "ecx", "edx", "cc", "memory"
            : general);
   return true;
 general:
   return false;
 }
 EXT_INLINE bool ext_magnitude_difference_common(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-  asm goto(EXT_ASM_EXPONENTS
+  asm volatile goto(EXT_ASM_EXPONENTS
            "movl %%eax, %%ecx\n\t"
            "subl %%edx, %%ecx\n\t"      // ea - eb
            "jg 2f\n\t"
@@ -140,9 +138,9 @@ EXT_INLINE bool ext_magnitude_difference_common(const ExtValue* a, const ExtValu
            "movl %%eax, (%%ecx)\n\t"
            "movl %%esi, 4(%%ecx)\n\t"
            "movl %%edi, 8(%%ecx)"
-           :
-           : [a] "m"(a), [b] "m"(b), [r] "m"(r), [sign] "mi"((u32)sign)
-           : "eax", "ebx", "ecx", "edx", "esi", "edi", "cc", "memory"
+           : "+S"(a), "+D"(b)
+           : [r] "m"(r), [sign] "mi"((u32)sign)
+           : "eax", "ebx", "ecx", "edx", "cc", "memory"
            : general);
   return true;
 general:
@@ -153,10 +151,7 @@ general:
 // |a| + |b| with the given sign, for two `Valid` operands: the larger
 // significand's (by exponent, then significand) stays, the other is
 // shifted to it, losing its low bits.
-EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-#if FPU_I386_ASM
-  if (ext_magnitude_add_common(a, b, sign, r)) return;
-#endif
+EXT_INLINE void ext_magnitude_add_portable(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
   // The operands are swapped by address, so that only the exponents are
   // live while they are ordered (equal operands add alike either way).
   int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
@@ -187,10 +182,7 @@ EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign
 // ||a| - |b||, for two `Valid` operands: `sign` when |a| > |b|, the other
 // sign otherwise (so an exact zero takes the other sign). The smaller
 // operand loses its low bits while it is aligned.
-EXT_INLINE void ext_magnitude_difference(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
-#if FPU_I386_ASM
-  if (ext_magnitude_difference_common(a, b, sign, r)) return;
-#endif
+EXT_INLINE void ext_magnitude_difference_portable(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
   // Swapped by address, as above.
   int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
   if (!(ea > eb || (ea == eb && ext_mant(a) > ext_mant(b)))) {
@@ -210,6 +202,33 @@ EXT_INLINE void ext_magnitude_difference(const ExtValue* a, const ExtValue* b, i
   if (s == 0) return ext_put(r, sign, TAG_ZERO, 0, 0);
   ext_normalise_left(&s, &ea);
   ext_put(r, sign, TAG_VALID, ea, s);
+}
+
+#if FPU_I386_ASM
+// The rare cases out of line: kept in line, GCC holds what they need in
+// stack slots across the assembly, at a cost to every common sum.
+static __attribute__((noinline, unused)) void ext_magnitude_add_rest(const ExtValue* a, const ExtValue* b, int sign,
+                                                                     ExtValue* r) {
+  ext_magnitude_add_portable(a, b, sign, r);
+}
+static __attribute__((noinline, unused)) void ext_magnitude_difference_rest(const ExtValue* a, const ExtValue* b,
+                                                                            int sign, ExtValue* r) {
+  ext_magnitude_difference_portable(a, b, sign, r);
+}
+#endif
+EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+#if FPU_I386_ASM
+  if (!ext_magnitude_add_common(a, b, sign, r)) ext_magnitude_add_rest(a, b, sign, r);
+#else
+  ext_magnitude_add_portable(a, b, sign, r);
+#endif
+}
+EXT_INLINE void ext_magnitude_difference(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+#if FPU_I386_ASM
+  if (!ext_magnitude_difference_common(a, b, sign, r)) ext_magnitude_difference_rest(a, b, sign, r);
+#else
+  ext_magnitude_difference_portable(a, b, sign, r);
+#endif
 }
 
 // a + b and a - b for two `Valid` operands.
