@@ -18,6 +18,14 @@ typedef int16_t i16;
 typedef int32_t i32;
 typedef int64_t i64;
 
+// The arithmetic routines take their arguments in registers on i386
+// (internal to the library; their table below has the same convention).
+#if defined(__i386__)
+#define EXT_CALL __attribute__((regparm(3)))
+#else
+#define EXT_CALL
+#endif
+
 // The hot paths of products and quotients have i386 assembly beside their
 // portable C; FPU_PORTABLE builds the C on i386 as well (tests).
 #if defined(__i386__) && !defined(FPU_PORTABLE)
@@ -142,14 +150,14 @@ static inline void ext_normalise(ExtValue* v) {
 // Classification and arithmetic. Result records may alias the operands.
 int ext_nan_kind(const ExtValue* v);  // 0 not a NaN, 1 signalling, 2 quiet
 bool ext_equal(const ExtValue* a, const ExtValue* b);
-int ext_compare(ExtValue* a, ExtValue* b);  // normalises both in place
-void ext_add(const ExtValue* a, const ExtValue* b, ExtValue* r);
-void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r);  // a - b
-void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r);
-void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r);  // a / b
+int ext_compare(ExtValue* a, ExtValue* b) EXT_CALL;  // normalises both in place
+void ext_add(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;
+void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;  // a - b
+void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;
+void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;  // a / b
 void ext_round_int(ExtValue* v);                                  // rounding by the control word
-void ext_round_int_mode(ExtValue* v, u32 rc);
-u64 ext_sqrt_mant(u64 m);  // floor(sqrt(m * 2^64)), computed exactly
+void ext_round_int_mode(ExtValue* v, u32 rc) EXT_CALL;
+u64 ext_sqrt_mant(u64 m) EXT_CALL;  // floor(sqrt(m * 2^64)), computed exactly
 
 static inline bool ext_is_pos_inf(const ExtValue* v) { return ext_equal(v, &ext_pos_inf); }
 static inline bool ext_is_neg_inf(const ExtValue* v) { return ext_equal(v, &ext_neg_inf); }
@@ -174,24 +182,24 @@ void store_bcd(const ExtValue* v, u32 address);
 
 // Value forms of the integer loads, used by the conversions above and by
 // the series (int(k)).
-void ext_from_i32(i32 v, ExtValue* r);
+void ext_from_i32(i32 v, ExtValue* r) EXT_CALL;
 void ext_from_i64(i64 v, ExtValue* r);
 // An integer magnitude with a sign (magnitudes up to 2^64 - 1).
-void ext_from_magnitude(u64 magnitude, int sign, ExtValue* r);
+void ext_from_magnitude(u64 magnitude, int sign, ExtValue* r) EXT_CALL;
 
 // The basic operations the series and reductions are built from. The
 // emulator uses ext_fast; tests and benchmarks run the same series over
 // step-by-step implementations of the same operations.
 struct ExtArith {
-  void (*add)(const ExtValue*, const ExtValue*, ExtValue*);
-  void (*sub)(const ExtValue*, const ExtValue*, ExtValue*);
-  void (*mul)(const ExtValue*, const ExtValue*, ExtValue*);
-  void (*div)(const ExtValue*, const ExtValue*, ExtValue*);
-  int (*compare)(ExtValue*, ExtValue*);
-  void (*round_int_mode)(ExtValue*, u32);
-  void (*from_i32)(i32, ExtValue*);
-  void (*from_magnitude)(u64, int, ExtValue*);
-  u64 (*sqrt_mant)(u64);
+  void (*add)(const ExtValue*, const ExtValue*, ExtValue*) EXT_CALL;
+  void (*sub)(const ExtValue*, const ExtValue*, ExtValue*) EXT_CALL;
+  void (*mul)(const ExtValue*, const ExtValue*, ExtValue*) EXT_CALL;
+  void (*div)(const ExtValue*, const ExtValue*, ExtValue*) EXT_CALL;
+  int (*compare)(ExtValue*, ExtValue*) EXT_CALL;
+  void (*round_int_mode)(ExtValue*, u32) EXT_CALL;
+  void (*from_i32)(i32, ExtValue*) EXT_CALL;
+  void (*from_magnitude)(u64, int, ExtValue*) EXT_CALL;
+  u64 (*sqrt_mant)(u64) EXT_CALL;
 };
 extern const ExtArith ext_fast;
 

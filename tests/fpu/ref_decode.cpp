@@ -63,7 +63,7 @@ u32 address() {
 
 void unimplemented() { fpu_raise(FPU_EX_INVALID); }
 
-void d8_arith(void (*op)(const ExtValue*, const ExtValue*, ExtValue*)) {
+void d8_arith(void (*op)(const ExtValue*, const ExtValue*, ExtValue*) EXT_CALL) {
   if (!check(0)) return;
   if (dec.modrm < 0xC0) return unimplemented();  // memory forms are not timed
   if (!check(dec.modrm & 7)) return;

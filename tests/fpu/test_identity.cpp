@@ -7,7 +7,7 @@
 
 namespace {
 
-typedef void (*BinaryOp)(const ExtValue*, const ExtValue*, ExtValue*);
+typedef void (*BinaryOp)(const ExtValue*, const ExtValue*, ExtValue*) EXT_CALL;
 
 void check_binary(const char* name, BinaryOp fast, BinaryOp ref, int cases, u64 seed) {
   Rng rng(seed);
