@@ -539,39 +539,34 @@ static u32 sqrt_rem64(u32 xh, u32 xl, u32* rem_hi, u32* rem_lo) {
   return s;
 }
 
+// The lower word when the division's quotient reaches 2^32 (a remainder
+// at its largest): the square of such a q exceeds any remainder u * 2^32
+// with u below 2^32.
+static __attribute__((noinline)) u64 sqrt_low_word_wide(u32 s1, u32 n_hi, u32 n_lo) {
+  const u64 n = (u64)n_hi << 32 | n_lo, u = 2 * (n % s1);
+  return ((u64)s1 << 32) + n / s1 - (u >> 32 == 0);
+}
+
+u64 ext_sqrt_mant_normal(u64 m) {
+  u32 r_hi, r_lo;
+  const u32 s1 = sqrt_rem64((u32)(m >> 32), (u32)m, &r_hi, &r_lo);  // the root's upper word
+  // The lower word: (r1 * 2^32) / (2 * s1), computed as (r1 * 2^31) / s1
+  // (r1 < 2^33); it may reach 2^32.
+  const u32 n_hi = r_hi << 31 | r_lo >> 1, n_lo = r_lo << 31;
+  if (__builtin_expect(n_hi >= s1, 0)) return sqrt_low_word_wide(s1, n_hi, n_lo);
+  u32 rest;
+  const u32 q = divide_narrow((u64)n_hi << 32 | n_lo, s1, &rest);
+  // The remainder u * 2^32 - q^2, u twice the division's: negative, one less.
+  const u64 q2 = (u64)q * q;
+  const u32 q2_hi = (u32)(q2 >> 32), u_lo = rest << 1;
+  const bool negative = !(rest >> 31) && (u_lo < q2_hi || (u_lo == q2_hi && (u32)q2 != 0));
+  return ((u64)s1 << 32) + q - negative;
+}
+
 u64 ext_sqrt_mant(u64 m) {
   if (m == 0) return 0;
   // Normalise the radicand by an even shift (m * 4^k); the root then
   // carries k extra bits, which are cut again at the end.
   int k = ext_clz64(m) / 2;
-  m <<= 2 * k;
-  u32 r_hi, r_lo;
-  const u32 s1 = sqrt_rem64((u32)(m >> 32), (u32)m, &r_hi, &r_lo);  // the root's upper word
-  // The lower word: (r1 * 2^32) / (2 * s1), computed as (r1 * 2^31) / s1
-  // (r1 < 2^33); it may reach 2^32. u is twice the division's remainder.
-  const u32 n_hi = r_hi << 31 | r_lo >> 1, n_lo = r_lo << 31;
-  u64 q;
-  u32 u_hi, u_lo;
-  if (n_hi < s1) {
-    u32 rest;
-    q = divide_narrow((u64)n_hi << 32 | n_lo, s1, &rest);
-    u_hi = rest >> 31;
-    u_lo = rest << 1;
-  } else {
-    const u64 n = (u64)n_hi << 32 | n_lo, u = 2 * (n % s1);
-    q = n / s1;
-    u_hi = (u32)(u >> 32);
-    u_lo = (u32)u;
-  }
-  // The remainder u * 2^32 - q^2 is negative: one less.
-  bool negative;
-  if (q >> 32) {
-    negative = u_hi == 0;
-  } else {
-    const u64 q2 = (u64)(u32)q * (u32)q;
-    const u32 q2_hi = (u32)(q2 >> 32);
-    negative = u_hi == 0 && (u_lo < q2_hi || (u_lo == q2_hi && (u32)q2 != 0));
-  }
-  const u64 s = ((u64)s1 << 32) + q - negative;
-  return s >> k;
+  return ext_sqrt_mant_normal(m << 2 * k) >> k;
 }

@@ -37,7 +37,7 @@ static inline void square_root(ExtValue* v) {
     m >>= 1;
     e++;
   }
-  const u64 root = ext_sqrt_mant(m);
+  const u64 root = m >> 62 ? ext_sqrt_mant_normal(m) : ext_sqrt_mant(m);
   ext_put(v, 0, TAG_VALID, ((e - 0x4000) >> 1) + EXT_BIAS, root);  // e - 0x4000 is even
   if (!(root >> 63)) ext_normalise(v);
 }
