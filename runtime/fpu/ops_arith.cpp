@@ -29,6 +29,7 @@ static inline __attribute__((always_inline)) bool arith_valid_registers(FpuState
   u32 top = state->top;
   ExtValue* s0 = &state->regs[top & 7];
   ExtValue* si = &state->regs[(top + modrm) & 7];
+  asm("" : "+r"(s0), "+r"(si));  // as in mul_valid_registers below
   ExtValue* dst = Row == ROW_D8 ? s0 : si;
   if (!ext_heads_valid(ext_head(s0), ext_head(si))) return false;
   switch (Reg) {
@@ -54,6 +55,9 @@ static inline bool mul_valid_registers(u32 insn, FpuState* state, Env* env, u32 
   u32 top = state->top;
   ExtValue* s0 = &state->regs[top & 7];
   ExtValue* si = &state->regs[(top + modrm) & 7];
+  // Opaque to GCC, so that it addresses both records through these two
+  // pointers (it otherwise keeps the scaled indices in stack slots).
+  asm("" : "+r"(s0), "+r"(si));
   ExtValue* a = Row == ROW_D8 ? s0 : si;
   const ExtValue* b = Row == ROW_D8 ? si : s0;
   u32 head;
