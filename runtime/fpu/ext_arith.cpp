@@ -228,13 +228,13 @@ static u32 quotient_steps_32_47(u64* r, u32 d32) {
 // of the result. Each step is a subtraction kept or dropped by a
 // conditional move, so the chain through r is two instructions long.
 #if FPU_I386_ASM
-// One step in i386 assembly: the subtraction's borrow, complemented, is
-// the step's bit; six instructions (GCC's form of the loop takes ten).
+// One step in i386 assembly: the subtraction's borrow is the step's bit,
+// complemented (all of them at once afterwards); five instructions (GCC's
+// form of the loop takes ten).
 #define DIVIDE_STEP             \
   "movl %[r], %[t]\n\t"         \
   "subl %[d], %[t]\n\t"         \
   "cmovael %[t], %[r]\n\t"      \
-  "cmc\n\t"                     \
   "adcl %[bits], %[bits]\n\t"   \
   "shrl %[d]\n\t"
 #endif
@@ -248,7 +248,7 @@ static inline u32 divide_steps32(u32 r, u32 d, int first) {
         : [r] "+r"(r), [d] "+r"(d), [bits] "+r"(bits), [t] "=&r"(t)
         :
         : "cc");
-    return bits;
+    return ~bits & 0xFFFF;
   }
   if (!count) return 0;
   asm("1:\n\t"
@@ -258,7 +258,7 @@ static inline u32 divide_steps32(u32 r, u32 d, int first) {
       : [r] "+r"(r), [d] "+r"(d), [bits] "+r"(bits), [count] "+r"(count), [t] "=&r"(t)
       :
       : "cc");
-  return bits;
+  return ~bits & ((1u << (64 - first)) - 1);  // fewer than 32 steps
 #else
   u32 bits = 0;
 #pragma GCC unroll 16
