@@ -155,7 +155,7 @@ void ext_add(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;
 void ext_sub(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;  // a - b
 void ext_mul(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;
 void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) EXT_CALL;  // a / b
-void ext_round_int(ExtValue* v);                                  // rounding by the control word
+void ext_round_int(ExtValue* v);  // rounding by the control word
 void ext_round_int_mode(ExtValue* v, u32 rc) EXT_CALL;
 u64 ext_sqrt_mant(u64 m) EXT_CALL;  // floor(sqrt(m * 2^64)), computed exactly
 u64 ext_sqrt_mant_normal(u64 m) EXT_CALL;  // the same for m >= 2^62
