@@ -152,15 +152,22 @@ static constexpr TriangleTable corner = {};
 // T for a digit q of 4n bits and the low 4n - 1 bits of its divisor d:
 // the sum of q_i d_j 2^(i+j) over i + j < 4n - 1. In 4-bit digits: pairs
 // of digits whose columns all lie below the cut are whole products, the
-// pairs that straddle it take their corner from the table.
+// pairs that straddle it (q's digit a with d's digit n - 1 - a) take their
+// corner from the table. The corners' indices are made all at once, a
+// byte each: q's digits beside those of d in reverse order.
 template <int n>
 static inline u64 dropped_products(u32 q, u32 d) {
+  static_assert(n == 4 || n == 8);
   u64 whole = 0;
+#pragma GCC unroll 8
+  for (int a = 0; a < n - 1; a++) whole += (q & 15u << 4 * a) * (d & ((1u << 4 * (n - 1 - a)) - 1));
+  u32 reversed = n == 8 ? __builtin_bswap32(d) : __builtin_bswap16((u16)d);
+  reversed = (reversed & 0x0F0F0F0Fu) << 4 | (reversed >> 4 & 0x0F0F0F0Fu);
+  const u32 even = (q & 0x0F0F0F0Fu) << 4 | (reversed & 0x0F0F0F0Fu);
+  const u32 odd = (q >> 4 & 0x0F0F0F0Fu) << 4 | (reversed >> 4 & 0x0F0F0F0Fu);
   u32 corners = 0;
-#pragma GCC unroll 8
-  for (int a = 0; a < n - 1; a++) whole += ((q >> 4 * a & 15) << 4 * a) * (d & ((1u << 4 * (n - 1 - a)) - 1));
-#pragma GCC unroll 8
-  for (int a = 0; a < n; a++) corners += corner.v[(q >> 4 * a & 15) * 16 + (d >> 4 * (n - 1 - a) & 15)];
+#pragma GCC unroll 4
+  for (int k = 0; k < n / 2; k++) corners += corner.v[even >> 8 * k & 255] + corner.v[odd >> 8 * k & 255];
   return whole + ((u64)corners << 4 * (n - 1));
 }
 
@@ -176,6 +183,15 @@ static inline Wide multiply_wide(u32 a, u64 b) {
 }
 static inline bool wide_above(Wide a, Wide b) { return a.high > b.high || (a.high == b.high && a.low > b.low); }
 static inline Wide wide_minus(Wide a, Wide b) { return {a.low - b.low, a.high - b.high - (a.low < b.low)}; }
+static inline Wide wide_plus(Wide a, u64 b) { return {a.low + b, a.high + (a.low + b < b)}; }
+
+// T of the next digit, which the quotient takes only when its product
+// comes within T of the remainder (rarely): out of line, so that GCC does
+// not prepare the divisor's digits for both sums ahead of that test.
+template <int n>
+static __attribute__((noinline)) u64 dropped_products_of_next(u32 q, u32 d) {
+  return dropped_products<n>(q + 1, d);
+}
 
 // Steps 0-31 for a normalised divisor d (r < 2d): their 32 quotient bits.
 static u32 quotient_steps_0_31(u64* r, u64 d) {
@@ -191,8 +207,8 @@ static u32 quotient_steps_0_31(u64* r, u64 d) {
   // r * 2^31 by no more than its T (below 2^36).
   const u32 low = (u32)d & 0x7FFFFFFF;
   if (q != 0xFFFFFFFFu) {
-    Wide next = multiply_wide(q + 1, d), excess = wide_minus(next, n);
-    if (excess.high == 0 && excess.low < (1ull << 36) && excess.low <= dropped_products<8>(q + 1, low)) {
+    const Wide next = wide_plus(p, d), excess = wide_minus(next, n);
+    if (excess.high == 0 && excess.low < (1ull << 36) && excess.low <= dropped_products_of_next<8>(q, low)) {
       q++;
       p = next;
     }
@@ -214,7 +230,7 @@ static u32 quotient_steps_32_47(u64* r, u32 d32) {
   const u32 low = d32 & 0x7FFF;
   if (q != 0xFFFF) {
     u64 next = p + d32;
-    if (next - n < (1u << 19) && next - n <= dropped_products<4>(q + 1, low)) {
+    if (next - n < (1u << 19) && next - n <= dropped_products_of_next<4>(q, low)) {
       q++;
       p = next;
     }
