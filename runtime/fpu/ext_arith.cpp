@@ -245,8 +245,9 @@ static u32 quotient_steps_32_47(u64* r, u32 d32) {
 // conditional move, so the chain through r is two instructions long.
 #if FPU_I386_ASM
 // One step in i386 assembly: the subtraction's borrow is the step's bit,
-// complemented (all of them at once afterwards); five instructions (GCC's
-// form of the loop takes ten).
+// complemented (all of them at once afterwards: the word starts as all
+// ones, so the complement also clears the bits above the steps'); five
+// instructions (GCC's form of the loop takes ten).
 #define DIVIDE_STEP             \
   "movl %[r], %[t]\n\t"         \
   "subl %[d], %[t]\n\t"         \
@@ -256,7 +257,7 @@ static u32 quotient_steps_32_47(u64* r, u32 d32) {
 #endif
 static inline u32 divide_steps32(u32 r, u32 d, int first) {
 #if FPU_I386_ASM
-  u32 bits = 0, count = (u32)(64 - first), t;
+  u32 bits = ~0u, count = (u32)(64 - first), t;
   if (__builtin_constant_p(first) && first == 48) {  // the last 16 steps of every quotient: unrolled
     asm(".rept 16\n\t"
         DIVIDE_STEP
@@ -264,7 +265,7 @@ static inline u32 divide_steps32(u32 r, u32 d, int first) {
         : [r] "+r"(r), [d] "+r"(d), [bits] "+r"(bits), [t] "=&r"(t)
         :
         : "cc");
-    return ~bits & 0xFFFF;
+    return ~bits;
   }
   if (!count) return 0;
   asm("1:\n\t"
@@ -274,7 +275,7 @@ static inline u32 divide_steps32(u32 r, u32 d, int first) {
       : [r] "+r"(r), [d] "+r"(d), [bits] "+r"(bits), [count] "+r"(count), [t] "=&r"(t)
       :
       : "cc");
-  return ~bits & ((1u << (64 - first)) - 1);  // fewer than 32 steps
+  return ~bits;
 #else
   u32 bits = 0;
 #pragma GCC unroll 16
@@ -360,6 +361,21 @@ static u64 divide_loop(u64 r, u64 d) {
 }
 
 void ext_div(const ExtValue* a, const ExtValue* b, ExtValue* r) {
+  // The common case first: two normal significands (a quotient of at
+  // least 2^62, so at most one normalising shift) and an exponent that
+  // stays in range after it; the same record as the general code below.
+  const u32 ha = ext_head(a), hb = ext_head(b);
+  if (ext_heads_valid(ha, hb) && ((a->mant_hi & b->mant_hi) >> 31)) {
+    int e = ext_head_exponent(ha) - ext_head_exponent(hb) + EXT_BIAS;
+    if (e >= 2 && e <= EXT_EXP_MAX) {
+      u64 q = divide_loop(ext_mant(a), ext_mant(b));
+      if (!(q >> 63)) {
+        q <<= 1;
+        e--;
+      }
+      return ext_put(r, (ha ^ hb) & 1, TAG_VALID, e, q);
+    }
+  }
   ExtValue x = *a, y = *b, res;
   if (x.tag == TAG_SPECIAL) {
     if (ext_nan_kind(&x)) {
