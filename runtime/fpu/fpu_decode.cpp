@@ -53,7 +53,9 @@ int fpu_execute(Env* env, u32 insn, FpuOp op) {
   return 0;
 }
 
-int fpu_run_decoded(u32 row, u32 modrm, u32 address, u32 insn, Env* env) {
+// The same with the instruction's address and the registers, which the
+// unimplemented-opcode trace and FNSTSW AX use.
+static int run_decoded(u32 row, u32 modrm, u32 address, u32 insn, Env* env) {
   FpuCall call;
   call.env = env;
   call.insn = insn;
@@ -62,11 +64,12 @@ int fpu_run_decoded(u32 row, u32 modrm, u32 address, u32 insn, Env* env) {
   call.address = address;
   return fpu_run(fpu_main_table[(modrm & 0x38) | (row & 7)].op, &call);
 }
+int fpu_run_decoded(u32 row, u32 modrm, u32 address) { return run_decoded(row, modrm, address, 0, nullptr); }
 
 // The general direct entry of translated code (fpu_direct.h); the entries
 // of their own live with their operations (ops_arith.cpp, ops_move.cpp).
 int X87Exec(u32 insn, u32 opcode_modrm, u32 address, Env* env) {
-  return fpu_run_decoded((opcode_modrm >> 8) & 7, opcode_modrm & 0xFF, address, insn, env);
+  return run_decoded((opcode_modrm >> 8) & 7, opcode_modrm & 0xFF, address, insn, env);
 }
 
 int fpu_execute_cell(Env* env, u32 insn) {

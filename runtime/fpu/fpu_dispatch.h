@@ -16,9 +16,9 @@ extern const FpuCell fpu_main_table[64];
 
 // Runs the operation of the cell of opcode byte 0xD8 + `row` and `modrm`
 // on an instruction the caller decoded (a memory form's operand at
-// `address`): what every direct entry does outside its common case.
-// `insn` and `env` serve the unimplemented-opcode trace and FNSTSW AX.
-int fpu_run_decoded(u32 row, u32 modrm, u32 address, u32 insn = 0, Env* env = nullptr);
+// `address`): what every direct entry does outside its common case. Its
+// arguments travel in registers on i386, so that the entries jump to it.
+int fpu_run_decoded(u32 row, u32 modrm, u32 address) FPU_ENTRY_CALL;
 
 // Arithmetic and compares (ops_arith.cpp).
 enum : int { ROW_D8 = 0, ROW_D9, ROW_DA, ROW_DB, ROW_DC, ROW_DD, ROW_DE, ROW_DF };
