@@ -324,7 +324,8 @@ EXT_INLINE void ext_mul_put(u64 m, u32 head, ExtValue* r) {
 EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32 head, ExtValue* r) {
 #if FPU_I386_ASM
   // The same columns with the carries in the flags, and the normalising
-  // shift by selects; GCC spills the 64-bit sums of the portable form.
+  // shift by a count of 0 or 1; GCC spills the 64-bit sums of the
+  // portable form.
   u32 t0, t1;
   asm volatile("movl 4(%[a]), %%eax\n\t"
       "mull 4(%[b])\n\t"
@@ -345,21 +346,18 @@ EXT_INLINE void ext_mul_common_product(const ExtValue* a, const ExtValue* b, u32
       "addl %[t1], %%eax\n\t"
       "adcl $0, %%edx\n\t"
       "subl %[t0], %%edx\n\t"          // the product's upper half
-      "movl %%eax, %[t0]\n\t"
-      "movl %%edx, %[t1]\n\t"
-      "addl %[t0], %[t0]\n\t"
-      "adcl %[t1], %[t1]\n\t"          // one place left
-      "testl %%edx, %%edx\n\t"
-      "cmovsl %%eax, %[t0]\n\t"
-      "cmovsl %%edx, %[t1]\n\t"        // kept when already at or above 1
-      "sarl $31, %%edx\n\t"
-      "notl %%edx\n\t"
-      "shll $16, %%edx\n\t"
-      "addl %[head], %%edx\n\t"        // one less in the exponent after a shift
-      "movl %%edx, (%[r])\n\t"
-      "movl %[t0], 4(%[r])\n\t"
-      "movl %[t1], 8(%[r])"
-      : [t0] "=&r"(t0), [t1] "=&r"(t1)
+      "movl %%edx, %%ecx\n\t"
+      "notl %%ecx\n\t"
+      "shrl $31, %%ecx\n\t"             // 1 below 1, else 0: the shift
+      "shldl %%cl, %%eax, %%edx\n\t"
+      "shll %%cl, %%eax\n\t"
+      "shll $16, %%ecx\n\t"
+      "negl %%ecx\n\t"
+      "addl %[head], %%ecx\n\t"        // one less in the exponent after a shift
+      "movl %%ecx, (%[r])\n\t"
+      "movl %%eax, 4(%[r])\n\t"
+      "movl %%edx, 8(%[r])"
+      : [t0] "=&c"(t0), [t1] "=&r"(t1)
       : [a] "r"(a), [b] "r"(b), [r] "r"(r), [head] "g"(head)
       : "eax", "edx", "cc", "memory");
 #else
