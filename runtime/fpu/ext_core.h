@@ -18,6 +18,15 @@ EXT_INLINE void ext_normalise_left(u64* m, int* e) {
 }
 
 #if FPU_I386_ASM
+// The general sums behind the assembly below are out of line: kept in
+// line, GCC holds what they need in stack slots across the assembly, at a
+// cost to every common sum.
+#define EXT_GENERAL static __attribute__((noinline, unused))
+#else
+#define EXT_GENERAL EXT_INLINE
+#endif
+
+#if FPU_I386_ASM
 // The common sums in i386 assembly (GCC keeps the 64-bit words of the
 // portable form in stack slots): two significands with their integer bits
 // set whose exponents differ by less than 32, and for a difference, a
@@ -151,7 +160,7 @@ general:
 // |a| + |b| with the given sign, for two `Valid` operands: the larger
 // significand's (by exponent, then significand) stays, the other is
 // shifted to it, losing its low bits.
-EXT_INLINE void ext_magnitude_add_portable(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+EXT_GENERAL void ext_magnitude_add_general(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
   // The operands are swapped by address, so that only the exponents are
   // live while they are ordered (equal operands add alike either way).
   int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
@@ -182,7 +191,7 @@ EXT_INLINE void ext_magnitude_add_portable(const ExtValue* a, const ExtValue* b,
 // ||a| - |b||, for two `Valid` operands: `sign` when |a| > |b|, the other
 // sign otherwise (so an exact zero takes the other sign). The smaller
 // operand loses its low bits while it is aligned.
-EXT_INLINE void ext_magnitude_difference_portable(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
+EXT_GENERAL void ext_magnitude_difference_general(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
   // Swapped by address, as above.
   int ea = ext_head_exponent(ext_head(a)), eb = ext_head_exponent(ext_head(b));
   if (!(ea > eb || (ea == eb && ext_mant(a) > ext_mant(b)))) {
@@ -204,31 +213,18 @@ EXT_INLINE void ext_magnitude_difference_portable(const ExtValue* a, const ExtVa
   ext_put(r, sign, TAG_VALID, ea, s);
 }
 
-#if FPU_I386_ASM
-// The rare cases out of line: kept in line, GCC holds what they need in
-// stack slots across the assembly, at a cost to every common sum.
-static __attribute__((noinline, unused)) void ext_magnitude_add_rest(const ExtValue* a, const ExtValue* b, int sign,
-                                                                     ExtValue* r) {
-  ext_magnitude_add_portable(a, b, sign, r);
-}
-static __attribute__((noinline, unused)) void ext_magnitude_difference_rest(const ExtValue* a, const ExtValue* b,
-                                                                            int sign, ExtValue* r) {
-  ext_magnitude_difference_portable(a, b, sign, r);
-}
-#endif
+// The same, the common case first where there is one in assembly.
 EXT_INLINE void ext_magnitude_add(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
 #if FPU_I386_ASM
-  if (!ext_magnitude_add_common(a, b, sign, r)) ext_magnitude_add_rest(a, b, sign, r);
-#else
-  ext_magnitude_add_portable(a, b, sign, r);
+  if (ext_magnitude_add_common(a, b, sign, r)) return;
 #endif
+  ext_magnitude_add_general(a, b, sign, r);
 }
 EXT_INLINE void ext_magnitude_difference(const ExtValue* a, const ExtValue* b, int sign, ExtValue* r) {
 #if FPU_I386_ASM
-  if (!ext_magnitude_difference_common(a, b, sign, r)) ext_magnitude_difference_rest(a, b, sign, r);
-#else
-  ext_magnitude_difference_portable(a, b, sign, r);
+  if (ext_magnitude_difference_common(a, b, sign, r)) return;
 #endif
+  ext_magnitude_difference_general(a, b, sign, r);
 }
 
 // a + b and a - b for two `Valid` operands.
